@@ -1,0 +1,72 @@
+# Project-wide build helpers: warnings, tests on both targets, Wine.
+
+function(tavelund_warnings target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic)
+endfunction()
+
+# GoogleTest: Debian's package natively; for the Windows build the same
+# sources (/usr/src/googletest, shipped by Debian's googletest package) are
+# built with the cross compiler.
+macro(tavelund_setup_gtest)
+  if(WIN32)
+    set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
+    set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+    add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
+    if(NOT TARGET GTest::gtest_main)
+      add_library(GTest::gtest ALIAS gtest)
+      add_library(GTest::gtest_main ALIAS gtest_main)
+      add_library(GTest::gmock ALIAS gmock)
+    endif()
+  else()
+    find_package(GTest REQUIRED)
+  endif()
+  include(GoogleTest)
+endmacro()
+
+# tavelund_add_gtest(name SOURCES ... [LIBS ...] [LABELS ...] [RESOURCE_LOCK ...]
+#                    [TIMEOUT s] [NO_MAIN])
+# Natively every test case becomes a ctest test; under Wine the whole program
+# is one test, so the slow Wine start is paid once per program.
+function(tavelund_add_gtest name)
+  cmake_parse_arguments(T "NO_MAIN" "TIMEOUT" "SOURCES;LIBS;LABELS;RESOURCE_LOCK" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  tavelund_warnings(${name})
+  if(T_NO_MAIN)
+    target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock)
+  else()
+    target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest_main GTest::gmock)
+  endif()
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 120)
+  endif()
+  set(props TIMEOUT ${T_TIMEOUT})
+  if(T_LABELS)
+    list(APPEND props LABELS "${T_LABELS}")
+  endif()
+  if(T_RESOURCE_LOCK)
+    list(APPEND props RESOURCE_LOCK "${T_RESOURCE_LOCK}")
+  endif()
+  if(WIN32)
+    add_test(NAME ${name} COMMAND ${name})
+    set_tests_properties(${name} PROPERTIES ${props}
+      FIXTURES_REQUIRED wine_prefix SKIP_RETURN_CODE 77)
+  else()
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES ${props})
+  endif()
+endfunction()
+
+# Windows programs run under Wine with a prefix of their own inside the build
+# folder and quiet logs. The wrapper ends with 77 (skipped) where Wine is
+# absent, so ctest shows the skip instead of hiding it.
+macro(tavelund_setup_wine)
+  set(TAVELUND_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
+  configure_file(${PROJECT_SOURCE_DIR}/cmake/wine-run.in ${CMAKE_BINARY_DIR}/wine-run
+    FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
+                     WORLD_READ WORLD_EXECUTE @ONLY)
+  set(TAVELUND_WINE_RUN ${CMAKE_BINARY_DIR}/wine-run)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${TAVELUND_WINE_RUN})
+  enable_testing()
+  add_test(NAME wine_prefix_init COMMAND ${TAVELUND_WINE_RUN} wineboot --init)
+  set_tests_properties(wine_prefix_init PROPERTIES FIXTURES_SETUP wine_prefix
+    SKIP_RETURN_CODE 77 TIMEOUT 300)
+endmacro()
