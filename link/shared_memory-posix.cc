@@ -1,0 +1,332 @@
+// POSIX channels: shm objects, OFD record locks for the attach count, and a
+// robust process-shared mutex per channel.
+//
+// Design notes:
+// - Every process attached to a block holds an open-file-description read
+//   lock on the whole mapping object. Such locks belong to the descriptor,
+//   so they conflict even inside one process and vanish when the process
+//   dies. Whoever can turn its lock into a write lock is alone.
+// - An object on which nobody holds a lock was left behind by processes that
+//   all died: it counts as not existing, and constructing it again starts
+//   from a zeroed block.
+// - Attach, detach and the existence checks run under one process-crossing
+//   guard (an OFD write lock on the object "/LOW_ATTACHmutex"), so a check
+//   cannot see a half-made attach and the last one out cannot unlink a block
+//   that someone is just attaching to. The guard object itself is never
+//   removed; it is empty.
+// - The mutex object is only ever initialised under the guard; its `ready`
+//   word tells later attachers that the creator finished. A creator that
+//   died before setting it leaves a zero word, and the next attacher
+//   initialises the mutex itself.
+#include "link/shared_memory.h"
+
+#include <cerrno>
+#include <clocale>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cwchar>
+#include <fcntl.h>
+#include <pthread.h>
+#include <string>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tavelund {
+namespace {
+
+constexpr const char* kGuardName = "/LOW_ATTACHmutex";
+constexpr std::uint32_t kReadyMagic = 0x54574d58;  // "TWMX"
+
+struct MutexBlock {
+  pthread_mutex_t mutex;
+  std::uint32_t ready;  // kReadyMagic once initialised; written under the guard
+};
+
+struct MappingHandle {
+  int fd = -1;
+  std::string name;
+};
+
+struct MutexHandle {
+  int fd = -1;
+  MutexBlock* block = nullptr;
+  std::string name;
+};
+
+// Wide texts become UTF-8 bytes here, whatever the locale says: object
+// names must be stable across processes, and the fixed messages readable.
+void appendUtf8(std::string& text, const wchar_t* wide) {
+  for (const wchar_t* p = wide; *p; ++p) {
+    const auto u = static_cast<std::uint32_t>(*p);
+    if (u < 0x80) {
+      text += static_cast<char>(u);
+    } else if (u < 0x800) {
+      text += static_cast<char>(0xC0 | (u >> 6));
+      text += static_cast<char>(0x80 | (u & 0x3F));
+    } else if (u < 0x10000) {
+      text += static_cast<char>(0xE0 | (u >> 12));
+      text += static_cast<char>(0x80 | ((u >> 6) & 0x3F));
+      text += static_cast<char>(0x80 | (u & 0x3F));
+    } else {
+      text += static_cast<char>(0xF0 | ((u >> 18) & 0x07));
+      text += static_cast<char>(0x80 | ((u >> 12) & 0x3F));
+      text += static_cast<char>(0x80 | ((u >> 6) & 0x3F));
+      text += static_cast<char>(0x80 | (u & 0x3F));
+    }
+  }
+}
+
+std::string objectName(const wchar_t* name) {
+  std::string text = "/";
+  appendUtf8(text, name);
+  // A slash inside would make the shm name invalid.
+  for (size_t i = 1; i < text.size(); ++i) {
+    if (text[i] == '/') text[i] = '_';
+  }
+  return text;
+}
+
+bool ofdLock(int fd, short type, bool wait) {
+  struct flock lock {};
+  lock.l_type = type;
+  lock.l_whence = SEEK_SET;
+  lock.l_start = 0;
+  lock.l_len = 0;  // the whole object, whatever its size
+  for (;;) {
+    if (fcntl(fd, wait ? F_OFD_SETLKW : F_OFD_SETLK, &lock) == 0) return true;
+    if (errno != EINTR) return false;
+  }
+}
+
+// Opens (creating if needed) an object readable and writable only by this
+// user. fchmod after the open makes the mode independent of the umask.
+int openObject(const std::string& name, int extraFlags, bool* created = nullptr) {
+  int fd = shm_open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | extraFlags, 0600);
+  if (fd >= 0) {
+    fchmod(fd, 0600);
+    if (created) *created = true;
+    return fd;
+  }
+  if (errno != EEXIST) return -1;
+  if (created) *created = false;
+  return shm_open(name.c_str(), O_RDWR | O_CLOEXEC | extraFlags, 0600);
+}
+
+// The process-crossing guard around attach, detach and existence checks.
+class AttachGuard {
+ public:
+  AttachGuard() {
+    fd_ = openObject(kGuardName, 0);
+    // Without the guard everything still works, only the rare races it
+    // closes are open again; nothing to report to the caller.
+    if (fd_ >= 0 && !ofdLock(fd_, F_WRLCK, true)) {
+      close(fd_);
+      fd_ = -1;
+    }
+  }
+  ~AttachGuard() {
+    if (fd_ >= 0) close(fd_);  // closing the description drops its lock
+  }
+  AttachGuard(const AttachGuard&) = delete;
+  AttachGuard& operator=(const AttachGuard&) = delete;
+
+ private:
+  int fd_ = -1;
+};
+
+// Under the guard: is the object there and held by at least one process?
+bool liveObject(const std::string& name) {
+  const int fd = shm_open(name.c_str(), O_RDWR | O_CLOEXEC, 0);
+  if (fd < 0) {
+    // Someone else's object (EACCES) still exists as far as a start check
+    // is concerned.
+    return errno == EACCES;
+  }
+  const bool alone = ofdLock(fd, F_WRLCK, false);
+  close(fd);
+  return !alone;
+}
+
+MutexHandle* makeMutex(const std::string& name) {
+  const int fd = openObject(name, 0);
+  if (fd < 0) return nullptr;
+  struct stat info {};
+  if (fstat(fd, &info) != 0 ||
+      (static_cast<size_t>(info.st_size) < sizeof(MutexBlock) && ftruncate(fd, sizeof(MutexBlock)) != 0)) {
+    close(fd);
+    return nullptr;
+  }
+  void* memory = mmap(nullptr, sizeof(MutexBlock), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+  if (memory == MAP_FAILED) {
+    close(fd);
+    return nullptr;
+  }
+  auto* block = static_cast<MutexBlock*>(memory);
+  if (__atomic_load_n(&block->ready, __ATOMIC_ACQUIRE) != kReadyMagic) {
+    pthread_mutexattr_t attributes;
+    pthread_mutexattr_init(&attributes);
+    pthread_mutexattr_setpshared(&attributes, PTHREAD_PROCESS_SHARED);
+    pthread_mutexattr_setrobust(&attributes, PTHREAD_MUTEX_ROBUST);
+    // Error-checking, so that releasing a mutex this thread does not own
+    // fails instead of releasing someone else's, as ReleaseMutex does.
+    pthread_mutexattr_settype(&attributes, PTHREAD_MUTEX_ERRORCHECK);
+    const int rc = pthread_mutex_init(&block->mutex, &attributes);
+    pthread_mutexattr_destroy(&attributes);
+    if (rc != 0) {
+      munmap(memory, sizeof(MutexBlock));
+      close(fd);
+      errno = rc;
+      return nullptr;
+    }
+    __atomic_store_n(&block->ready, kReadyMagic, __ATOMIC_RELEASE);
+  }
+  return new MutexHandle{fd, block, name};
+}
+
+void closeMutex(MutexHandle* handle) {
+  munmap(handle->block, sizeof(MutexBlock));
+  close(handle->fd);
+  delete handle;
+}
+
+}  // namespace
+
+CSharedMemory::CSharedMemory(const wchar_t* mappingName, const wchar_t* mutexName,
+                             std::int32_t blockSize)
+    : blockSize_(blockSize) {
+  AttachGuard guard;
+  const std::string mutexObject = objectName(mutexName);
+  const std::string mappingObject = objectName(mappingName);
+
+  MutexHandle* mutex = makeMutex(mutexObject);
+  if (mutex == nullptr) {
+    printLinkMessage(L"CreateMutex error: %d\n", errno);
+    return;
+  }
+  mutexHandle_ = mutex;
+
+  const int fd = openObject(mappingObject, 0);
+  if (fd < 0 || blockSize <= 0) {
+    if (fd >= 0) close(fd);
+    printLinkMessage(L"Can not create file mapping\n");
+    return;
+  }
+  // A write lock means nobody else is attached: either we just made the
+  // object or it was left by processes that died. Start from zeros and the
+  // asked size, then keep only the shared lock.
+  bool ok = true;
+  if (ofdLock(fd, F_WRLCK, false)) {
+    ok = ftruncate(fd, 0) == 0 && ftruncate(fd, blockSize) == 0;
+    fchmod(fd, 0600);
+  }
+  ok = ok && ofdLock(fd, F_RDLCK, false);
+  if (!ok) {
+    close(fd);
+    printLinkMessage(L"Can not create file mapping\n");
+    return;
+  }
+  mappingHandle_ = new MappingHandle{fd, mappingObject};
+
+  struct stat info {};
+  void* memory = MAP_FAILED;
+  // A block keeps its creator's size; a view larger than it cannot be made.
+  if (fstat(fd, &info) == 0 && info.st_size >= blockSize) {
+    memory = mmap(nullptr, static_cast<size_t>(blockSize), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+  }
+  if (memory == MAP_FAILED) {
+    printLinkMessage(L"Can not map file into file.\n");
+    close(fd);  // drops this process's attach lock
+    delete static_cast<MappingHandle*>(mappingHandle_);
+    mappingHandle_ = nullptr;
+    return;
+  }
+  view_ = static_cast<unsigned char*>(memory);
+}
+
+CSharedMemory::~CSharedMemory() {
+  AttachGuard guard;
+  bool alone = false;
+  std::string mappingObject;
+  if (view_ != nullptr) {
+    munmap(view_, static_cast<size_t>(blockSize_));
+    view_ = nullptr;
+  }
+  if (mappingHandle_ != nullptr) {
+    auto* mapping = static_cast<MappingHandle*>(mappingHandle_);
+    // Turning the shared lock into a write lock succeeds only when no other
+    // process is attached: the last one out discards the block.
+    alone = ofdLock(mapping->fd, F_WRLCK, false);
+    if (alone) shm_unlink(mapping->name.c_str());
+    close(mapping->fd);
+    delete mapping;
+    mappingHandle_ = nullptr;
+  }
+  if (mutexHandle_ != nullptr) {
+    auto* mutex = static_cast<MutexHandle*>(mutexHandle_);
+    if (pthread_mutex_unlock(&mutex->block->mutex) == 0) {
+      // Destroyed while this thread still held the lock: released now, and
+      // the handle stays open as a sign of the caller's fault.
+      printLinkMessage(L"UnInitializeSharedMemory : mutex : Error\n");
+    } else {
+      if (alone) shm_unlink(mutex->name.c_str());
+      closeMutex(mutex);
+      mutexHandle_ = nullptr;
+    }
+  }
+}
+
+void CSharedMemory::lock() {
+  if (mutexHandle_ == nullptr) return;
+  auto* mutex = static_cast<MutexHandle*>(mutexHandle_);
+  const int rc = pthread_mutex_lock(&mutex->block->mutex);
+  if (rc == EOWNERDEAD) {
+    // The holder died during a copy; a block copy leaves nothing to repair
+    // beyond a torn text, which the next writer replaces. Take it over.
+    pthread_mutex_consistent(&mutex->block->mutex);
+  }
+}
+
+void CSharedMemory::unlock() {
+  if (mutexHandle_ == nullptr) return;
+  pthread_mutex_unlock(&static_cast<MutexHandle*>(mutexHandle_)->block->mutex);
+}
+
+bool sharedMappingExists(const wchar_t* mappingName) {
+  if (mappingName == nullptr) return false;
+  AttachGuard guard;
+  return liveObject(objectName(mappingName));
+}
+
+void showStartRefusal(const wchar_t* text, const wchar_t* caption) {
+  // No message box here: caption and text go to standard error.
+  std::string message;
+  appendUtf8(message, caption);
+  message += '\n';
+  appendUtf8(message, text);
+  message += '\n';
+  std::fputs(message.c_str(), stderr);
+  std::fflush(stderr);
+}
+
+void printLinkMessage(const wchar_t* format, ...) {
+  wchar_t text[512];
+  va_list args;
+  va_start(args, format);
+  const int length = std::vswprintf(text, sizeof text / sizeof text[0], format, args);
+  va_end(args);
+  if (length < 0) return;
+  // A byte-oriented standard output (the usual case for a C++ program) would
+  // silently drop wide output, so the text is then written as bytes.
+  if (std::fwide(stdout, 0) > 0) {
+    std::fputws(text, stdout);
+  } else {
+    std::string bytes;
+    appendUtf8(bytes, text);
+    std::fputs(bytes.c_str(), stdout);
+  }
+  std::fflush(stdout);
+}
+
+}  // namespace tavelund

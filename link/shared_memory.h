@@ -1,0 +1,53 @@
+#pragma once
+// One named shared block with its named mutex: the channel object of the
+// link library. The block and the mutex are system objects shared by every
+// process that constructs a channel of the same names; this object only
+// holds this process's handles on them.
+//
+// Windows: a paging-file-backed file mapping and a named mutex.
+// POSIX: a shm object "/"+mapping name (mode 0600, zero when created) and a
+// robust process-shared mutex living in a small shm object "/"+mutex name.
+// Each attached process holds a shared lock on the mapping object, so the
+// last one out can tell it is alone and discard both objects, and a block
+// left behind by processes that all died counts as gone.
+#include <cstdint>
+#include <string>
+
+namespace tavelund {
+
+class CSharedMemory {
+ public:
+  // Never fails as an object: a failed step prints its message and leaves
+  // the mutex, the mapping or the view missing.
+  CSharedMemory(const wchar_t* mappingName, const wchar_t* mutexName, std::int32_t blockSize);
+  virtual ~CSharedMemory();
+  CSharedMemory(const CSharedMemory&) = delete;
+  CSharedMemory& operator=(const CSharedMemory&) = delete;
+
+  // Unbounded wait; a channel without a mutex does not lock at all. A mutex
+  // whose holder died is taken over.
+  void lock();
+  void unlock();
+
+  unsigned char* view() const { return view_; }
+  std::int32_t blockSize() const { return blockSize_; }
+  bool hasMutex() const { return mutexHandle_ != nullptr; }
+
+ private:
+  void* mappingHandle_ = nullptr;
+  void* mutexHandle_ = nullptr;
+  unsigned char* view_ = nullptr;
+  std::int32_t blockSize_ = 0;
+};
+
+// True when a live mapping of that name exists (the existence check of the
+// lifecycle exports). Makes nothing.
+bool sharedMappingExists(const wchar_t* mappingName);
+
+// The refusal shown when a second producer tries to start.
+void showStartRefusal(const wchar_t* text, const wchar_t* caption);
+
+// Prints a message of the library on standard output as wide text.
+void printLinkMessage(const wchar_t* format, ...);
+
+}  // namespace tavelund

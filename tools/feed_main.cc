@@ -1,0 +1,165 @@
+// tickwell-feed: plays the MT5 side from a CSV file of bars, so the viewer
+// can be run and tested without a trading terminal.
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+#include <string>
+#include <string_view>
+
+#include "common/deadline.h"
+#include "link/tickwell.h"
+#include "tools/feed_source.h"
+#include "tools/stop_signal.h"
+
+using namespace tavelund;
+
+namespace {
+
+const char kUsage[] =
+    "usage: tickwell-feed [options] BARS.csv\n"
+    "  --symbol TEXT      symbol name to publish (default SP500)\n"
+    "  --timeframe CODE   MT5 time-frame code (default 16408, D1)\n"
+    "  --first N          bars in the first batch (default 300)\n"
+    "  --add N            bars added for each request (default 1)\n"
+    "  --live STEPS       the newest bar forms over STEPS publishes (default off)\n"
+    "  --interval MS      also publish unasked every MS milliseconds (default 0: only on request)\n"
+    "  --requests N       end after answering N requests (default 0: run until Ctrl-C)\n"
+    "  --poll MS          how often the send flag is checked (default 20)\n";
+
+struct Options {
+  std::string symbol = "SP500";
+  int timeFrame = 16408;
+  feed::PlanOptions plan;
+  long long intervalMs = 0;
+  long long requests = 0;
+  long long pollMs = 20;
+  std::string path;
+};
+
+bool number(std::string_view text, long long low, long long& value) {
+  try {
+    size_t used = 0;
+    value = std::stoll(std::string(text), &used);
+    return used == text.size() && value >= low;
+  } catch (...) {
+    return false;
+  }
+}
+
+// Returns an error text, or an empty one when the options are good.
+std::string parseOptions(int argc, char** argv, Options& options) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    auto value = [&](long long low, long long& out) -> bool {
+      return i + 1 < argc && number(argv[++i], low, out);
+    };
+    long long n = 0;
+    if (arg == "--symbol" && i + 1 < argc) {
+      options.symbol = argv[++i];
+    } else if (arg == "--timeframe") {
+      if (!value(-2147483648LL, n) || n > 2147483647LL) return "--timeframe needs a 32-bit number";
+      options.timeFrame = static_cast<int>(n);
+    } else if (arg == "--first") {
+      if (!value(1, n)) return "--first needs a number of at least 1";
+      options.plan.firstBatch = static_cast<size_t>(n);
+    } else if (arg == "--add") {
+      if (!value(1, n)) return "--add needs a number of at least 1";
+      options.plan.perRequest = static_cast<size_t>(n);
+    } else if (arg == "--live") {
+      if (!value(0, n) || n > 1000000) return "--live needs a number of steps (0 to 1000000)";
+      options.plan.liveSteps = static_cast<int>(n);
+    } else if (arg == "--interval") {
+      if (!value(0, options.intervalMs)) return "--interval needs milliseconds (0 or more)";
+    } else if (arg == "--requests") {
+      if (!value(0, options.requests)) return "--requests needs a count (0 or more)";
+    } else if (arg == "--poll") {
+      if (!value(1, options.pollMs)) return "--poll needs milliseconds (at least 1)";
+    } else if (arg == "-h" || arg == "--help") {
+      return "help";
+    } else if (!arg.empty() && arg[0] == '-') {
+      return "unknown option " + std::string(arg);
+    } else if (options.path.empty()) {
+      options.path = arg;
+    } else {
+      return "only one CSV file, please";
+    }
+  }
+  if (options.path.empty()) return "no CSV file given";
+  return {};
+}
+
+// A batch in the order the viewer relies on: every line, the publish, the
+// send time, and only then the flag.
+bool publish(const feed::BatchPlan& plan) {
+  const auto bars = plan.batch();
+  for (const auto& bar : bars) {
+    lineSendTimeLineMT5(bar.year, bar.month, bar.day, bar.hour, bar.minute, bar.second,
+                        bar.millisecond, bar.open, bar.high, bar.low, bar.close);
+  }
+  if (completeSendticksMT5() == 0) return false;
+  setsendtimeNowMT5();
+  int ready = 1;
+  setsendcheckMT5(&ready);
+  std::cout << "published " << bars.size() << " bars, newest " << timelineLine(bars.back());
+  std::cout.flush();
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options options;
+  const std::string problem = parseOptions(argc, argv, options);
+  if (problem == "help") {
+    std::cout << kUsage;
+    return 0;
+  }
+  if (!problem.empty()) {
+    std::cerr << "tickwell-feed: " << problem << "\n" << kUsage;
+    return 2;
+  }
+  feed::BarsResult loaded = feed::loadBars(options.path);
+  if (!loaded.ok()) {
+    std::cerr << "tickwell-feed: " << loaded.error << "\n";
+    return 1;
+  }
+  installStopHandler();
+  if (!preInitSendticksMT5()) {
+    std::cerr << "tickwell-feed: the channels are in use (another feed or a viewer holds them)\n";
+    return 3;
+  }
+  initSendticksMT5();
+  setsymbolcMT5(options.symbol.c_str());
+  settimespanMT5(&options.timeFrame);
+
+  feed::BatchPlan plan(std::move(loaded.bars), options.plan);
+  int status = 0;
+  if (!publish(plan)) {
+    std::cerr << "tickwell-feed: the timeline channel is missing; nothing published\n";
+    status = 1;
+  }
+  const auto period = std::chrono::milliseconds(options.pollMs);
+  auto next = MonotonicClock::now();
+  auto nextUnasked = next + std::chrono::milliseconds(options.intervalMs);
+  long long answered = 0;
+  while (status == 0 && !stopRequested()) {
+    next += period;
+    sleepUntil(next);
+    const auto now = MonotonicClock::now();
+    if (next < now - period) next = now;  // do not race to catch up after a stall
+    const bool asked = getSendCheckMT5() == 0;
+    const bool due = options.intervalMs > 0 && now >= nextUnasked;
+    if (!asked && !due) continue;
+    plan.advance();
+    if (!publish(plan)) {
+      std::cerr << "tickwell-feed: publishing failed\n";
+      status = 1;
+    }
+    if (due) nextUnasked = now + std::chrono::milliseconds(options.intervalMs);
+    if (asked && options.requests > 0 && ++answered >= options.requests) break;
+  }
+  deinitSendticksMT5();
+  std::cout << "tickwell-feed: stopped" << std::endl;
+  return status;
+}

@@ -1,0 +1,126 @@
+// tickwell-peek: shows what the five channels hold. The first thing to run
+// when the viewer says that nothing is published.
+#include <chrono>
+#include <iostream>
+#include <string>
+#include <string_view>
+
+#include "common/deadline.h"
+#include "common/time_span_label.h"
+#include "link/tickwell.h"
+#include "tools/stop_signal.h"
+
+using namespace tavelund;
+
+namespace {
+
+const char kUsage[] =
+    "usage: tickwell-peek [--wait SECONDS] [--watch MS]\n"
+    "  --wait SECONDS  wait up to SECONDS for a published timeline\n"
+    "  --watch MS      show the channels again every MS milliseconds until Ctrl-C\n";
+
+const wchar_t* const kMappings[] = {L"LOW_SENDCHECKShared", L"LOW_SENDTIMEShared",
+                                    L"LOW_TIMELINEShared", L"LOW_BLANDShared",
+                                    L"LOW_TIMESPANShared"};
+
+bool anyChannel() {
+  for (const wchar_t* name : kMappings) {
+    if (checkSendticksMT5(name)) return true;
+  }
+  return false;
+}
+
+struct Summary {
+  size_t lines = 0;
+  std::string_view first, last;
+};
+
+Summary summarise(std::string_view text) {
+  Summary summary;
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find('\n', start);
+    if (end == std::string_view::npos) end = text.size();
+    const std::string_view line = text.substr(start, end - start);
+    if (summary.lines == 0) summary.first = line;
+    summary.last = line;
+    ++summary.lines;
+    start = end + 1;
+  }
+  return summary;
+}
+
+// Returns the number of published lines.
+size_t show() {
+  const std::string symbol = getsymbolcMT5();
+  const int timeSpan = gettimespanMT5();
+  const std::string sendTime = getsendtimeMT5();
+  const int flag = getSendCheckMT5();
+  const Summary summary = summarise(ReadLinesMT5());
+  std::cout << "SYMBOL      : " << symbol << "\n"
+            << "TIME SPAN   : " << timeSpanLabel(timeSpan) << " (" << timeSpan << ")\n"
+            << "SEND TIME   : " << sendTime << "\n"
+            << "SEND FLAG   : " << flag << "\n"
+            << "LINES       : " << summary.lines << "\n"
+            << "FIRST LINE  : " << summary.first << "\n"
+            << "LAST LINE   : " << summary.last << "\n";
+  if (summary.lines == 0) std::cout << "nothing is published: the timeline is empty\n";
+  std::cout.flush();
+  return summary.lines;
+}
+
+bool number(const char* text, long long& value) {
+  try {
+    size_t used = 0;
+    value = std::stoll(text, &used);
+    return text[used] == 0 && value >= 0;
+  } catch (...) {
+    return false;
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  long long waitSeconds = 0, watchMs = 0;
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    if (arg == "--wait" && i + 1 < argc && number(argv[i + 1], waitSeconds)) {
+      ++i;
+    } else if (arg == "--watch" && i + 1 < argc && number(argv[i + 1], watchMs)) {
+      ++i;
+    } else {
+      std::cerr << (arg == "-h" || arg == "--help" ? "" : "tickwell-peek: bad option " + std::string(arg) + "\n")
+                << kUsage;
+      return arg == "-h" || arg == "--help" ? 0 : 2;
+    }
+  }
+  installStopHandler();
+  const auto deadline = MonotonicClock::now() + std::chrono::seconds(waitSeconds);
+  // Attaching would create the channels, and a producer started afterwards
+  // would then refuse to run; so look first.
+  while (!anyChannel()) {
+    if (MonotonicClock::now() >= deadline || stopRequested()) {
+      std::cout << "nothing is published: no channel exists (start the MT5 side or tickwell-feed)"
+                << std::endl;
+      return 1;
+    }
+    sleepPeriod(std::chrono::milliseconds(50));
+  }
+  initSendticksMT5();
+  // Wait for a first batch if asked to.
+  while (summarise(ReadLinesMT5()).lines == 0 && MonotonicClock::now() < deadline && !stopRequested()) {
+    sleepPeriod(std::chrono::milliseconds(50));
+  }
+  size_t lines = show();
+  auto next = MonotonicClock::now();
+  while (watchMs > 0 && !stopRequested()) {
+    next += std::chrono::milliseconds(watchMs);
+    sleepUntil(next);
+    if (stopRequested()) break;
+    std::cout << "\n";
+    lines = show();
+  }
+  deinitSendticksMT5();
+  return lines > 0 ? 0 : 1;
+}
