@@ -1,0 +1,230 @@
+// Column building: one snapshot of the current column per applied point.
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <mutex>
+
+#include "common/number_text.h"
+#include "engine/pf_chart.h"
+
+namespace tavelund {
+namespace {
+
+// A box count: the quotient truncated toward zero. Quotients beyond the
+// 32-bit range (a zero or absurd price) saturate instead of overflowing.
+int32_t truncatedCount(double quotient) {
+  if (std::isnan(quotient)) return 0;
+  constexpr double limit = 2147483647.0;
+  if (quotient >= limit) return std::numeric_limits<int32_t>::max();
+  if (quotient <= -limit) return -std::numeric_limits<int32_t>::max();
+  return static_cast<int32_t>(quotient);
+}
+
+}  // namespace
+
+void PfChart::applySettings(const ChartSettings& settings, int32_t newDigits) {
+  std::lock_guard<std::mutex> lock(chartLock);
+  reversal = settings.reversal;
+  boxFraction = settings.boxFraction;
+  showColumns = settings.showColumns;
+  digits = newDigits;
+}
+
+void PfChart::update(const std::vector<PricePoint>& batch, ChartSettings& settings) {
+  std::lock_guard<std::mutex> lock(chartLock);
+  applyBatch(batch);
+  settings.viewOffsetLimit = static_cast<int32_t>(snapshots_.size()) - 1;
+  if (settings.viewOffset >= settings.viewOffsetLimit)
+    settings.viewOffset = settings.viewOffsetLimit;
+}
+
+void PfChart::applyBatch(const std::vector<PricePoint>& batch) {
+  if (!points_.empty() && !batch.empty()) {
+    trimFrom(batch.front().recordIndex);
+    // The first column came from a re-read record while earlier points
+    // remain: build the chart again from them, so the batch finds a column.
+    if (columns_.empty() && !points_.empty()) rebuildFromPoints();
+  }
+  points_.reserve(points_.size() + batch.size());
+  snapshots_.reserve(snapshots_.size() + batch.size());
+  for (const PricePoint& point : batch) addPoint(point);
+}
+
+void PfChart::trimFrom(int32_t recordIndex) {
+  while (!points_.empty() && points_.back().recordIndex >= recordIndex) points_.pop_back();
+  while (!columns_.empty() && columns_.back().endPoint.recordIndex >= recordIndex)
+    columns_.pop_back();
+  while (!snapshots_.empty() && snapshots_.back().endPoint.recordIndex >= recordIndex)
+    snapshots_.pop_back();
+}
+
+void PfChart::rebuildFromPoints() {
+  std::vector<PricePoint> kept;
+  kept.swap(points_);
+  columns_.clear();
+  snapshots_.clear();
+  for (const PricePoint& point : kept) addPoint(point);
+}
+
+SharedText PfChart::textOf(const PricePoint& point) {
+  if (lastText_.view() != point.text) lastText_ = SharedText(point.text);
+  return lastText_;
+}
+
+void PfChart::replaceLastColumn(const PfColumn& column) {
+  if (!columns_.empty()) columns_.pop_back();
+  columns_.push_back(column);
+}
+
+PfColumn PfChart::newColumn(const PfColumn& from, const ColumnPoint& point,
+                            int32_t newDirection) const {
+  const double f = boxFraction;
+  const double R = static_cast<double>(reversal);
+  const double p = point.price;
+  PfColumn column;
+  column.number = from.number + 1;
+  column.percentText = percentCache_;
+  column.boxSize = from.extremePrice * f;
+  column.basePrice = from.extremePrice;
+  column.startPoint = from.endPoint;
+  column.startPoint.index = point.index;
+  column.startPoint.recordIndex = point.recordIndex;
+  column.endPoint = point;
+  column.direction = newDirection;
+  column.extremePrice = p;
+  column.lastPoint = point;
+  if (newDirection < 0) {
+    const int32_t n = truncatedCount((from.extremePrice - p) / column.boxSize);
+    column.boxes.append(n, 'O');
+    column.reversalPrice = (p * f) * R + p;
+    column.endBoxPrice = column.basePrice - n * column.boxSize;
+  } else {
+    const int32_t n = truncatedCount((p - from.extremePrice) / column.boxSize);
+    column.boxes.append(n, 'X');
+    column.reversalPrice = p - (p * f) * R;
+    column.endBoxPrice = column.basePrice + n * column.boxSize;
+  }
+  return column;
+}
+
+void PfChart::addPoint(const PricePoint& pricePoint) {
+  points_.push_back(pricePoint);
+  applyPoint(ColumnPoint(pricePoint, textOf(pricePoint)));
+}
+
+void PfChart::applyPoint(const ColumnPoint& point) {
+  const double f = boxFraction;
+  const double R = static_cast<double>(reversal);
+  const double p = point.price;
+  if (percentCacheFraction_ != f || percentCacheDigits_ != digits) {
+    percentCache_ = SharedText(fixedText(f * 100, digits));
+    percentCacheFraction_ = f;
+    percentCacheDigits_ = digits;
+  }
+
+  // The first point (or the first after a rebuild) opens the undecided column.
+  if (columns_.empty()) {
+    PfColumn first;
+    first.number = -1;
+    first.percentText = percentCache_;
+    first.startPoint = point;
+    first.endPoint = point;
+    first.direction = 0;
+    first.extremePrice = p;
+    first.reversalPrice = 0;
+    first.boxSize = p * f;
+    first.basePrice = p;
+    first.endBoxPrice = p;
+    first.lastPoint = point;
+    columns_.push_back(first);
+    snapshots_.push_back(std::move(first));
+    return;
+  }
+
+  PfColumn column = columns_.back();
+  column.lastPoint = point;
+  if (column.direction == 0) {
+    if (p > column.extremePrice + R * column.boxSize) {
+      const int32_t n = truncatedCount((p - column.basePrice) / column.boxSize);
+      column.boxes.append(n, 'X');
+      column.endPoint = point;
+      column.direction = 1;
+      column.extremePrice = p;
+      column.reversalPrice = p - (p * f) * R;
+      column.endBoxPrice = column.basePrice + n * column.boxSize;
+      columns_.back() = column;
+      snapshots_.push_back(std::move(column));
+      return;
+    }
+    if (column.extremePrice - R * column.boxSize > p) {
+      const int32_t n = truncatedCount((column.basePrice - p) / column.boxSize);
+      column.boxes.append(n, 'O');
+      column.endPoint = point;
+      column.direction = -1;
+      column.extremePrice = p;
+      column.reversalPrice = (p * f) * R + p;
+      column.endBoxPrice = column.basePrice - n * column.boxSize;
+      columns_.back() = column;
+      snapshots_.push_back(std::move(column));
+      return;
+    }
+  } else if (column.direction == 1) {
+    // The first test that applies is the only one: with positive prices no
+    // second test could apply anyway, and with zero or negative prices a
+    // new extreme would otherwise reverse at once and leave two snapshots.
+    if (p > column.extremePrice) {
+      const int32_t n = truncatedCount((p - column.basePrice) / column.boxSize);
+      column.boxes.clear();
+      column.boxes.append(n, 'X');
+      column.endPoint = point;
+      column.extremePrice = p;
+      column.reversalPrice = p - (p * f) * R;
+      column.endBoxPrice = column.basePrice + n * column.boxSize;
+      columns_.back() = column;
+      snapshots_.push_back(std::move(column));
+      return;
+    }
+    if (column.reversalPrice >= p) {
+      columns_.push_back(newColumn(column, point, -1));
+      snapshots_.push_back(std::move(column));
+      return;
+    }
+  } else {
+    if (column.extremePrice > p) {
+      const int32_t n = truncatedCount((column.basePrice - p) / column.boxSize);
+      column.boxes.clear();
+      column.boxes.append(n, 'O');
+      column.endPoint = point;
+      column.extremePrice = p;
+      column.reversalPrice = (p * f) * R + p;
+      column.endBoxPrice = column.basePrice - n * column.boxSize;
+      columns_.back() = column;
+      snapshots_.push_back(std::move(column));
+      return;
+    }
+    if (p >= column.reversalPrice) {
+      columns_.push_back(newColumn(column, point, 1));
+      snapshots_.push_back(std::move(column));
+      return;
+    }
+  }
+
+  // No change: the snapshot still records this point.
+  column.endPoint = point;
+  snapshots_.push_back(std::move(column));
+}
+
+int32_t PfChart::snapshotIndexForOffset(int32_t offset) const {
+  const int64_t count = static_cast<int64_t>(snapshots_.size());
+  if (count == 0) return -1;
+  int64_t k = count - static_cast<int64_t>(offset) - 1;
+  if (k < 0 || k >= count) k = count - 1;
+  return static_cast<int32_t>(k);
+}
+
+PfColumn PfChart::lastLineColumn(int32_t viewOffset) const {
+  const int32_t k = snapshotIndexForOffset(viewOffset);
+  return k < 0 ? PfColumn{} : snapshots_[static_cast<size_t>(k)];
+}
+
+}  // namespace tavelund

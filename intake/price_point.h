@@ -1,0 +1,17 @@
+#pragma once
+// One step of the price path that the chart applies.
+#include <cstdint>
+#include <string>
+
+namespace tavelund {
+
+struct PricePoint {
+  int32_t index = -1;       // position in the run's cumulative point list
+  std::string text;         // minute text of the record it comes from
+  int64_t minuteKey = 0;
+  int32_t kind = 0;         // 1 open, 2 high, 3 low, 4 close
+  double price = 0;
+  int32_t recordIndex = -1;
+};
+
+}  // namespace tavelund

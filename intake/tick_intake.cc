@@ -1,0 +1,153 @@
+#include "intake/tick_intake.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstring>
+#include <mutex>
+#include <string>
+
+#include "common/deadline.h"
+#include "engine/chart_lock.h"
+
+namespace tavelund {
+namespace {
+
+// Appends the points of one record to both lists, as the chart applies them.
+void appendPoints(TickIntake& intake, const PriceRecord& record, bool expand) {
+  auto add = [&](int32_t kind, double price) {
+    PricePoint point;
+    point.index = static_cast<int32_t>(intake.pointList.size());
+    point.text = record.minuteText;
+    point.minuteKey = record.minuteKey;
+    point.kind = kind;
+    point.price = price;
+    point.recordIndex = record.index;
+    intake.batchPointList.push_back(point);
+    intake.pointList.push_back(std::move(point));
+  };
+  if (expand) {
+    add(1, record.open);
+    if (std::fabs(record.open - record.high) > std::fabs(record.open - record.low))
+      add(2, record.high);
+    else
+      add(3, record.low);
+  }
+  add(4, record.close);
+}
+
+void fullConversion(TickIntake& intake, std::string_view text, bool expand,
+                    const ConsolePort& console) {
+  // The progress total is the number of pieces minus one: the line ends.
+  const size_t lineEnds = static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
+  PriceRecord record;
+  size_t begin = 0;
+  for (;;) {
+    const void* found = std::memchr(text.data() + begin, '\n', text.size() - begin);
+    const size_t end =
+        found ? static_cast<size_t>(static_cast<const char*>(found) - text.data()) : text.size();
+    if (parseTimelineLine(text.substr(begin, end - begin), record)) {
+      record.index = static_cast<int32_t>(intake.recordList.size());
+      intake.recordList.push_back(record);
+      appendPoints(intake, intake.recordList.back(), expand);
+      if ((record.index + 1) % 1000 == 0 && console.out) {
+        *console.out << std::string(40, '\b') << "   CONVERSION : [ " << record.index + 1 << " / "
+                     << lineEnds << " ]" << std::flush;
+      }
+    }
+    if (!found) break;
+    begin = end + 1;
+  }
+}
+
+void updateConversion(TickIntake& intake, std::string_view text, bool expand) {
+  // Take back the newest record, which the MT5 side may have changed since.
+  const PriceRecord kept = std::move(intake.recordList.back());
+  intake.recordList.pop_back();
+  std::vector<PricePoint> keptPoints;
+  while (!intake.pointList.empty() && intake.pointList.back().recordIndex == kept.index) {
+    keptPoints.push_back(std::move(intake.pointList.back()));
+    intake.pointList.pop_back();
+  }
+
+  // Walk the pieces from the newest back to the newest record's minute, so
+  // the work grows with the new lines, not with the batch.
+  std::vector<PriceRecord> collected;
+  PriceRecord record;
+  size_t end = text.size();
+  for (;;) {
+    size_t begin = 0;
+    bool first = true;
+    for (size_t at = end; at > 0; --at) {
+      if (text[at - 1] == '\n') {
+        begin = at;
+        first = false;
+        break;
+      }
+    }
+    if (parseTimelineLine(text.substr(begin, end - begin), record)) {
+      collected.push_back(record);
+      if (record.minuteKey == kept.minuteKey) break;
+    }
+    if (first) break;
+    end = begin - 1;
+  }
+
+  if (collected.empty()) {
+    // Nothing readable was published: keep what we had rather than lose the
+    // newest bar.
+    intake.recordList.push_back(kept);
+    for (auto it = keptPoints.rbegin(); it != keptPoints.rend(); ++it)
+      intake.pointList.push_back(std::move(*it));
+    return;
+  }
+  for (auto it = collected.rbegin(); it != collected.rend(); ++it) {
+    it->index = static_cast<int32_t>(intake.recordList.size());
+    intake.recordList.push_back(std::move(*it));
+    appendPoints(intake, intake.recordList.back(), expand);
+  }
+}
+
+}  // namespace
+
+void convertTimeline(TickIntake& intake, std::string_view timelineText,
+                     std::wstring_view dataExpand, const ConsolePort& console) {
+  intake.batchPointList.clear();
+  const bool expand = dataExpand == L"TRUE";
+  if (intake.recordList.empty())
+    fullConversion(intake, timelineText, expand, console);
+  else
+    updateConversion(intake, timelineText, expand);
+}
+
+void refreshRecords(TickIntake& intake, const ChartSettings& settings, const LinkPort& link,
+                    const ConsolePort& console) {
+  std::lock_guard<std::mutex> lock(chartLock);
+  const bool haveRecords = !intake.recordList.empty();
+  if (haveRecords) {
+    int request = 0;
+    link.setSendCheck(&request);
+  }
+  const auto start = MonotonicClock::now();
+  const std::string backspaces(28, '\b');
+  for (;;) {
+    const long long elapsed = elapsedMilliseconds(start);
+    if (console.out)
+      *console.out << backspaces << "    UPDATE... " << elapsed << " milSecond" << std::flush;
+    if (elapsed >= 10000 && !haveRecords) break;
+    if (elapsed >= 5000 && haveRecords) break;
+    if (link.getSendCheck() == 1) break;
+    sleepUntil(MonotonicClock::now() + std::chrono::milliseconds(1));
+  }
+  if (console.out) *console.out << "\r\n    Done." << std::endl;
+
+  if (console.clearScreen) console.clearScreen();
+  // The library's text stays valid until its next read in this process, and
+  // every reader holds chartLock, so the conversion reads it in place.
+  const char* lines = link.readLines ? link.readLines() : nullptr;
+  const std::string_view text = lines ? std::string_view(lines) : std::string_view();
+  convertTimeline(intake, text, settings.dataExpand, console);
+  if (console.clearScreen) console.clearScreen();
+}
+
+}  // namespace tavelund

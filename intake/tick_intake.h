@@ -1,0 +1,50 @@
+#pragma once
+// The console's side of the data road: the send-flag hand-shake with the MT5
+// side and the conversion of timeline lines into records and price points.
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/chart_settings.h"
+#include "intake/console_port.h"
+#include "intake/link_port.h"
+#include "intake/price_point.h"
+
+namespace tavelund {
+
+// One price bar, made from one timeline line.
+struct PriceRecord {
+  int32_t index = 0;
+  std::string minuteText;  // the line's own digit texts: year/month/day hour:minute
+  int64_t minuteKey = 0;
+  int32_t year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0, millisecond = 0;
+  double open = 0, high = 0, low = 0, close = 0;
+};
+
+// The intake's lists; one instance per console process, guarded by chartLock.
+struct TickIntake {
+  std::vector<PriceRecord> recordList;
+  std::vector<PricePoint> pointList;
+  std::vector<PricePoint> batchPointList;  // what the latest conversion added or rebuilt
+};
+
+// Reads one timeline line (without its "\n") into `record` (all fields but
+// `index`). False when the line is not a price line; then `record` may hold
+// partial values and must not be used.
+bool parseTimelineLine(std::string_view line, PriceRecord& record);
+
+// Converts a published timeline text into records and points: the full
+// conversion while `recordList` is empty, else the update that rebuilds the
+// newest record and appends the records after it. Takes no lock; prints the
+// full conversion's progress to `console.out`.
+void convertTimeline(TickIntake& intake, std::string_view timelineText, std::wstring_view dataExpand,
+                     const ConsolePort& console);
+
+// Asks the MT5 side for a fresh batch through the send flag, waits for it
+// (at most 10 s before the first records, 5 s after) and converts what the
+// timeline then holds. Takes chartLock for its whole run.
+void refreshRecords(TickIntake& intake, const ChartSettings& settings, const LinkPort& link,
+                    const ConsolePort& console);
+
+}  // namespace tavelund
