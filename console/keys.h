@@ -1,0 +1,54 @@
+#pragma once
+// Keys as the input thread sees them on each pass: the set of keys that are
+// down, by their Windows virtual-key codes, and the keyboard command table.
+#include <bitset>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace tavelund {
+
+namespace vk {
+inline constexpr int kPageUp = 0x21;
+inline constexpr int kPageDown = 0x22;
+inline constexpr int kEnd = 0x23;
+inline constexpr int kHome = 0x24;
+inline constexpr int kLeft = 0x25;
+inline constexpr int kUp = 0x26;
+inline constexpr int kRight = 0x27;
+inline constexpr int kDown = 0x28;
+inline constexpr int kH = 0x48;
+inline constexpr int kL = 0x4C;
+inline constexpr int kQ = 0x51;
+inline constexpr int kS = 0x53;
+inline constexpr int kU = 0x55;
+}  // namespace vk
+
+using KeySet = std::bitset<256>;
+
+struct KeyCommand {
+  int key;
+  char command;
+};
+
+// The keys tested on each pass, in the order they are tested (so with
+// several keys down the last one wins).
+std::span<const KeyCommand> keyboardCommands();
+
+// The command the keys of one pass store last, or 0 when none is down.
+char keyboardCommand(const KeySet& down);
+
+// Turns the bytes a terminal sends into keys: letters (either case), and the
+// escape sequences of the arrows, Home, End, Page Up and Page Down (CSI and
+// SS3 forms, xterm and VT/rxvt numbering). A sequence cut between two reads
+// is completed by the next read; one that stays incomplete is dropped.
+class KeyDecoder {
+ public:
+  void feed(std::string_view bytes, KeySet& down);
+
+ private:
+  std::string pending_;
+};
+
+}  // namespace tavelund

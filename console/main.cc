@@ -1,0 +1,89 @@
+// ConsoleTavelundPF: the point-and-figure chart viewer.
+#include <iostream>
+#include <string>
+#include <thread>
+
+#include "common/local_time.h"
+#include "common/run_log.h"
+#include "common/time_span_label.h"
+#include "console/module.h"
+#include "console/options.h"
+#include "console/process_end.h"
+#include "console/screens.h"
+#include "console/terminal.h"
+#include "console/viewer.h"
+#include "link/tickwell.h"
+
+namespace tavelund {
+namespace {
+
+Viewer& theViewer() {
+  static Viewer viewer;
+  return viewer;
+}
+
+int run(int argc, char** argv) {
+  setConsoleTitle("TavelundP&F FREE");
+  appendLog(logRule());
+  appendLog(" ConsoleTavelundPF Start : " + localTimeText());
+  appendLog(logRule());
+
+  const ParsedOptions parsed = parseOptions(argc, argv, std::cerr);
+  if (parsed.endNow) return parsed.exitCode;
+  Viewer& viewer = theViewer();
+  applyOptions(parsed.values, viewer.settings);
+  if (parsed.values.modeGiven) return 0;
+
+  appendLog("Release RUN MODE");
+  LinkLibrary library = bindLinkLibrary();
+  if (library.handle == nullptr) {
+    std::cout << "Could not load the dynamic library : " << std::endl;
+    return 1;
+  }
+  initSendticksMT5();
+
+  appendLog(logRule());
+  appendLog("ONLINE      : " + std::string(getsendtimeMT5()));
+  viewer.linkInfo.symbol = getsymbolcMT5();
+  appendLog("SYMBOL      : " + viewer.linkInfo.symbol);
+  viewer.linkInfo.timeSpanLabel = timeSpanLabel(gettimespanMT5());
+  appendLog("TIME SPAN   : " + viewer.linkInfo.timeSpanLabel);
+  appendLog("SEND FLAG   : " + std::to_string(getSendCheckMT5()));
+  appendLog(logRule());
+
+  const char* lines = ReadLinesMT5();
+  if (lines == nullptr || *lines == '\0') {
+    writeDriverBlock(std::cout);
+    waitForAnyKey();
+    return -1;
+  }
+
+  viewer.link = ViewerLink{getsendtimeMT5, getsymbolcMT5, getSendCheckMT5, setsendcheckMT5,
+                           ReadLinesMT5};
+  viewer.io.out = &std::cout;
+  viewer.io.err = &std::cerr;
+  viewer.io.resetScreen = resetScreen;
+  viewer.io.readKeys = readKeys;
+  viewer.io.readWindowSize = readWindowSize;
+  viewer.io.endProcess = [](int code) { endProcess(code); };
+  viewer.io.programFolder = programDirectory();
+
+  std::thread view([&viewer] { runViewLoop(viewer); });
+  runSizeWatch(viewer);
+  view.join();
+
+  appendLog(deinitSendticksMT5() ? "deinitSendticksMT5() : TRUE" : "deinitSendticksMT5() : FALSE");
+  appendLog(logRule());
+  const std::string path = pathText(library.path);
+  appendLog(releaseLinkLibrary(library) ? "Dynamic library unloaded : " + path
+                                        : "Dynamic library unload fail : " + path);
+  appendLog(logRule());
+  appendLog("ConsoleTavelundPF End : " + localTimeText());
+  appendLog(logRule());
+  return 0;
+}
+
+}  // namespace
+}  // namespace tavelund
+
+int main(int argc, char** argv) { return tavelund::run(argc, argv); }

@@ -1,0 +1,155 @@
+#include "console/screens.h"
+
+#include "common/number_text.h"
+
+namespace tavelund {
+namespace {
+
+const char* const kLargeBanner[] = {
+    "    ######   ######   #######   #####    #####       #     #",
+    "    #     #  #     #  #        #     #  #     #      #     #",
+    "    #     #  #     #  #        #        #            #     #",
+    "    ######   ######   #####     #####    #####       #     #",
+    "    #        #   #    #              #        #      #     #",
+    "    #        #    #   #        #     #  #     #      #     #",
+    "    #        #     #  #######   #####    #####        ##### ",
+};
+
+const char* const kSmallBanner[] = {
+    "   #####   #####   #####   ####    ####     #    #",
+    "   #    #  #    #  #      #    #  #    #    #    #",
+    "   #    #  #    #  #      #       #         #    #",
+    "   #####   #####   ####    ####    ####     #    #",
+    "   #       #  #    #           #       #    #    #",
+    "   #       #   #   #      #    #  #    #    #    #",
+    "   #       #    #  #####   ####    ####      #### ",
+};
+
+void line(std::ostream& out, const std::string& text = {}) { out << text << std::endl; }
+
+template <size_t N>
+void banner(std::ostream& out, const char* const (&lines)[N]) {
+  for (const char* text : lines) line(out, text);
+}
+
+}  // namespace
+
+std::string screenRule() { return std::string(kScreenRuleWidth, '-'); }
+std::string logRule() { return std::string(kLogRuleWidth, '-'); }
+
+std::string chartTitle(const std::string& symbol, const std::string& timeSpanLabel) {
+  return " " + symbol + " (" + timeSpanLabel + ")";
+}
+
+std::string headerLine(const std::string& sendTime, const std::string& title) {
+  return "UPDATE >> " + sendTime + "   " + title;
+}
+
+std::string lastLineText(const std::string& startText, double startPrice,
+                         const std::string& lastText, double lastPrice, int32_t digits) {
+  std::string text = "LAST LINE : " + startText + "(";
+  appendFixed(text, startPrice, digits);
+  text += ") => " + lastText + "(";
+  appendFixed(text, lastPrice, digits);
+  text += ")";
+  return text;
+}
+
+void writeKeyboardHelp(std::ostream& out) {
+  line(out);
+  line(out, screenRule());
+  line(out);
+  line(out);
+  line(out, "         COMMAND HELP");
+  line(out);
+  line(out, "         'u'          Key  : View Update");
+  line(out, "         'l'          Key  : Log");
+  line(out, "         'h'          Key  : Help");
+  line(out, "         's'          Key  : Save");
+  line(out);
+  line(out, "         'UP RIGHT    Key' : Candle Stick One Line Future");
+  line(out, "         'DOWN LEFT   Key' : Candle Stick One Line Past");
+  line(out);
+  line(out, "         'PAGEUP      Key' : Scroll Up To Future");
+  line(out, "         'PAGEDOWN    Key' : Scroll Down To Past");
+  line(out, "         'HOME        Key' : Latest");
+  line(out, "         'END         Key' : Oldest");
+  line(out);
+  line(out);
+  line(out, screenRule());
+  line(out);
+  line(out);
+  banner(out, kLargeBanner);
+  line(out);
+  line(out);
+  line(out, screenRule());
+}
+
+void writeJoystickHelp(std::ostream& out) {
+  line(out, screenRule());
+  line(out);
+  line(out);
+  line(out, "         COMMAND HELP");
+  line(out);
+  line(out, "         '1'         Key  : View Update");
+  line(out, "         '2'         Key  : Latest");
+  line(out, "         '3'         Key  : Help");
+  line(out);
+  line(out, "         'UP  RIGHT  Key' : Candle Stick One Line Future");
+  line(out, "         'DOWN LEFT  Key' : Candle Stick One Line Past");
+  line(out);
+  line(out);
+  line(out, screenRule());
+}
+
+void writeLogScreen(std::ostream& out, const RunLog& log) {
+  line(out, screenRule());
+  line(out);
+  line(out);
+  banner(out, kSmallBanner);
+  line(out);
+  line(out);
+  line(out, screenRule());
+  line(out);
+  for (auto entry = log.rbegin(); entry != log.rend(); ++entry) {
+    line(out, entry->timeText + "  " + entry->message);
+  }
+  line(out);
+  line(out, screenRule());
+}
+
+void writeSaveScreenTop(std::ostream& out) {
+  line(out, screenRule());
+  line(out);
+  line(out, "    Data SAVE : 's' Key ");
+  line(out);
+}
+
+void writeSaveScreenBottom(std::ostream& out) {
+  line(out);  // closes any line the save left open
+  line(out, screenRule());
+  line(out);
+  line(out);
+  banner(out, kLargeBanner);
+  line(out);
+  line(out);
+  line(out, screenRule());
+}
+
+void writeDriverBlock(std::ostream& out) {
+  line(out);
+  line(out);
+  line(out, screenRule());
+  line(out);
+  line(out);
+  line(out, "     Check MT5 -> DRIVER DOES NOT LOADED!!!");
+  line(out);
+  line(out, "     EXIT : ");
+  line(out);
+  line(out);
+  line(out, "     Press Any Key...");
+  line(out);
+  line(out, screenRule());
+}
+
+}  // namespace tavelund

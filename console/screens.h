@@ -1,0 +1,39 @@
+#pragma once
+// The viewer's fixed screens and the lines above the chart. Every line ends
+// with a flushing line end, as all console output does.
+#include <cstdint>
+#include <ostream>
+#include <string>
+
+#include "common/run_log.h"
+
+namespace tavelund {
+
+inline constexpr int kScreenRuleWidth = 96;
+inline constexpr int kLogRuleWidth = 71;
+
+std::string screenRule();  // 96 "-"
+std::string logRule();     // 71 "-"
+
+// " " + symbol + " (" + time-frame label + ")"
+std::string chartTitle(const std::string& symbol, const std::string& timeSpanLabel);
+
+// "UPDATE >> " + send time + "   " + title
+std::string headerLine(const std::string& sendTime, const std::string& title);
+
+// "LAST LINE : start(price) => last(price)", prices with `digits` decimals.
+std::string lastLineText(const std::string& startText, double startPrice,
+                         const std::string& lastText, double lastPrice, int32_t digits);
+
+void writeKeyboardHelp(std::ostream& out);
+void writeJoystickHelp(std::ostream& out);
+void writeLogScreen(std::ostream& out, const RunLog& log);
+
+// The save screen around the save's own output.
+void writeSaveScreenTop(std::ostream& out);
+void writeSaveScreenBottom(std::ostream& out);
+
+// Shown when the MT5 side publishes nothing at start.
+void writeDriverBlock(std::ostream& out);
+
+}  // namespace tavelund

@@ -1,0 +1,173 @@
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "console/process_end.h"
+#include "console/terminal.h"
+
+namespace tavelund {
+namespace {
+
+// Sequences of the ANSI terminal: the alternate screen has no scroll-back,
+// so the screen is exactly the window, as the Windows layout makes it.
+constexpr char kEnterScreen[] = "\x1b[?1049h";
+constexpr char kLeaveScreen[] = "\x1b[?1049l";
+constexpr char kHideCursor[] = "\x1b[?25l";
+constexpr char kShowCursor[] = "\x1b[?25h";
+constexpr char kHomeAndClear[] = "\x1b[H\x1b[2J";
+constexpr char kSaveTitle[] = "\x1b[22;0t";
+constexpr char kRestoreTitle[] = "\x1b[23;0t";
+
+termios savedInputMode{};
+std::atomic<bool> inputModeSaved{false};
+std::atomic<bool> screenTaken{false};
+std::atomic<bool> titleSaved{false};
+std::atomic<bool> consoleHeld{false};
+std::atomic<bool> inputClosed{false};
+KeyDecoder decoder;  // used by the input thread only (and by main before it starts)
+
+// write() is async-signal-safe, so the restore can run from a signal handler.
+void writeAll(const char* text) {
+  size_t left = std::strlen(text);
+  while (left > 0) {
+    const ssize_t written = ::write(STDOUT_FILENO, text, left);
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return;
+    }
+    text += written;
+    left -= static_cast<size_t>(written);
+  }
+}
+
+[[noreturn]] void consoleFailure(const char* text, const char* caption) {
+  // The Windows build shows a message box; here the same texts go to
+  // standard error.
+  std::fprintf(stderr, "%s: %s\n", caption, text);
+  endProcess(1);
+}
+
+// The terminal parts of the restore, safe inside a signal handler.
+void restoreTerminal() {
+  if (!consoleHeld.exchange(false)) return;
+  if (screenTaken.load()) writeAll(kLeaveScreen);
+  writeAll(kShowCursor);
+  if (titleSaved.load()) writeAll(kRestoreTitle);
+  if (inputModeSaved.load()) ::tcsetattr(STDIN_FILENO, TCSANOW, &savedInputMode);
+}
+
+void onSignal(int signal) {
+  restoreTerminal();
+  // End as the signal would have ended the process, so the shell sees it.
+  ::signal(signal, SIG_DFL);
+  ::raise(signal);
+}
+
+bool isOpen(int fd) { return ::fcntl(fd, F_GETFD) != -1; }
+
+}  // namespace
+
+void initConsole() {
+  if (!isOpen(STDIN_FILENO) || !isOpen(STDOUT_FILENO)) consoleFailure("GetStdHandle", "Console Error");
+  winsize size{};
+  if (::ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) != 0) {
+    consoleFailure("GetConsoleScreenBufferInfo", "Console Error");
+  }
+  if (::isatty(STDIN_FILENO) && ::tcgetattr(STDIN_FILENO, &savedInputMode) == 0) {
+    inputModeSaved.store(true);
+    termios raw = savedInputMode;
+    // Keys arrive one by one without echo; Ctrl+C still raises SIGINT,
+    // whose handler puts the terminal back.
+    raw.c_lflag &= static_cast<tcflag_t>(~(ICANON | ECHO));
+    raw.c_cc[VMIN] = 1;
+    raw.c_cc[VTIME] = 0;
+    ::tcsetattr(STDIN_FILENO, TCSANOW, &raw);
+  }
+  consoleHeld.store(true);
+  consoleWidth.store(size.ws_col);
+  consoleHeight.store(size.ws_row);
+
+  struct sigaction action {};
+  action.sa_handler = onSignal;
+  sigemptyset(&action.sa_mask);
+  for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) ::sigaction(signal, &action, nullptr);
+  std::atexit(restoreConsole);
+  setExitHook(restoreConsole);
+  // The screen itself is taken by the first layout, so that the texts of a
+  // run that ends before the chart (help, option errors, missing library or
+  // data) stay readable in the terminal afterwards.
+}
+
+void resetScreen() {
+  winsize size{};
+  if (::ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) != 0) {
+    consoleFailure("SetConsoleTextAttribute", "Error getting console screen buffer info.");
+  }
+  consoleWidth.store(size.ws_col);
+  consoleHeight.store(size.ws_row);
+  // Through stdio, so the sequences stay in order with the streams' text.
+  std::fflush(stdout);
+  if (!screenTaken.exchange(true)) std::fputs(kEnterScreen, stdout);
+  std::fputs(kHideCursor, stdout);
+  std::fputs(kHomeAndClear, stdout);
+  std::fflush(stdout);
+}
+
+void restoreConsole() {
+  std::fflush(stdout);
+  restoreTerminal();
+}
+
+void setConsoleTitle(const char* title) {
+  std::fflush(stdout);
+  if (!titleSaved.exchange(true)) std::fputs(kSaveTitle, stdout);
+  std::fprintf(stdout, "\x1b]0;%s\x07", title);
+  std::fflush(stdout);
+}
+
+bool readWindowSize(int32_t& width, int32_t& height) {
+  winsize size{};
+  if (::ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) != 0) return false;
+  width = size.ws_col;
+  height = size.ws_row;
+  return true;
+}
+
+KeySet readKeys() {
+  KeySet down;
+  std::string bytes;
+  while (!inputClosed.load()) {
+    pollfd input{STDIN_FILENO, POLLIN, 0};
+    if (::poll(&input, 1, 0) <= 0 || (input.revents & (POLLIN | POLLHUP)) == 0) break;
+    char buffer[256];
+    const ssize_t got = ::read(STDIN_FILENO, buffer, sizeof buffer);
+    if (got <= 0) {
+      if (got < 0 && errno == EINTR) continue;
+      inputClosed.store(true);  // end of input: no more keys, and no busy polling
+      break;
+    }
+    bytes.append(buffer, static_cast<size_t>(got));
+  }
+  decoder.feed(bytes, down);
+  return down;
+}
+
+void waitForAnyKey() {
+  for (;;) {
+    char byte = 0;
+    const ssize_t got = ::read(STDIN_FILENO, &byte, 1);
+    if (got < 0 && errno == EINTR) continue;
+    return;
+  }
+}
+
+}  // namespace tavelund

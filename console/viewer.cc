@@ -1,0 +1,156 @@
+#include "console/viewer.h"
+
+#include <thread>
+
+#include "common/deadline.h"
+#include "console/moves.h"
+#include "console/screens.h"
+#include "console/terminal.h"
+#include "engine/chart_lock.h"
+
+namespace tavelund {
+namespace {
+
+void runSave(Viewer& viewer) {
+  std::ostream& out = *viewer.io.out;
+  writeSaveScreenTop(out);
+  CsvSaveLink link{viewer.link.getSendTime, viewer.link.readLines, viewer.link.setSendCheck,
+                   viewer.link.getSendCheck, viewer.link.getSymbol};
+  CsvSaveOptions options;
+  options.programFolder = viewer.io.programFolder;
+  options.out = viewer.io.out;
+  options.err = viewer.io.err;
+  // The save runs on a thread of its own, which the view thread waits for.
+  std::thread save([&] {
+    if (saveCsv(link, options) == CsvSaveOutcome::FolderFailed) viewer.io.endProcess(1);
+  });
+  save.join();
+  writeSaveScreenBottom(out);
+}
+
+void refresh(Viewer& viewer) {
+  LinkPort port{viewer.link.setSendCheck, viewer.link.getSendCheck, viewer.link.readLines};
+  ConsolePort console{viewer.io.out, viewer.io.resetScreen};
+  refreshRecords(viewer.intake, viewer.settings, port, console);
+  viewer.chart.applySettings(viewer.settings, viewer.settings.digits);
+  viewer.chart.update(viewer.intake.batchPointList, viewer.settings);
+  redrawChart(viewer, viewerTitle(viewer));
+}
+
+}  // namespace
+
+std::string viewerTitle(const Viewer& viewer) {
+  return chartTitle(viewer.linkInfo.symbol, viewer.linkInfo.timeSpanLabel);
+}
+
+void printHeader(Viewer& viewer, const std::string& title) {
+  std::lock_guard<std::mutex> lock(viewer.screenLock);
+  const char* sendTime = viewer.link.getSendTime();
+  *viewer.io.out << headerLine(sendTime ? sendTime : "", title) << std::endl;
+}
+
+void printLastLine(Viewer& viewer, int32_t digits) {
+  std::lock_guard<std::mutex> lock(chartLock);
+  // The snapshot the chart shows at this offset; an offset outside the
+  // snapshots (left behind by an empty chart) shows the newest.
+  const PfColumn column = viewer.chart.lastLineColumn(viewer.settings.viewOffset);
+  *viewer.io.out << lastLineText(column.startPoint.text.str(), column.startPoint.price,
+                                 column.lastPoint.text.str(), column.lastPoint.price, digits)
+                 << std::endl;
+  *viewer.io.out << screenRule() << std::endl;
+}
+
+void redrawChart(Viewer& viewer, const std::string& title) {
+  printHeader(viewer, title);
+  printLastLine(viewer, viewer.settings.digits);
+  viewer.chart.draw(*viewer.io.out, viewer.settings);
+  viewer.commandCell.exchange('n');
+}
+
+void executeCommand(Viewer& viewer) {
+  const char command = viewer.commandCell.load();
+  switch (command) {
+    case 'u':
+    case 'X':
+      refresh(viewer);
+      return;
+    case 'l':
+      writeLogScreen(*viewer.io.out, runLog());
+      return;
+    case 'h':
+      writeKeyboardHelp(*viewer.io.out);
+      return;
+    case 'Z':
+      writeJoystickHelp(*viewer.io.out);
+      return;
+    case 's':
+      runSave(viewer);
+      return;
+    default:
+      break;
+  }
+  ChartSettings& settings = viewer.settings;
+  if (const auto moved = moveOffset(command, settings.scrollOffset.load(),
+                                    settings.viewOffsetLimit, settings.scrollBack)) {
+    settings.scrollOffset.exchange(*moved);
+    settings.viewOffset = *moved;
+  }
+  redrawChart(viewer, viewerTitle(viewer));
+}
+
+void runViewLoop(Viewer& viewer) {
+  while (!viewer.stopView.load()) {
+    const auto passStart = MonotonicClock::now();
+    const char command = viewer.commandCell.load();
+    if (command != 'n' && command != 'N') {
+      viewer.io.resetScreen();
+      executeCommand(viewer);
+      viewer.commandCell.exchange('n');
+    }
+    sleepUntil(passStart + viewer.periods.view);
+  }
+}
+
+void runInputLoop(Viewer& viewer, InputContext& context) {
+  openJoystick(context);
+  for (;;) {
+    const auto passStart = MonotonicClock::now();
+    const KeySet down = viewer.io.readKeys();
+    if (down.test(vk::kQ)) viewer.exitRequested.exchange(true);
+    if (context.joystickReady) {
+      runJoystickPass(context);
+    } else {
+      for (const KeyCommand& entry : keyboardCommands()) {
+        if (down.test(static_cast<size_t>(entry.key))) context.commandCell->exchange(entry.command);
+      }
+    }
+    sleepUntil(passStart + viewer.periods.input);
+    if (viewer.exitRequested.load()) return;
+  }
+}
+
+void runSizeWatch(Viewer& viewer) {
+  InputContext context;
+  context.commandCell = &viewer.commandCell;
+  std::thread input([&] { runInputLoop(viewer, context); });
+  while (!viewer.exitRequested.load()) {
+    int32_t width = 0;
+    int32_t height = 0;
+    if (viewer.io.readWindowSize(width, height) &&
+        (width != consoleWidth.load() || height != consoleHeight.load())) {
+      consoleWidth.store(width);
+      consoleHeight.store(height);
+      {
+        std::lock_guard<std::mutex> lock(viewer.screenLock);
+        viewer.io.resetScreen();
+      }
+      viewer.commandCell.exchange('r');
+    }
+    sleepUntil(MonotonicClock::now() + viewer.periods.sizeWatch);
+  }
+  viewer.stopView.exchange(true);
+  input.join();
+  if (context.joystickReady) releaseJoystick(context);
+}
+
+}  // namespace tavelund

@@ -1,0 +1,95 @@
+#pragma once
+// The running viewer: the view thread that executes one pending command
+// every 300 ms, the input thread that turns keys into commands every 70 ms,
+// and the size watch on the main thread.
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <mutex>
+#include <ostream>
+#include <string>
+
+#include "common/chart_settings.h"
+#include "console/joystick.h"
+#include "console/keys.h"
+#include "engine/csv_save.h"
+#include "engine/pf_chart.h"
+#include "intake/tick_intake.h"
+
+namespace tavelund {
+
+// Read once from the link library at start.
+struct LinkInfo {
+  std::string symbol;
+  std::string timeSpanLabel;
+};
+
+// The link-library exports the running viewer calls, as a seam for tests.
+struct ViewerLink {
+  const char* (*getSendTime)();
+  const char* (*getSymbol)();
+  int (*getSendCheck)();
+  int (*setSendCheck)(int* value);
+  const char* (*readLines)();
+};
+
+// What the viewer needs from the console and the process.
+struct ViewerIo {
+  std::ostream* out = nullptr;  // chart, screens, progress
+  std::ostream* err = nullptr;  // save failures
+  std::function<void()> resetScreen;
+  std::function<KeySet()> readKeys;
+  std::function<bool(int32_t& width, int32_t& height)> readWindowSize;
+  std::function<void(int exitCode)> endProcess;
+  std::filesystem::path programFolder;  // the CSV folder goes inside it
+};
+
+struct ViewerPeriods {
+  std::chrono::milliseconds view{300};
+  std::chrono::milliseconds input{70};
+  std::chrono::milliseconds sizeWatch{2};
+};
+
+// One per process. The option fields of `settings` and all of `linkInfo`
+// are written before the view thread starts and only read afterwards.
+struct Viewer {
+  ChartSettings settings;
+  LinkInfo linkInfo;
+  PfChart chart;
+  TickIntake intake;
+  ViewerLink link{};
+  ViewerIo io;
+  ViewerPeriods periods;
+
+  std::atomic<char> commandCell{'u'};
+  std::atomic<bool> exitRequested{false};
+  std::atomic<bool> stopView{false};
+  std::mutex screenLock;  // keeps the header line and the size watch's re-layout apart
+};
+
+// The view thread: until stopView, run the pending command, then sleep
+// until one period after the pass began.
+void runViewLoop(Viewer& viewer);
+
+// Runs the command in commandCell (on the view thread only).
+void executeCommand(Viewer& viewer);
+
+// Header, last line, chart; then commandCell = 'n'.
+void redrawChart(Viewer& viewer, const std::string& title);
+void printHeader(Viewer& viewer, const std::string& title);
+void printLastLine(Viewer& viewer, int32_t digits);
+
+// The main thread's watch: starts the input thread, re-lays out the screen
+// when the window size changes, and once Q was pressed stops the view
+// thread, waits for the input thread and releases the controller.
+void runSizeWatch(Viewer& viewer);
+
+// The input thread.
+void runInputLoop(Viewer& viewer, InputContext& context);
+
+// " " + symbol + " (" + label + ")"
+std::string viewerTitle(const Viewer& viewer);
+
+}  // namespace tavelund

@@ -1,0 +1,201 @@
+#include "engine/csv_save.h"
+
+#include <algorithm>
+#include <fstream>
+#include <mutex>
+#include <stdexcept>
+#include <system_error>
+#include <vector>
+
+#include "common/deadline.h"
+#include "common/run_log.h"
+#include "engine/chart_lock.h"
+#include "engine/csv_save_file.h"
+
+namespace tavelund {
+namespace {
+
+constexpr std::string_view kWholeMinute = ":00.000";
+constexpr int kExcerptLines = 5;
+
+std::string textOf(const char* text) { return text ? std::string(text) : std::string(); }
+
+// Walks the lines of a text (split at "\n", the piece after the last "\n"
+// included) from the last to the first without building a list of them.
+class BackwardLines {
+ public:
+  explicit BackwardLines(std::string_view text) : text_(text), end_(text.size()) {}
+  bool next(std::string_view& line) {
+    if (done_) return false;
+    const size_t newline = end_ == 0 ? std::string_view::npos : text_.rfind('\n', end_ - 1);
+    const size_t start = newline == std::string_view::npos ? 0 : newline + 1;
+    line = text_.substr(start, end_ - start);
+    if (newline == std::string_view::npos) {
+      done_ = true;
+    } else {
+      end_ = newline;
+    }
+    return true;
+  }
+
+ private:
+  std::string_view text_;
+  size_t end_;
+  bool done_ = false;
+};
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+// One or more characters of a class at `at`; false when there is none.
+template <typename Accept>
+bool run(std::string_view line, size_t& at, Accept accept) {
+  const size_t start = at;
+  while (at < line.size() && accept(line[at])) ++at;
+  return at > start;
+}
+
+bool literal(std::string_view line, size_t& at, char c) {
+  if (at >= line.size() || line[at] != c) return false;
+  ++at;
+  return true;
+}
+
+}  // namespace
+
+std::string csvFileName(std::string_view symbol, const LocalTime& time) {
+  return std::string(symbol) + "_" + compactTimeStamp(time) + ".csv";
+}
+
+std::string csvContent(std::string_view lines) {
+  std::string content = "date,open,high,low,close\n";
+  content.reserve(content.size() + lines.size());
+  BackwardLines walk(lines);
+  for (std::string_view line; walk.next(line);) {
+    // Exactly one ":00.000" in the line: its time is on a whole minute.
+    const size_t at = line.find(kWholeMinute);
+    if (at == std::string_view::npos) continue;
+    if (line.find(kWholeMinute, at + kWholeMinute.size()) != std::string_view::npos) continue;
+    content.append(line.substr(0, at));
+    content.append(line.substr(at + kWholeMinute.size()));
+    content += '\n';
+  }
+  return content;
+}
+
+bool isTimelineLine(std::string_view line) {
+  // digits/digits/digits digits:digits:digits.digits then four price fields
+  // of digits and points, separated by commas; the whole line.
+  size_t at = 0;
+  const auto digits = [](char c) { return isDigit(c); };
+  const auto price = [](char c) { return isDigit(c) || c == '.'; };
+  const char separators[] = {'/', '/', ' ', ':', ':', '.'};
+  if (!run(line, at, digits)) return false;
+  for (char separator : separators) {
+    if (!literal(line, at, separator) || !run(line, at, digits)) return false;
+  }
+  for (int field = 0; field < 4; ++field) {
+    if (!literal(line, at, ',') || !run(line, at, price)) return false;
+  }
+  return at == line.size();
+}
+
+void logLineExcerpt(std::string_view lines) {
+  const size_t count = static_cast<size_t>(std::count(lines.begin(), lines.end(), '\n')) + 1;
+  BackwardLines walk(lines);
+  size_t position = count;  // 1-based position of the line `walk` gives next
+  int logged = 0;
+  for (std::string_view line; logged < kExcerptLines && walk.next(line); --position) {
+    if (!isTimelineLine(line)) continue;
+    appendLog("[" + std::to_string(position) + "]" + std::string(line));
+    ++logged;
+  }
+  appendLog(">>>>> SKIP <<<<<");
+  const long long last = count < kExcerptLines ? static_cast<long long>(count) - 2 : 4;
+  if (last < 0) return;
+  std::vector<std::string_view> first;
+  size_t start = 0;
+  for (long long index = 0; index <= last; ++index) {
+    const size_t newline = lines.find('\n', start);
+    first.push_back(lines.substr(start, newline == std::string_view::npos ? std::string_view::npos
+                                                                          : newline - start));
+    start = newline + 1;
+  }
+  for (long long index = last; index >= 0; --index) {
+    appendLog("[" + std::to_string(index) + "]" + std::string(first[static_cast<size_t>(index)]));
+  }
+}
+
+CsvSaveOutcome saveCsv(const CsvSaveLink& link, const CsvSaveOptions& options) {
+  std::lock_guard<std::mutex> lock(chartLock);
+  std::ostream& out = *options.out;
+  std::ostream& err = *options.err;
+
+  out << "    Save Start : " << std::endl;
+  const std::filesystem::path folder = options.programFolder / "CSV";
+  std::error_code error;
+  if (!std::filesystem::create_directory(folder, error) && error) {
+    if (!std::filesystem::is_directory(folder)) {
+      err << "mkdir error : " << csvPathText(folder) << " : " << error.message() << std::endl;
+      return CsvSaveOutcome::FolderFailed;
+    }
+  } else if (!error && !std::filesystem::is_directory(folder)) {
+    // create_directory reports no error for an existing plain file of the
+    // same name on some platforms; that is no folder to save into.
+    err << "mkdir error : " << csvPathText(folder) << " : "
+        << std::make_error_code(std::errc::file_exists).message() << std::endl;
+    return CsvSaveOutcome::FolderFailed;
+  }
+
+  out << "    getsendtimeMT5()  : BEFORE : " << textOf(link.getSendTime()) << std::endl;
+  logLineExcerpt(textOf(link.readLines()));
+  appendLog(std::string(71, '-'));
+
+  int request = 0;
+  link.setSendCheck(&request);
+  const auto start = MonotonicClock::now();
+  while (MonotonicClock::now() - start < options.waitLimit) {
+    if (link.getSendCheck() == 1) break;
+    out << std::string(30, '\b') << "    Saving... " << elapsedMilliseconds(start) << " milSecond"
+        << std::flush;
+    sleepUntil(MonotonicClock::now() + options.pollPeriod);
+  }
+  out << "\r\n    Done." << std::endl;
+  const std::string symbol = textOf(link.getSymbol());
+  appendLog("getsymbolcMT5()   : AFTER  : " + symbol);
+  out << "    getsendtimeMT5()  : AFTER  : " << textOf(link.getSendTime()) << std::endl;
+
+  const std::string lines = textOf(link.readLines());
+  logLineExcerpt(lines);
+  appendLog(std::string(71, '-'));
+
+  const std::string name = csvFileName(symbol, options.clock());
+  std::filesystem::path path;
+  std::filesystem::path partial;
+  try {
+    path = csvFilePath(folder, name);
+    partial = csvFilePath(folder, name + ".part");
+  } catch (const std::runtime_error&) {
+    // A symbol the code page cannot carry gives no file name.
+    err << "Can Not Save : " << csvPathText(folder) << "/" << name << std::endl;
+    return CsvSaveOutcome::CannotSave;
+  }
+
+  std::ofstream file(partial, std::ios::binary | std::ios::trunc);
+  if (!file) {
+    err << "Can Not Save : " << csvPathText(path) << std::endl;
+    return CsvSaveOutcome::CannotSave;
+  }
+  const std::string content = csvContent(lines);
+  file.write(content.data(), static_cast<std::streamsize>(content.size()));
+  file.close();
+  if (!file || !replaceFile(partial, path)) {
+    std::filesystem::remove(partial, error);
+    err << "Can Not Save : " << csvPathText(path) << std::endl;
+    return CsvSaveOutcome::CannotSave;
+  }
+  out << "    Saved : " << csvPathText(path) << std::endl;
+  out << "    Done... " << std::endl;
+  return CsvSaveOutcome::Saved;
+}
+
+}  // namespace tavelund

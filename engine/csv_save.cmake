@@ -1,0 +1,10 @@
+# The CSV save of the chart console (included by engine/CMakeLists.txt).
+if(WIN32)
+  set(csv_save_platform ${CMAKE_CURRENT_LIST_DIR}/csv_save_file-win32.cc)
+else()
+  set(csv_save_platform ${CMAKE_CURRENT_LIST_DIR}/csv_save_file-posix.cc)
+endif()
+add_library(tavelund_csv_save STATIC ${CMAKE_CURRENT_LIST_DIR}/csv_save.cc ${csv_save_platform})
+target_link_libraries(tavelund_csv_save PUBLIC tavelund_common)
+target_include_directories(tavelund_csv_save PUBLIC ${PROJECT_SOURCE_DIR})
+tavelund_warnings(tavelund_csv_save)

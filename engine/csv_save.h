@@ -1,0 +1,58 @@
+#pragma once
+// Saving the whole-minute lines that the MT5 side publishes as a CSV file in
+// the folder "CSV" beside the program.
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <ostream>
+#include <string>
+#include <string_view>
+
+#include "common/local_time.h"
+
+namespace tavelund {
+
+// The exports the save calls, as a seam for tests.
+struct CsvSaveLink {
+  const char* (*getSendTime)();
+  const char* (*readLines)();
+  int (*setSendCheck)(int* value);
+  int (*getSendCheck)();
+  const char* (*getSymbol)();
+};
+
+struct CsvSaveOptions {
+  std::filesystem::path programFolder;  // the CSV folder is made inside it
+  std::ostream* out = nullptr;          // progress and results
+  std::ostream* err = nullptr;          // failures
+  std::chrono::milliseconds waitLimit{10000};
+  std::chrono::milliseconds pollPeriod{20};
+  std::function<LocalTime()> clock = readLocalTime;  // for the file name
+};
+
+enum class CsvSaveOutcome {
+  Saved,
+  CannotSave,    // the file could not be written; reported, the run goes on
+  FolderFailed,  // the CSV folder could not be made; reported, the run must end with 1
+};
+
+// The whole save: request, wait, excerpts in the run log, file. Holds
+// chartLock from start to end. The file appears complete or not at all: it
+// is written under a temporary name in the same folder and then renamed.
+CsvSaveOutcome saveCsv(const CsvSaveLink& link, const CsvSaveOptions& options);
+
+// symbol + "_" + YYYYMMDDhhmmss + ".csv"
+std::string csvFileName(std::string_view symbol, const LocalTime& time);
+
+// The file's bytes: the header, then one row per line timed on a whole
+// minute (":00.000" removed), from the last line of the text to the first.
+std::string csvContent(std::string_view lines);
+
+// Whether a whole line has the timeline form the excerpt looks for.
+bool isTimelineLine(std::string_view line);
+
+// Logs the excerpt of a published text: up to five timeline lines from the
+// end, the skip mark, then the first lines.
+void logLineExcerpt(std::string_view lines);
+
+}  // namespace tavelund
