@@ -1,0 +1,26 @@
+// Any file content must leave LoadSettings with a record whose fields are
+// either unchanged or usable texts, and never crash or read out of bounds.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string_view>
+
+#include "launcher/settings.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  std::string_view text(reinterpret_cast<const char*>(data), size);
+  tavelund::LauncherSettings settings;
+  tavelund::decodeSettingsText(text, settings);
+  for (const std::string* field : {&settings.BoxReverse, &settings.DataExpand, &settings.ShowLines,
+                                   &settings.FigureLength, &settings.ScrollBackCounts}) {
+    if (field->empty() || field->find_first_of(std::string_view(" \t\n\v\f\r\0", 7)) !=
+                              std::string::npos) {
+      std::abort();
+    }
+  }
+  // What was loaded must survive a save and a load unchanged.
+  tavelund::LauncherSettings again;
+  tavelund::decodeSettingsText(tavelund::encodeSettingsText(settings), again);
+  if (!(again == settings)) std::abort();
+  return 0;
+}

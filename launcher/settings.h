@@ -1,0 +1,57 @@
+#pragma once
+// The launcher's chart options, the "DefaultSetting" file that keeps them and
+// the run-options text handed to the viewer.
+#include <filesystem>
+#include <iosfwd>
+#include <string>
+#include <string_view>
+
+namespace tavelund {
+
+// Five texts, exactly as the viewer will see them on its command line. They
+// are not validated when set; the dialogs keep the numeric ones in range.
+struct LauncherSettings {
+  std::string BoxReverse = "3";
+  std::string DataExpand = "FALSE";
+  std::string ShowLines = "20";
+  std::string FigureLength = "3";
+  std::string ScrollBackCounts = "30";
+
+  bool operator==(const LauncherSettings&) const = default;
+};
+
+// The launcher's one record; defaults until LoadSettings has run.
+LauncherSettings& launcherSettings();
+
+// Relative on purpose: the file lives in the launcher's working directory.
+inline constexpr const char* kSettingsFileName = "DefaultSetting";
+
+// Reads the file and takes every well-formed field from it. A missing or
+// unreadable file, broken Base64 or JSON, or a root that is not an object
+// leave the record as it was; so does a member that is not a string, or one
+// that is empty or holds white space or a zero byte (the viewer would get its
+// arguments split wrongly).
+void LoadSettings(LauncherSettings& settings,
+                  const std::filesystem::path& file = kSettingsFileName);
+
+// Writes the record as one line of Base64 (no line end) of compact JSON. The
+// file is replaced in one step (temporary file + rename), so a failed write
+// never leaves a cut file behind. Failures are silent: returns false.
+bool SaveSettings(const LauncherSettings& settings,
+                  const std::filesystem::path& file = kSettingsFileName);
+
+// "-b B [-e ]-s S -f F -r R " with one trailing blank; "-e " only for the
+// exact text "TRUE".
+std::string BuildRunOptions(const LauncherSettings& settings);
+
+// Starts the viewer with the run options in a window of its own, without
+// waiting for it. A start that fails writes "Failed to start program" and a
+// line end to `errors` and returns false.
+bool StartChart(const LauncherSettings& settings);
+bool StartChart(const LauncherSettings& settings, std::ostream& errors);
+
+// The file's text, both ways; exposed for tests and the fuzz target.
+std::string encodeSettingsText(const LauncherSettings& settings);
+void decodeSettingsText(std::string_view fileText, LauncherSettings& settings);
+
+}  // namespace tavelund

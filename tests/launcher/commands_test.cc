@@ -1,0 +1,163 @@
+#include "launcher/commands.h"
+
+#include <gtest/gtest.h>
+
+#include "launcher_test_util.h"
+
+namespace tavelund {
+namespace {
+
+using testing_support::InFolder;
+using testing_support::ScratchFolder;
+
+std::string storedAfterOk(int command, const std::string& box) {
+  LauncherSettings settings;
+  return acceptNumberDialog(*numberFieldFor(command), box, settings);
+}
+
+TEST(NumberDialog, FieldsRangesAndLabels) {
+  struct Row {
+    int command;
+    std::string LauncherSettings::*field;
+    unsigned minimum, maximum;
+    std::string label;
+  };
+  const Row rows[] = {
+      {34102, &LauncherSettings::BoxReverse, 3, 5, "Box Reverse"},
+      {34104, &LauncherSettings::ShowLines, 3, 150, "Show Lines"},
+      {34105, &LauncherSettings::FigureLength, 1, 7, "Figure Length"},
+      {34106, &LauncherSettings::ScrollBackCounts, 3, 300, "Scroll Back Lines"},
+  };
+  for (const Row& row : rows) {
+    const NumberField* field = numberFieldFor(row.command);
+    ASSERT_NE(field, nullptr) << row.command;
+    EXPECT_EQ(field->field, row.field);
+    EXPECT_EQ(field->minimum, row.minimum);
+    EXPECT_EQ(field->maximum, row.maximum);
+    EXPECT_EQ(field->label, row.label);
+  }
+  for (int other : {105, 34211, 34300, 34400, 34500, 34103, 0}) {
+    EXPECT_EQ(numberFieldFor(other), nullptr) << other;
+  }
+}
+
+TEST(NumberDialog, OkStoresTheMinimumForAnythingOutOfRange) {
+  EXPECT_EQ(storedAfterOk(kCommandBoxReverse, "4"), "4");
+  EXPECT_EQ(storedAfterOk(kCommandBoxReverse, "5"), "5");
+  EXPECT_EQ(storedAfterOk(kCommandBoxReverse, "6"), "3");
+  EXPECT_EQ(storedAfterOk(kCommandBoxReverse, "3"), "3");
+  EXPECT_EQ(storedAfterOk(kCommandBoxReverse, "0"), "3");
+  EXPECT_EQ(storedAfterOk(kCommandBoxReverse, "abc"), "3");
+  EXPECT_EQ(storedAfterOk(kCommandBoxReverse, ""), "3");
+  EXPECT_EQ(storedAfterOk(kCommandBoxReverse, "-4"), "3");
+  EXPECT_EQ(storedAfterOk(kCommandBoxReverse, "4x"), "3");
+  EXPECT_EQ(storedAfterOk(kCommandBoxReverse, "4294967300"), "3");  // above 32 bits
+  EXPECT_EQ(storedAfterOk(kCommandBoxReverse, " 4 "), "4");
+  EXPECT_EQ(storedAfterOk(kCommandFigureLength, "1"), "1");
+  EXPECT_EQ(storedAfterOk(kCommandFigureLength, "8"), "1");
+  EXPECT_EQ(storedAfterOk(kCommandScrollBack, "300"), "300");
+  EXPECT_EQ(storedAfterOk(kCommandScrollBack, "301"), "3");
+  EXPECT_EQ(storedAfterOk(kCommandShowLines, "150"), "150");
+}
+
+TEST(NumberDialog, OkChangesOnlyItsOwnField) {
+  LauncherSettings settings;
+  acceptNumberDialog(*numberFieldFor(kCommandShowLines), "77", settings);
+  LauncherSettings expected;
+  expected.ShowLines = "77";
+  EXPECT_EQ(settings, expected);
+}
+
+TEST(NumberDialog, OpeningShowsTheFieldAndClampsTheSlider) {
+  LauncherSettings settings;
+  settings.BoxReverse = "9";
+  NumberDialogStart start = openNumberDialog(*numberFieldFor(kCommandBoxReverse), settings);
+  EXPECT_EQ(start.number, 9u);
+  EXPECT_EQ(start.sliderPosition, 5u);
+  // OK without a change stores the minimum.
+  EXPECT_EQ(acceptNumberDialog(*numberFieldFor(kCommandBoxReverse),
+                               std::to_string(start.number), settings),
+            "3");
+
+  settings.ShowLines = "1";
+  start = openNumberDialog(*numberFieldFor(kCommandShowLines), settings);
+  EXPECT_EQ(start.number, 1u);
+  EXPECT_EQ(start.sliderPosition, 3u);
+
+  start = openNumberDialog(*numberFieldFor(kCommandScrollBack), LauncherSettings{});
+  EXPECT_EQ(start.number, 30u);
+  EXPECT_EQ(start.sliderPosition, 30u);
+}
+
+TEST(NumberDialog, FieldThatIsNotANumberShowsTheMinimum) {
+  for (const char* text : {"abc", "", "-4", "4.5", "99999999999"}) {
+    LauncherSettings settings;
+    settings.FigureLength = text;
+    NumberDialogStart start = openNumberDialog(*numberFieldFor(kCommandFigureLength), settings);
+    EXPECT_EQ(start.number, 1u) << text;
+    EXPECT_EQ(start.sliderPosition, 1u) << text;
+  }
+}
+
+TEST(NumberDialog, SliderPositionGoesIntoTheNumberBoxAsDecimal) {
+  EXPECT_EQ(sliderToNumberBox(150), "150");
+  EXPECT_EQ(sliderToNumberBox(3), "3");
+}
+
+TEST(LauncherCommands, NumericCommandsOpenTheDialog) {
+  LauncherSettings settings;
+  for (int command : {34102, 34104, 34105, 34106}) {
+    CommandEffect effect = handleCommand(command, settings);
+    EXPECT_EQ(effect.kind, CommandEffect::Kind::OpenNumberDialog);
+    EXPECT_EQ(effect.numberField, numberFieldFor(command));
+  }
+  EXPECT_EQ(settings, LauncherSettings{});
+}
+
+TEST(LauncherCommands, DataExpandOffClearsTheFlagAndSaysSo) {
+  LauncherSettings settings;
+  settings.DataExpand = "TRUE";
+  CommandEffect effect = handleCommand(kCommandDataExpandOff, settings);
+  EXPECT_EQ(settings.DataExpand, "FALSE");
+  EXPECT_EQ(effect.kind, CommandEffect::Kind::ShowMessage);
+  EXPECT_EQ(effect.messageText, "DATA EXPAND OFF");
+  EXPECT_EQ(effect.messageCaption, "DATA EXPAND");
+  EXPECT_EQ(BuildRunOptions(settings).find("-e "), std::string::npos);
+}
+
+TEST(LauncherCommands, OptionsTracesAndShowsTheRunOptions) {
+  LauncherSettings settings;
+  CommandEffect effect = handleCommand(kCommandOptions, settings);
+  const std::string rule(60, '-');
+  EXPECT_EQ(effect.kind, CommandEffect::Kind::ShowMessage);
+  EXPECT_EQ(effect.messageText, "-b 3 -s 20 -f 3 -r 30 ");
+  EXPECT_EQ(effect.messageCaption, "RUN OPTIONS");
+  ASSERT_EQ(effect.debugTrace.size(), 3u);
+  EXPECT_EQ(effect.debugTrace[0], rule + "\n");
+  EXPECT_EQ(effect.debugTrace[1], "-b 3 -s 20 -f 3 -r 30 ");
+  EXPECT_EQ(effect.debugTrace[2], "\n" + rule + "\n");
+}
+
+TEST(LauncherCommands, SaveWritesTheWorkingFolderFileAndCloseSavesNothing) {
+  ScratchFolder folder;
+  InFolder inside(folder.path());
+  LauncherSettings settings;
+  settings.ShowLines = "99";
+  EXPECT_EQ(handleCommand(kCommandClose, settings).kind, CommandEffect::Kind::Close);
+  EXPECT_FALSE(std::filesystem::exists("DefaultSetting"));
+  EXPECT_EQ(handleCommand(kCommandSaveSettings, settings).kind, CommandEffect::Kind::Done);
+  LauncherSettings loaded;
+  LoadSettings(loaded);
+  EXPECT_EQ(loaded.ShowLines, "99");
+}
+
+TEST(LauncherCommands, OtherIdsAreNotHandled) {
+  LauncherSettings settings;
+  for (int other : {0, 1, 2, 104, 106, 34101, 34201, 34202, 65535}) {
+    EXPECT_EQ(handleCommand(other, settings).kind, CommandEffect::Kind::NotHandled) << other;
+  }
+  EXPECT_EQ(settings, LauncherSettings{});
+}
+
+}  // namespace
+}  // namespace tavelund
