@@ -1,0 +1,52 @@
+// Arbitrary timeline text through the full conversion, an update with a
+// second text, the chart's update and its drawing: nothing may crash, read
+// outside a buffer or break the lists' invariants.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <sstream>
+#include <string_view>
+
+#include "engine/pf_chart.h"
+#include "intake/tick_intake.h"
+
+using namespace tavelund;
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size < 2) return 0;
+  // First byte: options; the rest splits at the first 0xFF byte into the
+  // first batch and the re-published one.
+  const uint8_t options = data[0];
+  const std::string_view all(reinterpret_cast<const char*>(data + 1), size - 1);
+  const size_t cut = all.find('\xff');
+  const std::string_view first = all.substr(0, cut);
+  const std::string_view second = cut == std::string_view::npos ? all : all.substr(cut + 1);
+
+  ChartSettings settings;
+  settings.dataExpand = (options & 1) ? L"TRUE" : L"FALSE";
+  settings.reversal = 3 + (options >> 1) % 3;
+  settings.showColumns = 1 + (options >> 3) % 8;
+  settings.digits = (options >> 5) % 8;
+  std::ostringstream sink;
+  ConsolePort console{&sink, nullptr};
+
+  TickIntake intake;
+  PfChart chart;
+  chart.applySettings(settings, settings.digits);
+  for (std::string_view text : {first, second}) {
+    convertTimeline(intake, text, settings.dataExpand, console);
+    for (size_t i = 0; i < intake.pointList.size(); ++i)
+      if (intake.pointList[i].index != static_cast<int32_t>(i)) std::abort();
+    for (size_t i = 0; i < intake.recordList.size(); ++i)
+      if (intake.recordList[i].index != static_cast<int32_t>(i)) std::abort();
+    chart.update(intake.batchPointList, settings);
+    if (chart.points().size() != intake.pointList.size()) std::abort();
+    for (int32_t offset : {0, 1, settings.viewOffsetLimit, settings.viewOffsetLimit + 1, -1}) {
+      settings.viewOffset = offset;
+      chart.draw(sink, settings);
+      (void)chart.lastLineColumn(offset);
+    }
+    sink.str("");
+  }
+  return 0;
+}

@@ -1,0 +1,156 @@
+// The send-flag hand-shake of a refresh, against a fake MT5 side.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "engine/chart_lock.h"
+#include "intake/tick_intake.h"
+
+namespace tavelund {
+namespace {
+
+// The fake MT5 side: raises the flag after a number of polls once it has
+// been asked (or never, with -1).
+struct FakeSide {
+  static inline int flag = 0;
+  static inline int pollsUntilReady = -1;
+  static inline int polls = 0;
+  static inline std::vector<int> written;
+  static inline const char* text = "";
+
+  static int setSendCheck(int* value) {
+    written.push_back(*value);
+    flag = *value;
+    polls = 0;
+    return 1;
+  }
+  static int getSendCheck() {
+    ++polls;
+    if (flag != 1 && pollsUntilReady >= 0 && polls >= pollsUntilReady) flag = 1;
+    return flag;
+  }
+  static const char* readLines() { return text; }
+};
+
+const char* const kTimeline =
+    "2024/03/05 09:01:00.000,1.00000,2.00000,0.50000,1.50000\n"
+    "2024/03/05 09:02:00.000,2.00000,3.00000,1.50000,2.50000\n";
+
+class Refresh : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    FakeSide::flag = 0;
+    FakeSide::pollsUntilReady = -1;
+    FakeSide::polls = 0;
+    FakeSide::written.clear();
+    FakeSide::text = kTimeline;
+    console.out = &out;
+    console.clearScreen = [this] {
+      clears.push_back(intake.recordList.size());
+    };
+  }
+  long long refreshMilliseconds() {
+    out.str("");
+    clears.clear();
+    const auto start = std::chrono::steady_clock::now();
+    refreshRecords(intake, settings, link, console);
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
+                                                                 start)
+        .count();
+  }
+  // The progress prints: each one overwrites the last with 28 backspaces.
+  std::vector<long long> progressValues() const {
+    const std::string text = out.str();
+    const std::string head = std::string(28, '\b') + "    UPDATE... ";
+    std::vector<long long> values;
+    for (size_t at = text.find(head); at != std::string::npos; at = text.find(head, at + 1)) {
+      const size_t number = at + head.size();
+      const size_t tail = text.find(" milSecond", number);
+      if (tail == std::string::npos) break;
+      values.push_back(std::stoll(text.substr(number, tail - number)));
+    }
+    return values;
+  }
+
+  TickIntake intake;
+  ChartSettings settings;
+  LinkPort link{&FakeSide::setSendCheck, &FakeSide::getSendCheck, &FakeSide::readLines};
+  std::ostringstream out;
+  ConsolePort console;
+  std::vector<size_t> clears;
+};
+
+TEST_F(Refresh, FirstRefreshWithTheFlagUpConvertsAtOnceWithoutAsking) {
+  FakeSide::flag = 1;
+  EXPECT_LT(refreshMilliseconds(), 1000);
+  EXPECT_TRUE(FakeSide::written.empty());
+  const std::string text = out.str();
+  EXPECT_EQ(0u, text.find(std::string(28, '\b') + "    UPDATE... "));
+  const std::string done = " milSecond\r\n    Done.\n";
+  ASSERT_GE(text.size(), done.size());
+  EXPECT_EQ(done, text.substr(text.size() - done.size()));
+  EXPECT_EQ(1u, progressValues().size());
+  // Cleared before and after the conversion.
+  EXPECT_EQ((std::vector<size_t>{0, 2}), clears);
+  EXPECT_EQ(2u, intake.recordList.size());
+  EXPECT_TRUE(chartLock.try_lock());
+  chartLock.unlock();
+}
+
+TEST_F(Refresh, LaterRefreshAsksWithZeroAndPollsUntilTheOne) {
+  FakeSide::flag = 1;
+  refreshMilliseconds();
+  FakeSide::pollsUntilReady = 4;
+  EXPECT_LT(refreshMilliseconds(), 4000);
+  EXPECT_EQ(std::vector<int>{0}, FakeSide::written);
+  EXPECT_EQ(4, FakeSide::polls);
+  EXPECT_EQ(4u, progressValues().size());
+  EXPECT_EQ(2u, intake.recordList.size());
+  EXPECT_EQ(1u, intake.batchPointList.size());  // the newest bar, rebuilt
+}
+
+TEST_F(Refresh, LaterRefreshGivesUpAfterFiveSecondsAndConvertsAnyway) {
+  FakeSide::flag = 1;
+  refreshMilliseconds();
+  FakeSide::text =
+      "2024/03/05 09:02:00.000,2.00000,3.00000,1.50000,2.75000\n"
+      "2024/03/05 09:03:00.000,2.00000,3.00000,1.50000,2.50000\n";
+  const long long took = refreshMilliseconds();
+  EXPECT_GE(took, 5000);
+  EXPECT_LT(took, 9000);
+  const std::vector<long long> values = progressValues();
+  ASSERT_FALSE(values.empty());
+  EXPECT_GE(values.back(), 5000);
+  EXPECT_LT(values.back(), 9000);
+  for (size_t i = 1; i < values.size(); ++i) ASSERT_LE(values[i - 1], values[i]);
+  // Polled about every millisecond, not in long sleeps.
+  EXPECT_GT(values.size(), 500u);
+  EXPECT_EQ(3u, intake.recordList.size());
+  EXPECT_EQ(2.75, intake.recordList[1].close);
+}
+
+TEST_F(Refresh, FirstRefreshWaitsTenSecondsForASilentSide) {
+  FakeSide::text = "";
+  const long long took = refreshMilliseconds();
+  EXPECT_GE(took, 10000);
+  EXPECT_LT(took, 15000);
+  ASSERT_FALSE(progressValues().empty());
+  EXPECT_GE(progressValues().back(), 10000);
+  EXPECT_TRUE(FakeSide::written.empty());
+  EXPECT_TRUE(intake.recordList.empty());
+  EXPECT_EQ((std::vector<size_t>{0, 0}), clears);
+}
+
+TEST_F(Refresh, NoTextFromTheLibraryIsAnEmptyTimeline) {
+  FakeSide::flag = 1;
+  LinkPort nullText{&FakeSide::setSendCheck, &FakeSide::getSendCheck, [] { return static_cast<const char*>(nullptr); }};
+  refreshRecords(intake, settings, nullText, console);
+  EXPECT_TRUE(intake.recordList.empty());
+}
+
+}  // namespace
+}  // namespace tavelund
