@@ -258,6 +258,7 @@ TEST(SdlJoystickLost, UnpluggingEndsTheRunWithOneAndTheMessage) {
   if (end.exitCode == 77) GTEST_SKIP() << "a real controller is attached";
   EXPECT_EQ(end.exitCode, 1);
   EXPECT_EQ(end.output,
+            "restored\n"
             "Failed to reacquire joystick. Error code: -2147220983\n"
             "Exit...\n"
             "hook q\n");
