@@ -1,0 +1,74 @@
+#include <csignal>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+#include "tests/link/child_process.h"
+
+extern char** environ;
+
+namespace tavelund::testing {
+
+ChildProcess::ChildProcess(const std::string& program, const std::vector<std::string>& arguments,
+                           const std::string& outputPath) {
+  std::vector<std::string> texts{program};
+  texts.insert(texts.end(), arguments.begin(), arguments.end());
+  std::vector<char*> argv;
+  for (auto& text : texts) argv.push_back(text.data());
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  if (!outputPath.empty()) {
+    posix_spawn_file_actions_addopen(&actions, 1, outputPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0600);
+  }
+  pid_t pid = 0;
+  started_ = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ) == 0;
+  posix_spawn_file_actions_destroy(&actions);
+  id_ = pid;
+}
+
+ChildProcess::~ChildProcess() {
+  if (started_ && !reaped_) kill();
+}
+
+std::optional<int> ChildProcess::waitExit(std::chrono::milliseconds timeout) {
+  if (!started_) return -1;
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  for (;;) {
+    int status = 0;
+    const pid_t done = waitpid(static_cast<pid_t>(id_), &status, WNOHANG);
+    if (done == static_cast<pid_t>(id_)) {
+      reaped_ = true;
+      if (WIFEXITED(status)) return WEXITSTATUS(status);
+      return 128 + WTERMSIG(status);
+    }
+    if (done < 0 || std::chrono::steady_clock::now() >= deadline) return std::nullopt;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+}
+
+void ChildProcess::kill() {
+  if (!started_ || reaped_) return;
+  ::kill(static_cast<pid_t>(id_), SIGKILL);
+  int status = 0;
+  waitpid(static_cast<pid_t>(id_), &status, 0);
+  reaped_ = true;
+}
+
+std::string ownProgramPath() {
+  char path[4096];
+  const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
+  return length > 0 ? std::string(path, static_cast<size_t>(length)) : std::string();
+}
+
+std::string ownProgramFolder() {
+  const std::string path = ownProgramPath();
+  return path.substr(0, path.rfind('/') + 1);
+}
+
+std::string programFile(const std::string& name) { return name; }
+
+}  // namespace tavelund::testing

@@ -1,0 +1,42 @@
+#pragma once
+// Test support: start another program (often this test program itself in a
+// role), wait for it with a deadline, or kill it hard.
+#include <chrono>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tavelund::testing {
+
+class ChildProcess {
+ public:
+  // `outputPath` empty: the child shares this process's standard output.
+  ChildProcess(const std::string& program, const std::vector<std::string>& arguments,
+               const std::string& outputPath = {});
+  ~ChildProcess();  // kills a child that is still running
+  ChildProcess(const ChildProcess&) = delete;
+  ChildProcess& operator=(const ChildProcess&) = delete;
+
+  bool started() const { return started_; }
+  // The exit code, or nothing if the child still runs at the deadline.
+  std::optional<int> waitExit(std::chrono::milliseconds timeout);
+  // Ends the child at once, as a crash would (SIGKILL / TerminateProcess),
+  // and reaps it.
+  void kill();
+  long long id() const { return id_; }
+
+ private:
+  bool started_ = false;
+  bool reaped_ = false;
+  long long id_ = 0;
+  void* handle_ = nullptr;
+};
+
+// The running test program's own file path.
+std::string ownProgramPath();
+// The folder holding it (the build's bin folder), with a trailing separator.
+std::string ownProgramFolder();
+// File name of a program of this build: "name" or "name.exe".
+std::string programFile(const std::string& name);
+
+}  // namespace tavelund::testing
