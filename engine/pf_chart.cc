@@ -39,23 +39,33 @@ void PfChart::update(const std::vector<PricePoint>& batch, ChartSettings& settin
 }
 
 void PfChart::applyBatch(const std::vector<PricePoint>& batch) {
-  if (!points_.empty() && !batch.empty()) {
-    trimFrom(batch.front().recordIndex);
-    // The first column came from a re-read record while earlier points
-    // remain: build the chart again from them, so the batch finds a column.
-    if (columns_.empty() && !points_.empty()) rebuildFromPoints();
-  }
+  if (!points_.empty() && !batch.empty()) takeBack(batch.front().recordIndex);
   points_.reserve(points_.size() + batch.size());
   snapshots_.reserve(snapshots_.size() + batch.size());
   for (const PricePoint& point : batch) addPoint(point);
 }
 
-void PfChart::trimFrom(int32_t recordIndex) {
-  while (!points_.empty() && points_.back().recordIndex >= recordIndex) points_.pop_back();
-  while (!columns_.empty() && columns_.back().endPoint.recordIndex >= recordIndex)
-    columns_.pop_back();
-  while (!snapshots_.empty() && snapshots_.back().endPoint.recordIndex >= recordIndex)
-    snapshots_.pop_back();
+// Takes back every trailing point of record `recordIndex` or later, with its
+// snapshot and whatever it did to the columns, so the chart stands exactly as
+// after the last point kept. Trimming the columns by their end points alone
+// would also drop a column that earlier records built and the re-read record
+// merely extended, and re-applying the record could not bring it back.
+void PfChart::takeBack(int32_t recordIndex) {
+  size_t keep = points_.size();
+  while (keep > 0 && points_[keep - 1].recordIndex >= recordIndex) --keep;
+  if (keep == points_.size()) return;
+  if (recordIndex == checkpoint_.record && keep == checkpoint_.points &&
+      snapshots_.size() == points_.size() && checkpoint_.columns <= columns_.size()) {
+    // The usual case: the newest record again. Its start was noted.
+    points_.resize(keep);
+    snapshots_.resize(keep);
+    columns_.resize(checkpoint_.columns);
+    if (!columns_.empty()) columns_.back() = checkpoint_.column;
+    return;
+  }
+  // Any other record: build the chart again from the points before it.
+  points_.resize(keep);
+  rebuildFromPoints();
 }
 
 void PfChart::rebuildFromPoints() {
@@ -63,6 +73,9 @@ void PfChart::rebuildFromPoints() {
   kept.swap(points_);
   columns_.clear();
   snapshots_.clear();
+  checkpoint_ = Checkpoint{};
+  points_.reserve(kept.size());
+  snapshots_.reserve(kept.size());
   for (const PricePoint& point : kept) addPoint(point);
 }
 
@@ -108,6 +121,13 @@ PfColumn PfChart::newColumn(const PfColumn& from, const ColumnPoint& point,
 }
 
 void PfChart::addPoint(const PricePoint& pricePoint) {
+  if (points_.empty() || points_.back().recordIndex != pricePoint.recordIndex) {
+    // A record starts: note the chart as it stands, to take the record back.
+    checkpoint_.record = pricePoint.recordIndex;
+    checkpoint_.points = points_.size();
+    checkpoint_.columns = columns_.size();
+    checkpoint_.column = columns_.empty() ? PfColumn{} : columns_.back();
+  }
   points_.push_back(pricePoint);
   applyPoint(ColumnPoint(pricePoint, textOf(pricePoint)));
 }

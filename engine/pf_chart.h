@@ -68,12 +68,21 @@ class PfChart {
   int32_t snapshotIndexForOffset(int32_t offset) const;
 
  private:
-  void trimFrom(int32_t recordIndex);
+  void takeBack(int32_t recordIndex);
   void rebuildFromPoints();
   void applyPoint(const ColumnPoint& point);
   SharedText textOf(const PricePoint& point);
   PfColumn newColumn(const PfColumn& from, const ColumnPoint& point, int32_t direction) const;
 
+  // The chart as it stood before the newest record's first point.
+  struct Checkpoint {
+    int32_t record = -1;
+    size_t points = 0;
+    size_t columns = 0;
+    PfColumn column;
+  };
+
+  Checkpoint checkpoint_;
   std::vector<PricePoint> points_;
   std::vector<PfColumn> columns_;
   std::vector<PfColumn> snapshots_;

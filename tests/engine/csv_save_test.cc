@@ -1,0 +1,210 @@
+#include "engine/csv_save.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "common/run_log.h"
+
+namespace tavelund {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The MT5 side as the save sees it: the flag answers 1 after `answerAfter`
+// polls (never when negative), and the lines change once the request came.
+struct FakeSide {
+  std::string before = "2024/01/02 10:14:00.000,1.00000,1.10000,0.90000,1.05000";
+  std::string after;
+  std::string sendTime = "2024/01/02 10:15:01.000";
+  std::string symbol = "EURUSD";
+  int polls = 0;
+  int answerAfter = 0;
+  bool requested = false;
+};
+FakeSide side;
+
+const CsvSaveLink kFakeLink{
+    [] { return side.sendTime.c_str(); },
+    [] { return (side.requested ? side.after : side.before).c_str(); },
+    [](int* value) {
+      side.requested = *value == 0;
+      return 1;
+    },
+    [] {
+      const int poll = side.polls++;
+      return side.answerAfter >= 0 && poll >= side.answerAfter ? 1 : 0;
+    },
+    [] { return side.symbol.c_str(); },
+};
+
+std::string readFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+class CsvSave : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    side = FakeSide{};
+    folder = fs::temp_directory_path() /
+             ("csv_save_test_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+              "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    options.programFolder = folder;
+    options.out = &out;
+    options.err = &err;
+    options.pollPeriod = std::chrono::milliseconds(1);
+    options.clock = [] { return LocalTime{2024, 1, 2, 3, 4, 5, 6}; };
+    runLog().clear();
+  }
+  void TearDown() override { fs::remove_all(folder); }
+
+  fs::path folder;
+  std::ostringstream out, err;
+  CsvSaveOptions options;
+};
+
+TEST(CsvContent, WholeMinuteRowsInReverseOrder) {
+  const std::string lines =
+      "2024/01/02 10:14:00.000,1.00000,1.10000,0.90000,1.05000\n"
+      "2024/01/02 10:15:00.000,1.05000,1.20000,1.00000,1.10000\n"
+      "2024/01/02 10:15:30.000,1.1,1.2,1.0,1.1\n"
+      "2024/01/02 10:15:00.500,1.1,1.2,1.0,1.1\n"
+      "garbage\n"
+      "2024/01/02 10:16:00.000,1.10000,1.30000,1.10000,1.25000\n";
+  EXPECT_EQ(csvContent(lines),
+            "date,open,high,low,close\n"
+            "2024/01/02 10:16,1.10000,1.30000,1.10000,1.25000\n"
+            "2024/01/02 10:15,1.05000,1.20000,1.00000,1.10000\n"
+            "2024/01/02 10:14,1.00000,1.10000,0.90000,1.05000\n");
+  EXPECT_EQ(csvContent(""), "date,open,high,low,close\n");
+  // Midnight holds ":00.000" once; two of them make no row.
+  EXPECT_EQ(csvContent("2020/01/02 00:00:00.000,1,2,3,4"),
+            "date,open,high,low,close\n2020/01/02 00:00,1,2,3,4\n");
+  EXPECT_EQ(csvContent("a:00.000b:00.000"), "date,open,high,low,close\n");
+}
+
+TEST(CsvContent, FileNameAndLineForm) {
+  EXPECT_EQ(csvFileName("SP500", LocalTime{2024, 1, 2, 3, 4, 5, 6}), "SP500_20240102030405.csv");
+  EXPECT_TRUE(isTimelineLine("2024/01/02 10:14:00.000,1.00000,1.10000,0.90000,1.05000"));
+  EXPECT_TRUE(isTimelineLine("1/2/3 4:5:6.7,.,1.,2,3"));
+  EXPECT_FALSE(isTimelineLine("2024/01/02 10:14:00.000,1.0,1.1,0.9"));
+  EXPECT_FALSE(isTimelineLine("2024/01/02 10:14:00.000,1.0,1.1,0.9,1.0,"));
+  EXPECT_FALSE(isTimelineLine("2024/01/02 10:14:00.000,1.0,1.1,0.9,-1.0"));
+  EXPECT_FALSE(isTimelineLine(" 2024/01/02 10:14:00.000,1,1,1,1"));
+  EXPECT_FALSE(isTimelineLine("2024/01/02 10:14:00,1,1,1,1"));
+  EXPECT_FALSE(isTimelineLine(""));
+}
+
+TEST(CsvExcerpt, LastTimelineLinesThenTheFirstLines) {
+  runLog().clear();
+  std::string text;
+  for (int i = 0; i < 8; ++i) text += "2024/01/02 10:1" + std::to_string(i) + ":00.000,1,2,3,4\n";
+  text += "junk";  // 10 pieces: 8 lines, "junk"... and no empty tail
+  logLineExcerpt(text);
+  const RunLog& log = runLog();
+  ASSERT_EQ(log.size(), 11u);
+  EXPECT_EQ(log[0].message, "[8]2024/01/02 10:17:00.000,1,2,3,4");
+  EXPECT_EQ(log[4].message, "[4]2024/01/02 10:13:00.000,1,2,3,4");
+  EXPECT_EQ(log[5].message, ">>>>> SKIP <<<<<");
+  EXPECT_EQ(log[6].message, "[4]2024/01/02 10:14:00.000,1,2,3,4");
+  EXPECT_EQ(log[10].message, "[0]2024/01/02 10:10:00.000,1,2,3,4");
+
+  // Short texts: m = n - 2 first lines from index m down to 0.
+  runLog().clear();
+  logLineExcerpt("2024/01/02 10:10:00.000,1,2,3,4\nx\n");  // n = 3
+  ASSERT_EQ(runLog().size(), 4u);
+  EXPECT_EQ(runLog()[0].message, "[1]2024/01/02 10:10:00.000,1,2,3,4");
+  EXPECT_EQ(runLog()[1].message, ">>>>> SKIP <<<<<");
+  EXPECT_EQ(runLog()[2].message, "[1]x");
+  EXPECT_EQ(runLog()[3].message, "[0]2024/01/02 10:10:00.000,1,2,3,4");
+  runLog().clear();
+  logLineExcerpt("");
+  ASSERT_EQ(runLog().size(), 1u);
+  EXPECT_EQ(runLog()[0].message, ">>>>> SKIP <<<<<");
+}
+
+TEST_F(CsvSave, WritesTheRowsOfTheLinesReadAfterTheRequest) {
+  side.after =
+      "2024/01/02 10:14:00.000,1.00000,1.10000,0.90000,1.05000\n"
+      "2024/01/02 10:15:00.000,1.05000,1.20000,1.00000,1.10000\n";
+  side.answerAfter = 3;
+  ASSERT_EQ(saveCsv(kFakeLink, options), CsvSaveOutcome::Saved);
+  const fs::path file = folder / "CSV" / "EURUSD_20240102030405.csv";
+  EXPECT_EQ(readFile(file),
+            "date,open,high,low,close\n"
+            "2024/01/02 10:15,1.05000,1.20000,1.00000,1.10000\n"
+            "2024/01/02 10:14,1.00000,1.10000,0.90000,1.05000\n");
+  EXPECT_EQ(std::distance(fs::directory_iterator(folder / "CSV"), fs::directory_iterator()), 1)
+      << "no temporary file is left behind";
+
+  const std::string text = out.str();
+  EXPECT_EQ(text.rfind("    Save Start : \n    getsendtimeMT5()  : BEFORE : 2024/01/02 10:15:01.000\n", 0),
+            0u);
+  EXPECT_NE(text.find(std::string(30, '\b') + "    Saving... "), std::string::npos);
+  EXPECT_NE(text.find(" milSecond\r\n    Done.\n    getsendtimeMT5()  : AFTER  : 2024/01/02 10:15:01.000\n"),
+            std::string::npos);
+  EXPECT_NE(text.find("    Saved : " + (folder / "CSV" / "EURUSD_20240102030405.csv").string() +
+                      "\n    Done... \n"),
+            std::string::npos);
+  EXPECT_EQ(err.str(), "");
+
+  const RunLog& log = runLog();
+  ASSERT_GE(log.size(), 6u);
+  EXPECT_EQ(log[0].message, "[1]" + side.before);
+  EXPECT_EQ(log[1].message, ">>>>> SKIP <<<<<");
+  EXPECT_EQ(log[2].message, std::string(71, '-'));
+  EXPECT_EQ(log[3].message, "getsymbolcMT5()   : AFTER  : EURUSD");
+  EXPECT_EQ(log[4].message, "[2]2024/01/02 10:15:00.000,1.05000,1.20000,1.00000,1.10000");
+  EXPECT_EQ(log.back().message, std::string(71, '-'));
+}
+
+TEST_F(CsvSave, ASilentSideEndsTheWaitAndStillSaves) {
+  side.answerAfter = -1;
+  side.after = "2024/01/02 10:15:00.000,1,2,3,4";
+  options.waitLimit = std::chrono::milliseconds(60);
+  options.pollPeriod = std::chrono::milliseconds(20);
+  ASSERT_EQ(saveCsv(kFakeLink, options), CsvSaveOutcome::Saved);
+  EXPECT_EQ(readFile(folder / "CSV" / "EURUSD_20240102030405.csv"),
+            "date,open,high,low,close\n2024/01/02 10:15,1,2,3,4\n");
+  EXPECT_GE(side.polls, 2);
+}
+
+TEST_F(CsvSave, ASecondSaveInTheSameSecondReplacesTheFirst) {
+  side.after = "2024/01/02 10:15:00.000,1,2,3,4";
+  ASSERT_EQ(saveCsv(kFakeLink, options), CsvSaveOutcome::Saved);
+  side.requested = false;
+  side.after = "2024/01/02 10:16:00.000,5,6,7,8";
+  ASSERT_EQ(saveCsv(kFakeLink, options), CsvSaveOutcome::Saved);
+  EXPECT_EQ(readFile(folder / "CSV" / "EURUSD_20240102030405.csv"),
+            "date,open,high,low,close\n2024/01/02 10:16,5,6,7,8\n");
+}
+
+TEST_F(CsvSave, APlainFileNamedCsvIsAFolderFailure) {
+  std::ofstream(folder / "CSV") << "x";
+  EXPECT_EQ(saveCsv(kFakeLink, options), CsvSaveOutcome::FolderFailed);
+  EXPECT_EQ(err.str().rfind("mkdir error : " + (folder / "CSV").string() + " : ", 0), 0u);
+  EXPECT_EQ(side.requested, false) << "nothing is asked of the MT5 side";
+}
+
+TEST_F(CsvSave, AnUnwritableFileIsReportedAndLeavesNothing) {
+  // A folder in the file's place makes the rename fail after the write.
+  fs::create_directories(folder / "CSV" / "EURUSD_20240102030405.csv" / "inside");
+  side.after = "2024/01/02 10:15:00.000,1,2,3,4";
+  EXPECT_EQ(saveCsv(kFakeLink, options), CsvSaveOutcome::CannotSave);
+  EXPECT_EQ(err.str(), "Can Not Save : " +
+                           (folder / "CSV" / "EURUSD_20240102030405.csv").string() + "\n");
+  EXPECT_FALSE(fs::exists(folder / "CSV" / "EURUSD_20240102030405.csv.part"));
+  EXPECT_EQ(out.str().find("    Saved : "), std::string::npos);
+}
+
+}  // namespace
+}  // namespace tavelund

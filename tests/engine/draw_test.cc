@@ -1,0 +1,155 @@
+// Drawn charts, derived by hand for small price paths (reversal 3, 1 %
+// boxes, 2 decimals).
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+
+#include "chart_test_util.h"
+#include "engine/pf_chart.h"
+
+namespace tavelund {
+namespace {
+
+using testing_util::path;
+
+const std::string kRule = std::string(96, '-') + "\n";
+
+class Drawing : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    settings.reversal = 3;
+    settings.showColumns = 30;
+    chart.applySettings(settings, 2);
+  }
+  void add(std::initializer_list<double> prices) {
+    chart.update(path(prices, static_cast<int32_t>(chart.points().size())), settings);
+  }
+  std::string drawn(int32_t offset = 0) {
+    settings.viewOffset = offset;
+    std::ostringstream out;
+    chart.draw(out, settings);
+    return out.str();
+  }
+  PfChart chart;
+  ChartSettings settings;
+};
+
+TEST_F(Drawing, EmptyChartIsFourEmptyLinesAndTheRule) {
+  EXPECT_EQ("\n\n\n\n" + kRule, drawn());
+  EXPECT_TRUE(chart.view.empty());
+}
+
+TEST_F(Drawing, UndecidedColumnHasNoBoxesLabelsOrMarkers) {
+  add({100.0});
+  EXPECT_EQ(".\n.\n.\n\n" + kRule, drawn());
+  EXPECT_EQ(0, chart.nowMarker.row);
+  EXPECT_EQ("", chart.nowMarker.text);
+}
+
+TEST_F(Drawing, RisingColumnWithLabelsAndMarkers) {
+  add({100.0, 104.4});
+  // Four X boxes from 100 to 104; the reversal lies at 104.4 - 3 x 1.044.
+  EXPECT_EQ(
+      ".   105.00 (+1.00%)\n"
+      "X   104.00 (+0.00%) * 104.40 (Now) \n"
+      "X   103.00 (-1.00%)\n"
+      "X   102.00 (-2.00%)\n"
+      "X   101.00 (-3.00%) > 101.27 (Reversal)\n"
+      ".   100.00 (-4.00%)\n"
+      "\n" + kRule,
+      drawn());
+  ASSERT_EQ(7u, chart.rowLabels.size());  // the last one is never printed
+  EXPECT_EQ("   99.00 (-5.00%)", chart.rowLabels.back());
+}
+
+TEST_F(Drawing, ReversalShowsTheOldColumnUntilTheNextPoint) {
+  add({100.0, 104.4, 100.4});
+  // The reversal's snapshot is the X column as it stood.
+  const std::string atReversal = drawn();
+  EXPECT_EQ(1u, chart.view.size());
+  EXPECT_EQ(1, chart.view[0].direction);
+  EXPECT_NE(std::string::npos, atReversal.find("X   104.00 (+0.00%) * 104.40 (Now) \n"));
+
+  add({101.0});  // changes nothing
+  // O column: 3 boxes of 1.044 below 104.4, bottom edge 101.268; it starts
+  // one row below the X column's top.
+  EXPECT_EQ(
+      "..   105.44 (+4.00%)\n"
+      "X.   104.40 (+3.00%) > 103.41 (Reversal)\n"
+      "XO   103.36 (+2.00%)\n"
+      "XO   102.31 (+1.00%)\n"
+      "XO   101.27 (+0.00%) * 101.00 (Now)\n"
+      "..   100.22 (-1.00%)\n"
+      "\n" + kRule,
+      drawn());
+  EXPECT_EQ(2, chart.viewCount);
+  EXPECT_EQ(0, chart.view[0].viewIndex);
+  EXPECT_EQ(1, chart.view[1].viewIndex);
+  EXPECT_EQ(2, chart.view[0].startRow);
+  EXPECT_EQ(0, chart.view[0].endRow);
+
+  add({104.0});  // back up: 103.41 reached, 3 X of 1.004 from 100.4
+  add({104.0});
+  // The X column starts one row above the O column's bottom; its reversal
+  // marker lies three rows below its top.
+  EXPECT_EQ(
+      "...   104.42 (+1.00%)\n"
+      "X.X   103.41 (+0.00%) * 104.00 (Now) \n"
+      "XOX   102.41 (-1.00%)\n"
+      "XOX   101.40 (-2.00%)\n"
+      "XO.   100.40 (-3.00%) > 100.88 (Reversal)\n"
+      "...   99.40 (-4.00%)\n"
+      "\n" + kRule,
+      drawn());
+}
+
+TEST_F(Drawing, ShowColumnsOneDrawsOnlyTheSnapshotColumn) {
+  settings.showColumns = 1;
+  chart.applySettings(settings, 2);
+  add({100.0, 104.4, 100.4, 101.0});
+  // The reversal marker would lie above the grid and is not printed.
+  EXPECT_EQ(
+      ".   104.40 (+3.00%)\n"
+      "O   103.36 (+2.00%)\n"
+      "O   102.31 (+1.00%)\n"
+      "O   101.27 (+0.00%) * 101.00 (Now)\n"
+      ".   100.22 (-1.00%)\n"
+      "\n" + kRule,
+      drawn());
+}
+
+TEST_F(Drawing, OffsetsAtAndBeyondTheLimit) {
+  add({100.0, 104.4, 100.4, 101.0});
+  const std::string newest = drawn(0);
+  ASSERT_EQ(3, settings.viewOffsetLimit);
+  // At the limit: the chart after the first point, an undecided column; the
+  // markers keep what the last drawing set.
+  EXPECT_EQ(".\n. * 101.00 (Now)\n.\n\n" + kRule, drawn(3));
+  EXPECT_EQ(0, chart.view[0].lastPoint.index);
+  // One back: the X column after the second point.
+  EXPECT_NE(std::string::npos, drawn(2).find("X   104.00 (+0.00%) * 104.40 (Now) \n"));
+  // Beyond the limit, and negative: the newest state.
+  EXPECT_EQ(newest, drawn(4));
+  EXPECT_EQ(newest, drawn(1000000));
+  EXPECT_EQ(newest, drawn(-1));
+  EXPECT_EQ(newest, drawn(INT32_MIN));
+  EXPECT_EQ(101.0, chart.lastLineColumn(0).lastPoint.price);
+  EXPECT_EQ(100.0, chart.lastLineColumn(3).lastPoint.price);
+  EXPECT_EQ(101.0, chart.lastLineColumn(4).lastPoint.price);
+  EXPECT_EQ(101.0, chart.lastLineColumn(-7).lastPoint.price);
+  EXPECT_EQ(-1, PfChart().lastLineColumn(0).startPoint.index);
+}
+
+TEST_F(Drawing, AbsurdPricesDoNotExhaustMemory) {
+  // A zero first price makes boxes of size 0: the count saturates and the
+  // chart is too tall to draw, which is said instead of drawn.
+  add({0.0, 1.0});
+  EXPECT_EQ(INT32_MAX, chart.columns().back().boxes.size());
+  const std::string text = drawn();
+  EXPECT_EQ(0u, text.find("    CHART TOO TALL TO DRAW : "));
+  EXPECT_EQ(kRule, text.substr(text.size() - kRule.size()));
+}
+
+}  // namespace
+}  // namespace tavelund
