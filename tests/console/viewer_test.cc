@@ -1,0 +1,249 @@
+#include "console/viewer.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <mutex>
+#include <sstream>
+#include <string>
+#include <thread>
+
+#include "common/deadline.h"
+#include "common/run_log.h"
+#include "console/terminal.h"
+
+namespace tavelund {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The MT5 side: answers every request at once with `lines`.
+struct FakeSide {
+  std::mutex lock;
+  std::string lines;
+  std::atomic<int> sendCheck{1};
+  std::atomic<int> requests{0};
+};
+FakeSide side;
+
+const ViewerLink kFakeLink{
+    [] { return "2024/01/02 03:04:05.006"; },
+    [] { return "SP500"; },
+    [] { return side.sendCheck.load() == 0 ? (side.sendCheck.store(1), 1) : 1; },
+    [](int* value) {
+      side.requests.fetch_add(1);
+      side.sendCheck.store(*value);
+      return 1;
+    },
+    [] {
+      std::lock_guard<std::mutex> lock(side.lock);
+      return side.lines.c_str();
+    },
+};
+
+std::string dailyLines(int count, double start, double step) {
+  std::string text;
+  double price = start;
+  for (int i = 0; i < count; ++i) {
+    const int day = 1 + i % 28, month = 1 + (i / 28) % 12, year = 2000 + i / 336;
+    char line[96];
+    std::snprintf(line, sizeof line, "%04d/%02d/%02d 00:00:00.000,%.5f,%.5f,%.5f,%.5f\n", year, month,
+                  day, price, price, price, price);
+    text += line;
+    price += step * ((i / 10) % 2 == 0 ? 1 : -1);
+  }
+  return text;
+}
+
+class ViewerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    {
+      std::lock_guard<std::mutex> lock(side.lock);
+      side.lines.clear();
+    }
+    side.sendCheck.store(1);
+    viewer = std::make_unique<Viewer>();
+    viewer->link = kFakeLink;
+    viewer->linkInfo = {"SP500", "D1"};
+    viewer->io.out = &out;
+    viewer->io.err = &err;
+    viewer->io.resetScreen = [this] { resets.fetch_add(1); };
+    viewer->io.readKeys = [] { return KeySet{}; };
+    viewer->io.readWindowSize = [](int32_t& w, int32_t& h) {
+      w = 80;
+      h = 40;
+      return true;
+    };
+    viewer->io.endProcess = [](int) { FAIL() << "the viewer must not end the process here"; };
+  }
+
+  void setLines(std::string lines) {
+    std::lock_guard<std::mutex> lock(side.lock);
+    side.lines = std::move(lines);
+  }
+
+  // Runs one command as the view thread does; returns its output.
+  std::string run(char command) {
+    out.str("");
+    viewer->commandCell.exchange(command);
+    executeCommand(*viewer);
+    return out.str();
+  }
+
+  std::string lineOf(const std::string& text, int index) {
+    std::istringstream in(text);
+    std::string line;
+    for (int i = 0; i <= index; ++i) std::getline(in, line);
+    return line;
+  }
+
+  std::unique_ptr<Viewer> viewer;
+  std::ostringstream out, err;
+  std::atomic<int> resets{0};
+};
+
+// The text after the refresh's last screen clear: the redraw.
+std::string redrawPart(const std::string& text) {
+  const size_t done = text.rfind("    Done.\n");
+  return done == std::string::npos ? text : text.substr(done + 10);
+}
+
+TEST_F(ViewerTest, RefreshDrawsHeaderLastLineAndChart) {
+  setLines(dailyLines(60, 100, 2));
+  const std::string drawn = redrawPart(run('u'));
+  EXPECT_EQ(lineOf(drawn, 0), "UPDATE >> 2024/01/02 03:04:05.006    SP500 (D1)");
+  EXPECT_EQ(lineOf(drawn, 1).rfind("LAST LINE : ", 0), 0u);
+  EXPECT_NE(lineOf(drawn, 1).find(") => "), std::string::npos);
+  EXPECT_EQ(lineOf(drawn, 2), std::string(96, '-'));
+  EXPECT_NE(drawn.find('X'), std::string::npos) << drawn;
+  EXPECT_EQ(viewer->commandCell.load(), 'n');
+  EXPECT_GT(viewer->settings.viewOffsetLimit, 50);
+  EXPECT_EQ(resets.load(), 2) << "the refresh clears before and after its conversion";
+}
+
+TEST_F(ViewerTest, MovesChangeTheOffsetsAndRedraw) {
+  setLines(dailyLines(60, 100, 2));
+  run('u');
+  const int32_t limit = viewer->settings.viewOffsetLimit;
+  const std::string newest = lineOf(run('r'), 1);
+  run('-');
+  EXPECT_EQ(viewer->settings.scrollOffset.load(), 30);
+  EXPECT_EQ(viewer->settings.viewOffset, 30);
+  const std::string back = lineOf(run('2'), 1);
+  EXPECT_EQ(viewer->settings.viewOffset, 33);
+  EXPECT_NE(back, newest);
+  run('5');
+  EXPECT_EQ(viewer->settings.viewOffset, limit);
+  run('8');
+  EXPECT_EQ(viewer->settings.viewOffset, 3 * (limit / 3) - 3);
+  EXPECT_EQ(lineOf(run('0'), 1), newest);
+  EXPECT_EQ(viewer->settings.scrollOffset.load(), 0);
+  // A redraw moves nothing.
+  run('r');
+  EXPECT_EQ(viewer->settings.viewOffset, 0);
+}
+
+TEST_F(ViewerTest, LastLineAfterAnEmptyChartShowsTheNewestSnapshot) {
+  // No points: limit -1, END leaves the offset at -1; a refresh that brings
+  // points keeps -1 (it is below the new limit). The last line must then be
+  // the newest snapshot's, not one past the end.
+  run('u');
+  EXPECT_EQ(viewer->settings.viewOffsetLimit, -1);
+  EXPECT_EQ(lineOf(redrawPart(run('r')), 1), "LAST LINE : (0.00000) => (0.00000)");
+  run('5');
+  EXPECT_EQ(viewer->settings.viewOffset, -1);
+  setLines(dailyLines(20, 100, 2));
+  const std::string after = lineOf(redrawPart(run('u')), 1);
+  EXPECT_EQ(viewer->settings.viewOffset, -1);
+  run('0');
+  EXPECT_EQ(lineOf(run('r'), 1), after);
+  EXPECT_NE(after, "LAST LINE : (0.00000) => (0.00000)");
+}
+
+TEST_F(ViewerTest, ScreensAndUnknownCommands) {
+  runLog().clear();
+  appendLog("hello");
+  const std::string log = run('l');
+  EXPECT_NE(log.find("  hello\n"), std::string::npos);
+  EXPECT_EQ(lineOf(run('h'), 4), "         COMMAND HELP");
+  EXPECT_EQ(lineOf(run('Z'), 3), "         COMMAND HELP");
+  EXPECT_EQ(lineOf(run('?'), 0), "UPDATE >> 2024/01/02 03:04:05.006    SP500 (D1)");
+  EXPECT_EQ(viewer->commandCell.load(), 'n');
+}
+
+TEST_F(ViewerTest, SaveScreenWritesTheCsvBesideTheProgram) {
+  const fs::path folder = fs::temp_directory_path() / "viewer_test_save";
+  fs::remove_all(folder);
+  fs::create_directories(folder);
+  viewer->io.programFolder = folder;
+  setLines(dailyLines(3, 100, 1));
+  const std::string screen = run('s');
+  EXPECT_EQ(lineOf(screen, 2), "    Data SAVE : 's' Key ");
+  EXPECT_NE(screen.find("    Saved : "), std::string::npos) << screen;
+  int files = 0;
+  for (const auto& entry : fs::directory_iterator(folder / "CSV")) {
+    ++files;
+    EXPECT_EQ(entry.path().filename().string().rfind("SP500_", 0), 0u);
+    std::ifstream in(entry.path());
+    std::string header, first;
+    std::getline(in, header);
+    std::getline(in, first);
+    EXPECT_EQ(header, "date,open,high,low,close");
+    EXPECT_EQ(first, "2000/01/03 00:00,102.00000,102.00000,102.00000,102.00000");
+  }
+  EXPECT_EQ(files, 1);
+  fs::remove_all(folder);
+}
+
+// The three threads together: keys become commands on the view thread, a
+// size change redraws, and Q ends input, size watch and view loop.
+TEST_F(ViewerTest, ThreadsRunCommandsAndEndOnQ) {
+  setLines(dailyLines(60, 100, 2));
+  viewer->periods = {std::chrono::milliseconds(20), std::chrono::milliseconds(5),
+                     std::chrono::milliseconds(1)};
+  std::atomic<int> passes{0};
+  std::atomic<bool> pressQ{false};
+  std::atomic<int> width{80};
+  viewer->io.readKeys = [&] {
+    KeySet down;
+    const int pass = passes.fetch_add(1);
+    if (pass == 40) down.set(vk::kPageDown);
+    if (pressQ.load()) down.set(vk::kQ);
+    return down;
+  };
+  viewer->io.readWindowSize = [&](int32_t& w, int32_t& h) {
+    w = width.load();
+    h = 40;
+    return true;
+  };
+  consoleWidth.store(80);
+  consoleHeight.store(40);
+
+  std::thread view([&] { runViewLoop(*viewer); });
+  std::thread watch([&] { runSizeWatch(*viewer); });
+  const auto deadline = MonotonicClock::now() + std::chrono::seconds(20);
+  auto waitFor = [&](auto condition) {
+    while (!condition() && MonotonicClock::now() < deadline) sleepPeriod(std::chrono::milliseconds(2));
+    return condition();
+  };
+  EXPECT_TRUE(waitFor([&] { return viewer->settings.scrollOffset.load() == 30; }))
+      << "PAGE DOWN on the input thread moved the view";
+  const int before = resets.load();
+  width.store(100);
+  EXPECT_TRUE(waitFor([&] { return resets.load() >= before + 2; }))
+      << "a resize lays out again and the view thread redraws";
+  EXPECT_EQ(consoleWidth.load(), 100);
+  pressQ.store(true);
+  EXPECT_TRUE(waitFor([&] { return viewer->stopView.load(); }));
+  watch.join();
+  view.join();
+  EXPECT_TRUE(viewer->exitRequested.load());
+  EXPECT_NE(out.str().find("UPDATE >> "), std::string::npos);
+}
+
+}  // namespace
+}  // namespace tavelund
