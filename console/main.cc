@@ -66,6 +66,8 @@ int run(int argc, char** argv) {
   viewer.io.readKeys = readKeys;
   viewer.io.readWindowSize = readWindowSize;
   viewer.io.endProcess = [](int code) { endProcess(code); };
+  viewer.io.waitForScreenEvent = waitForScreenEvent;
+  viewer.io.wakeScreenWatch = wakeScreenWatch;
   viewer.io.programFolder = programDirectory();
 
   std::thread view([&viewer] { runViewLoop(viewer); });

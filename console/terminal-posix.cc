@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <thread>
 
 #include "console/process_end.h"
 #include "console/terminal.h"
@@ -74,6 +75,22 @@ void onSignal(int signal) {
 
 bool isOpen(int fd) { return ::fcntl(fd, F_GETFD) != -1; }
 
+// Self-pipe that the SIGWINCH handler and wakeScreenWatch poke.
+int wakePipe[2] = {-1, -1};
+constexpr auto kSafetyPeriod = std::chrono::milliseconds(250);
+
+void poke() {
+  if (wakePipe[1] < 0) return;
+  const char byte = 1;
+  [[maybe_unused]] const ssize_t written = ::write(wakePipe[1], &byte, 1);
+}
+
+void onWindowChange(int) {
+  const int saved = errno;
+  poke();
+  errno = saved;
+}
+
 }  // namespace
 
 void initConsole() {
@@ -100,6 +117,17 @@ void initConsole() {
   action.sa_handler = onSignal;
   sigemptyset(&action.sa_mask);
   for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) ::sigaction(signal, &action, nullptr);
+  if (::pipe(wakePipe) == 0) {
+    for (int fd : wakePipe) {
+      ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+      ::fcntl(fd, F_SETFD, FD_CLOEXEC);
+    }
+    struct sigaction resize {};
+    resize.sa_handler = onWindowChange;
+    sigemptyset(&resize.sa_mask);
+    resize.sa_flags = SA_RESTART;
+    ::sigaction(SIGWINCH, &resize, nullptr);
+  }
   std::atexit(restoreConsole);
   setExitHook(restoreConsole);
   // The screen itself is taken by the first layout, so that the texts of a
@@ -141,6 +169,21 @@ bool readWindowSize(int32_t& width, int32_t& height) {
   height = size.ws_row;
   return true;
 }
+
+void waitForScreenEvent(std::chrono::milliseconds period) {
+  if (wakePipe[0] < 0) {
+    std::this_thread::sleep_for(period);
+    return;
+  }
+  pollfd wake{wakePipe[0], POLLIN, 0};
+  if (::poll(&wake, 1, static_cast<int>(kSafetyPeriod.count())) > 0) {
+    char drain[64];
+    while (::read(wakePipe[0], drain, sizeof drain) > 0) {
+    }
+  }
+}
+
+void wakeScreenWatch() { poke(); }
 
 KeySet readKeys() {
   KeySet down;

@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <thread>
 
 #include "console/process_end.h"
 #include "console/terminal.h"
@@ -105,6 +106,12 @@ bool readWindowSize(int32_t& width, int32_t& height) {
   height = info.srWindow.Bottom - info.srWindow.Top + 1;
   return true;
 }
+
+void waitForScreenEvent(std::chrono::milliseconds period) {
+  std::this_thread::sleep_until(std::chrono::steady_clock::now() + period);
+}
+
+void wakeScreenWatch() {}
 
 KeySet readKeys() {
   KeySet down;

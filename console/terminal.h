@@ -4,6 +4,7 @@
 // without scroll-back, hidden cursor, cleared screen, cursor home, keys read
 // raw and without echo, everything put back on every way out).
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 
 #include "console/keys.h"
@@ -31,6 +32,16 @@ void setConsoleTitle(const char* title);
 
 // The current window size; false when it cannot be read.
 bool readWindowSize(int32_t& width, int32_t& height);
+
+// The size watch's pause between two looks at the window size. Windows:
+// `period` (2 ms). On an ANSI terminal the kernel announces every size
+// change (SIGWINCH), so the pause lasts until that announcement or a
+// wakeScreenWatch() call, with a long safety period; the watch still sees a
+// change at once, without waking 500 times a second.
+void waitForScreenEvent(std::chrono::milliseconds period);
+
+// Ends the current waitForScreenEvent early (the quit key was pressed).
+void wakeScreenWatch();
 
 // The keys down for this pass of the input thread.
 KeySet readKeys();

@@ -116,7 +116,10 @@ void runInputLoop(Viewer& viewer, InputContext& context) {
   for (;;) {
     const auto passStart = MonotonicClock::now();
     const KeySet down = viewer.io.readKeys();
-    if (down.test(vk::kQ)) viewer.exitRequested.exchange(true);
+    if (down.test(vk::kQ)) {
+      viewer.exitRequested.exchange(true);
+      if (viewer.io.wakeScreenWatch) viewer.io.wakeScreenWatch();
+    }
     if (context.joystickReady) {
       runJoystickPass(context);
     } else {
@@ -146,7 +149,11 @@ void runSizeWatch(Viewer& viewer) {
       }
       viewer.commandCell.exchange('r');
     }
-    sleepUntil(MonotonicClock::now() + viewer.periods.sizeWatch);
+    if (viewer.io.waitForScreenEvent) {
+      viewer.io.waitForScreenEvent(viewer.periods.sizeWatch);
+    } else {
+      sleepUntil(MonotonicClock::now() + viewer.periods.sizeWatch);
+    }
   }
   viewer.stopView.exchange(true);
   input.join();

@@ -43,6 +43,9 @@ struct ViewerIo {
   std::function<KeySet()> readKeys;
   std::function<bool(int32_t& width, int32_t& height)> readWindowSize;
   std::function<void(int exitCode)> endProcess;
+  // The size watch's pause; when empty, a plain sleep of the watch period.
+  std::function<void(std::chrono::milliseconds period)> waitForScreenEvent;
+  std::function<void()> wakeScreenWatch;  // called when Q ends the run
   std::filesystem::path programFolder;  // the CSV folder goes inside it
 };
 
