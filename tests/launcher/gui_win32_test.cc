@@ -1,0 +1,398 @@
+// Drives the real Vantrell.exe from outside, as a user would: finds its
+// window by title, sends menu commands, works the number dialog through its
+// control ids and reads the message boxes. Runs under Wine on a private
+// Xvfb display (with-xvfb.sh).
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "common/deadline.h"
+#include "launcher/settings.h"
+#include "launcher_test_util.h"
+
+namespace tavelund {
+namespace {
+
+using testing_support::readFile;
+using testing_support::ScratchFolder;
+
+constexpr const wchar_t* kTitle = L"Vantrell Gratwell";
+constexpr std::chrono::seconds kPatience{60};
+
+bool waitFor(const std::function<bool()>& condition) {
+  const auto deadline = MonotonicClock::now() + kPatience;
+  while (MonotonicClock::now() < deadline) {
+    if (condition()) return true;
+    sleepPeriod(std::chrono::milliseconds(20));
+  }
+  return condition();
+}
+
+std::filesystem::path besideThisProgram(const wchar_t* name) {
+  wchar_t self[MAX_PATH];
+  ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+  return std::filesystem::path(self).parent_path() / name;
+}
+
+std::wstring windowText(HWND window) {
+  wchar_t buffer[512] = {};
+  ::GetWindowTextW(window, buffer, 512);
+  return buffer;
+}
+
+std::vector<HWND> topLevelWindowsTitled(const wchar_t* title) {
+  struct Search {
+    const wchar_t* title;
+    std::vector<HWND> found;
+  } search{title, {}};
+  ::EnumWindows(
+      [](HWND window, LPARAM data) -> BOOL {
+        auto* s = reinterpret_cast<Search*>(data);
+        if (windowText(window) == s->title) s->found.push_back(window);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+std::vector<std::wstring> staticTexts(HWND parent) {
+  std::vector<std::wstring> texts;
+  ::EnumChildWindows(
+      parent,
+      [](HWND child, LPARAM data) -> BOOL {
+        wchar_t className[64] = {};
+        ::GetClassNameW(child, className, 64);
+        if (std::wstring(className) == L"Static") {
+          reinterpret_cast<std::vector<std::wstring>*>(data)->push_back(windowText(child));
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&texts));
+  return texts;
+}
+
+HWND waitForDialog(const wchar_t* caption) {
+  HWND dialog = nullptr;
+  waitFor([&] {
+    dialog = ::FindWindowW(L"#32770", caption);
+    return dialog && ::IsWindowVisible(dialog);
+  });
+  return dialog;
+}
+
+bool waitUntilGone(HWND window) {
+  return waitFor([&] { return !::IsWindow(window); });
+}
+
+void pressButton(HWND dialog, int id) {
+  ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(::GetDlgItem(dialog, id)));
+}
+
+std::wstring numberBox(HWND dialog) {
+  wchar_t buffer[64] = {};
+  ::GetDlgItemTextW(dialog, 1005, buffer, 64);
+  return buffer;
+}
+
+struct Launched {
+  PROCESS_INFORMATION process{};
+  bool ok = false;
+};
+
+Launched launch(const std::filesystem::path& folder) {
+  Launched launched;
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  std::wstring commandLine = L"\"" + besideThisProgram(L"Vantrell.exe").wstring() + L"\"";
+  launched.ok = ::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                 folder.wstring().c_str(), &startup, &launched.process) != 0;
+  return launched;
+}
+
+DWORD waitForExit(const Launched& launched) {
+  if (::WaitForSingleObject(launched.process.hProcess,
+                            static_cast<DWORD>(kPatience.count() * 1000)) != WAIT_OBJECT_0) {
+    return STILL_ACTIVE;
+  }
+  DWORD code = STILL_ACTIVE;
+  ::GetExitCodeProcess(launched.process.hProcess, &code);
+  return code;
+}
+
+// One launcher for the whole program, started with a settings file that
+// holds an out-of-range BoxReverse and DataExpand "TRUE".
+class LauncherWindow : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    folder = new ScratchFolder;
+    LauncherSettings start;
+    start.BoxReverse = "9";
+    start.DataExpand = "TRUE";
+    ASSERT_TRUE(SaveSettings(start, *folder / "DefaultSetting"));
+    std::filesystem::copy_file(besideThisProgram(L"launcher_fake_viewer.exe"),
+                               *folder / "ConsoleTavelundPF.exe");
+    first = launch(folder->path());
+    ASSERT_TRUE(first.ok);
+    ASSERT_TRUE(waitFor([] { return (window = ::FindWindowW(nullptr, kTitle)) != nullptr; }));
+  }
+  static void TearDownTestSuite() {
+    if (::WaitForSingleObject(first.process.hProcess, 0) == WAIT_TIMEOUT) {
+      ::TerminateProcess(first.process.hProcess, 1);
+    }
+    ::CloseHandle(first.process.hProcess);
+    ::CloseHandle(first.process.hThread);
+    delete folder;
+  }
+
+  void SetUp() override {
+    if (!window) GTEST_SKIP() << "no launcher window";
+  }
+
+  static void command(int id) { ::PostMessageW(window, WM_COMMAND, MAKEWPARAM(id, 0), 0); }
+
+  static LauncherSettings saved() {
+    const auto file = *folder / "DefaultSetting";
+    std::filesystem::remove(file);
+    command(34500);
+    waitFor([&] { return std::filesystem::exists(file); });
+    LauncherSettings settings{"?", "?", "?", "?", "?"};
+    LoadSettings(settings, file);
+    return settings;
+  }
+
+  static inline ScratchFolder* folder = nullptr;
+  static inline Launched first;
+  static inline HWND window = nullptr;
+};
+
+TEST_F(LauncherWindow, ClassAndClientSize) {
+  wchar_t className[64] = {};
+  ::GetClassNameW(window, className, 64);
+  EXPECT_EQ(std::wstring(className), L"VANTRELL");
+  RECT client{};
+  EXPECT_TRUE(waitFor([&] {
+    ::GetClientRect(window, &client);
+    return client.right == 512 && client.bottom == 512;
+  })) << client.right << " x " << client.bottom;
+}
+
+// Menus of another process cannot be read through its window under Wine, so
+// the resources are read from the program file itself.
+class LauncherResources : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    module = ::LoadLibraryExW(besideThisProgram(L"Vantrell.exe").wstring().c_str(), nullptr,
+                              LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    ASSERT_NE(module, nullptr);
+  }
+  void TearDown() override {
+    if (module) ::FreeLibrary(module);
+  }
+  std::string resource(const wchar_t* type, int id) {
+    HRSRC found = ::FindResourceW(module, MAKEINTRESOURCEW(id), type);
+    if (!found) return {};
+    const auto* bytes = static_cast<const char*>(::LockResource(::LoadResource(module, found)));
+    return std::string(bytes, ::SizeofResource(module, found));
+  }
+  HMODULE module = nullptr;
+};
+
+TEST_F(LauncherResources, StringsMenuPictureIconAndManifest) {
+  wchar_t text[100] = {};
+  ::LoadStringW(module, 109, text, 100);
+  EXPECT_EQ(std::wstring(text), L"VANTRELL");
+  ::LoadStringW(module, 123, text, 100);
+  EXPECT_EQ(std::wstring(text), L"Vantrell");
+
+  HMENU bar = ::LoadMenuW(module, MAKEINTRESOURCEW(109));
+  ASSERT_NE(bar, nullptr);
+  auto label = [](HMENU menu, int position) {
+    wchar_t buffer[64] = {};
+    ::GetMenuStringW(menu, position, buffer, 64, MF_BYPOSITION);
+    return std::wstring(buffer);
+  };
+  ASSERT_EQ(::GetMenuItemCount(bar), 2);
+  EXPECT_EQ(label(bar, 0), L"File(&F)");
+  EXPECT_EQ(label(bar, 1), L"Run Maker(&R)");
+  HMENU file = ::GetSubMenu(bar, 0);
+  ASSERT_EQ(::GetMenuItemCount(file), 3);
+  EXPECT_EQ(label(file, 0), L"Chart(&C)");
+  EXPECT_EQ(::GetMenuItemID(file, 0), 34400u);
+  EXPECT_NE(::GetMenuState(file, 1, MF_BYPOSITION) & MF_SEPARATOR, 0u);
+  EXPECT_EQ(label(file, 2), L"Close(&X)");
+  EXPECT_EQ(::GetMenuItemID(file, 2), 105u);
+  HMENU run = ::GetSubMenu(bar, 1);
+  ASSERT_EQ(::GetMenuItemCount(run), 9);
+  const struct {
+    int position;
+    const wchar_t* text;
+    UINT id;
+  } entries[] = {{0, L"Box Reverse(-b)", 34102},   {2, L"Show Lines(-s)", 34104},
+                 {3, L"Figure Length(-f)", 34105}, {4, L"ScrollBack Counts(-r)", 34106},
+                 {6, L"Options", 34300},           {8, L"Save Settings", 34500}};
+  for (const auto& entry : entries) {
+    EXPECT_EQ(label(run, entry.position), entry.text);
+    EXPECT_EQ(::GetMenuItemID(run, entry.position), entry.id);
+  }
+  for (int separator : {5, 7}) {
+    EXPECT_NE(::GetMenuState(run, separator, MF_BYPOSITION) & MF_SEPARATOR, 0u);
+  }
+  EXPECT_EQ(label(run, 1), L"Data Expand(-e)");
+  HMENU expand = ::GetSubMenu(run, 1);
+  ASSERT_NE(expand, nullptr);
+  ASSERT_EQ(::GetMenuItemCount(expand), 1);
+  EXPECT_EQ(label(expand, 0), L"OFF");
+  EXPECT_EQ(::GetMenuItemID(expand, 0), 34211u);
+  ::DestroyMenu(bar);
+
+  const std::string picture = resource(MAKEINTRESOURCEW(2), 5005);  // RT_BITMAP
+  ASSERT_GE(picture.size(), sizeof(BITMAPINFOHEADER));
+  BITMAPINFOHEADER header;
+  std::memcpy(&header, picture.data(), sizeof header);
+  EXPECT_EQ(header.biWidth, 512);
+  EXPECT_EQ(header.biHeight, 512);
+  EXPECT_EQ(header.biBitCount, 24);
+
+  // The icon group: a 6-byte header, then 14-byte entries.
+  const std::string group = resource(MAKEINTRESOURCEW(14), 107);  // RT_GROUP_ICON
+  ASSERT_GE(group.size(), 6u);
+  const unsigned count = static_cast<unsigned char>(group[4]);
+  ASSERT_EQ(group.size(), 6u + 14u * count);
+  std::vector<int> sizes;
+  for (unsigned i = 0; i < count; ++i) {
+    const char* entry = group.data() + 6 + 14 * i;
+    const int width = static_cast<unsigned char>(entry[0]);
+    sizes.push_back(width == 0 ? 256 : width);
+    EXPECT_EQ(static_cast<unsigned char>(entry[6]), 32);  // bits per pixel
+  }
+  EXPECT_EQ(sizes, (std::vector<int>{16, 24, 32, 48, 64, 96, 128, 256}));
+
+  const std::string manifest = resource(MAKEINTRESOURCEW(24), 1);  // RT_MANIFEST
+  EXPECT_NE(manifest.find("level=\"asInvoker\""), std::string::npos);
+  EXPECT_NE(manifest.find("uiAccess=\"false\""), std::string::npos);
+}
+
+TEST_F(LauncherWindow, OutOfRangeValueShowsAsItIsAndOkStoresTheMinimum) {
+  command(34102);
+  HWND dialog = waitForDialog(L"Input Number");
+  ASSERT_NE(dialog, nullptr);
+  EXPECT_EQ(numberBox(dialog), L"9");
+  EXPECT_EQ(::SendDlgItemMessageW(dialog, 34201, TBM_GETPOS, 0, 0), 5);
+  std::vector<std::wstring> labels = staticTexts(dialog);
+  EXPECT_NE(std::find(labels.begin(), labels.end(), L"Box Reverse"), labels.end());
+  wchar_t cancel[32] = {};
+  ::GetDlgItemTextW(dialog, 2, cancel, 32);
+  EXPECT_EQ(std::wstring(cancel), L"\u30AD\u30E3\u30F3\u30BB\u30EB");
+  pressButton(dialog, IDOK);
+  ASSERT_TRUE(waitUntilGone(dialog));
+  EXPECT_EQ(saved().BoxReverse, "3");
+}
+
+TEST_F(LauncherWindow, TypedNumberIsStoredAndCancelKeepsIt) {
+  command(34104);
+  HWND dialog = waitForDialog(L"Input Number");
+  ASSERT_NE(dialog, nullptr);
+  EXPECT_EQ(numberBox(dialog), L"20");
+  ::SetDlgItemTextW(dialog, 1005, L"77");
+  pressButton(dialog, IDOK);
+  ASSERT_TRUE(waitUntilGone(dialog));
+
+  command(34104);
+  dialog = waitForDialog(L"Input Number");
+  ASSERT_NE(dialog, nullptr);
+  EXPECT_EQ(numberBox(dialog), L"77");
+  // The slider moved to its right end puts its maximum into the number box.
+  HWND slider = ::GetDlgItem(dialog, 34201);
+  ::SendMessageW(slider, TBM_SETPOS, TRUE, 150);
+  ::SendMessageW(dialog, WM_HSCROLL, MAKEWPARAM(TB_ENDTRACK, 0), reinterpret_cast<LPARAM>(slider));
+  EXPECT_EQ(numberBox(dialog), L"150");
+  pressButton(dialog, IDCANCEL);
+  ASSERT_TRUE(waitUntilGone(dialog));
+  EXPECT_EQ(saved().ShowLines, "77");
+
+  command(34105);
+  dialog = waitForDialog(L"Input Number");
+  ASSERT_NE(dialog, nullptr);
+  ::SetDlgItemTextW(dialog, 1005, L"8");
+  pressButton(dialog, IDOK);
+  ASSERT_TRUE(waitUntilGone(dialog));
+  command(34106);
+  dialog = waitForDialog(L"Input Number");
+  ASSERT_NE(dialog, nullptr);
+  ::SetDlgItemTextW(dialog, 1005, L"300");
+  pressButton(dialog, IDOK);
+  ASSERT_TRUE(waitUntilGone(dialog));
+  LauncherSettings now = saved();
+  EXPECT_EQ(now.FigureLength, "1");
+  EXPECT_EQ(now.ScrollBackCounts, "300");
+}
+
+TEST_F(LauncherWindow, DataExpandOffAndOptionsShowTheirMessages) {
+  command(34211);
+  HWND box = waitForDialog(L"DATA EXPAND");
+  ASSERT_NE(box, nullptr);
+  std::vector<std::wstring> texts = staticTexts(box);
+  EXPECT_NE(std::find(texts.begin(), texts.end(), L"DATA EXPAND OFF"), texts.end());
+  pressButton(box, IDOK);
+  ASSERT_TRUE(waitUntilGone(box));
+  EXPECT_EQ(saved().DataExpand, "FALSE");
+
+  command(34300);
+  box = waitForDialog(L"RUN OPTIONS");
+  ASSERT_NE(box, nullptr);
+  texts = staticTexts(box);
+  EXPECT_NE(std::find(texts.begin(), texts.end(), L"-b 3 -s 77 -f 1 -r 300 "), texts.end());
+  // The box has no owner: the launcher still takes commands while it is open.
+  EXPECT_EQ(::GetWindow(box, GW_OWNER), nullptr);
+  pressButton(box, IDOK);
+  ASSERT_TRUE(waitUntilGone(box));
+}
+
+TEST_F(LauncherWindow, ChartStartsOneViewerPerCommand) {
+  command(34400);
+  command(34400);
+  std::vector<std::string> records;
+  waitFor([&] {
+    records.clear();
+    for (const auto& entry : std::filesystem::directory_iterator(folder->path())) {
+      const std::string name = entry.path().filename().string();
+      if (name.rfind("started-", 0) == 0 && name.find(".tmp") == std::string::npos) {
+        records.push_back(readFile(entry.path()));
+      }
+    }
+    return records.size() >= 2;
+  });
+  ASSERT_EQ(records.size(), 2u);
+  for (const std::string& record : records) EXPECT_EQ(record, "-b|3|-s|77|-f|1|-r|300\n");
+}
+
+TEST_F(LauncherWindow, SecondStartLeavesTheFirstAlone) {
+  Launched second = launch(folder->path());
+  ASSERT_TRUE(second.ok);
+  EXPECT_EQ(waitForExit(second), 0u);
+  ::CloseHandle(second.process.hProcess);
+  ::CloseHandle(second.process.hThread);
+  std::vector<HWND> windows = topLevelWindowsTitled(kTitle);
+  ASSERT_EQ(windows.size(), 1u);
+  EXPECT_EQ(windows[0], window);
+}
+
+TEST_F(LauncherWindow, CloseEndsTheProgramWithZeroAndSavesNothing) {
+  const auto file = *folder / "DefaultSetting";
+  const std::string before = readFile(file);
+  command(105);
+  EXPECT_EQ(waitForExit(first), 0u);
+  EXPECT_EQ(readFile(file), before);
+}
+
+}  // namespace
+}  // namespace tavelund
