@@ -1,0 +1,177 @@
+// tickwell-feed and tickwell-peek as separate processes, with this test in
+// the viewer's place.
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "link/tickwell.h"
+#include "tests/link/child_process.h"
+
+namespace tavelund::testing {
+namespace {
+
+using namespace std::chrono_literals;
+constexpr std::chrono::milliseconds kTimeout{30000};
+
+bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  for (;;) {
+    if (condition()) return true;
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(5ms);
+  }
+}
+
+bool anyChannel() {
+  for (const wchar_t* name : {L"LOW_SENDCHECKShared", L"LOW_SENDTIMEShared", L"LOW_TIMELINEShared",
+                              L"LOW_BLANDShared", L"LOW_TIMESPANShared"}) {
+    if (checkSendticksMT5(name)) return true;
+  }
+  return false;
+}
+
+std::string fileText(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  std::stringstream text;
+  text << file.rdbuf();
+  std::string out = text.str();
+  // The Windows runtime writes CR LF line ends.
+  std::string clean;
+  for (char c : out) {
+    if (c != '\r') clean += c;
+  }
+  return clean;
+}
+
+size_t lineCount(const std::string& text) {
+  size_t count = 0;
+  for (char c : text) count += c == '\n';
+  return count;
+}
+
+std::string tool(const char* name) { return ownProgramFolder() + programFile(name); }
+std::string output(const char* name) { return ownProgramFolder() + name; }
+std::string dataFile(const char* name) { return std::string(TAVELUND_TEST_DATA_DIR) + name; }
+
+class FeedAndPeek : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(waitFor([] { return !anyChannel(); }, kTimeout)); }
+  void TearDown() override { deinitSendticksMT5(); }
+
+  void setFlag(int value) { setsendcheckMT5(&value); }
+};
+
+TEST_F(FeedAndPeek, FeedAnswersRequestsAndPeekShowsWhatIsPublished) {
+  ChildProcess peekAlone(tool("tickwell-peek"), {}, output("peek-alone.txt"));
+  EXPECT_EQ(peekAlone.waitExit(kTimeout), 1);
+  EXPECT_NE(fileText(output("peek-alone.txt")).find("nothing is published: no channel exists"),
+            std::string::npos);
+  EXPECT_FALSE(anyChannel()) << "peek must not create the channels";
+
+  ChildProcess feed(tool("tickwell-feed"),
+                    {"--symbol", "TEST", "--timeframe", "16385", "--first", "10", "--add", "3",
+                     "--requests", "2", "--poll", "5", dataFile("bars-daily.csv")},
+                    output("feed.txt"));
+  ASSERT_TRUE(waitFor([] { return anyChannel(); }, kTimeout));
+  initSendticksMT5();
+  ASSERT_TRUE(waitFor([] { return getSendCheckMT5() == 1; }, kTimeout));
+  EXPECT_STREQ(getsymbolcMT5(), "TEST");
+  EXPECT_EQ(gettimespanMT5(), 16385);
+  EXPECT_EQ(std::string(getsendtimeMT5()).size(), 23u);
+  std::string lines = ReadLinesMT5();
+  EXPECT_EQ(lineCount(lines), 10u);
+  EXPECT_EQ(lines.substr(0, lines.find('\n')),
+            "2021/01/04 00:00:00.000,100.00000,100.75000,99.50000,100.00000");
+
+  ChildProcess peek(tool("tickwell-peek"), {"--wait", "10"}, output("peek.txt"));
+  EXPECT_EQ(peek.waitExit(kTimeout), 0);
+  const std::string shown = fileText(output("peek.txt"));
+  EXPECT_NE(shown.find("SYMBOL      : TEST\n"), std::string::npos) << shown;
+  EXPECT_NE(shown.find("TIME SPAN   : H1 (16385)\n"), std::string::npos) << shown;
+  EXPECT_NE(shown.find("SEND FLAG   : 1\n"), std::string::npos) << shown;
+  EXPECT_NE(shown.find("LINES       : 10\n"), std::string::npos) << shown;
+  EXPECT_NE(shown.find("FIRST LINE  : 2021/01/04 00:00:00.000,100.00000,100.75000,99.50000,100.00000\n"),
+            std::string::npos)
+      << shown;
+  EXPECT_NE(shown.find("LAST LINE   : 2021/01/15 00:00:00.000,"), std::string::npos) << shown;
+
+  // A second producer is refused while the channels are in use.
+  ChildProcess second(tool("tickwell-feed"), {dataFile("bars-daily.csv")}, output("feed-second.txt"));
+  EXPECT_EQ(second.waitExit(kTimeout), 3);
+
+  setFlag(0);
+  ASSERT_TRUE(waitFor([] { return getSendCheckMT5() == 1; }, kTimeout));
+  EXPECT_EQ(lineCount(ReadLinesMT5()), 13u);
+  setFlag(0);
+  ASSERT_TRUE(waitFor([] { return getSendCheckMT5() == 1; }, kTimeout));
+  lines = ReadLinesMT5();
+  EXPECT_EQ(lineCount(lines), 16u);
+  EXPECT_EQ(lines.substr(lines.rfind('\n', lines.size() - 2) + 1, 23), "2021/01/25 00:00:00.000");
+
+  // After its two answers the feed leaves and releases its channels.
+  EXPECT_EQ(feed.waitExit(kTimeout), 0);
+  EXPECT_NE(fileText(output("feed.txt")).find("tickwell-feed: stopped"), std::string::npos);
+  deinitSendticksMT5();
+  EXPECT_FALSE(anyChannel());
+}
+
+TEST_F(FeedAndPeek, BadFileEndsTheFeedBeforeAnyChannelIsMade) {
+  ChildProcess feed(tool("tickwell-feed"), {dataFile("no-such-file.csv")}, output("feed-bad.txt"));
+  EXPECT_EQ(feed.waitExit(kTimeout), 1);
+  ChildProcess usage(tool("tickwell-feed"), {"--first", "x", dataFile("bars-daily.csv")}, output("feed-bad.txt"));
+  EXPECT_EQ(usage.waitExit(kTimeout), 2);
+  EXPECT_FALSE(anyChannel());
+}
+
+TEST_F(FeedAndPeek, LiveModeKeepsChangingTheNewestBar) {
+  ChildProcess feed(tool("tickwell-feed"),
+                    {"--first", "5", "--live", "4", "--requests", "3", "--poll", "5",
+                     dataFile("bars-daily.csv")},
+                    output("feed-live.txt"));
+  ASSERT_TRUE(waitFor([] { return anyChannel(); }, kTimeout));
+  initSendticksMT5();
+  ASSERT_TRUE(waitFor([] { return getSendCheckMT5() == 1; }, kTimeout));
+  std::string previous = ReadLinesMT5();
+  for (int request = 0; request < 3; ++request) {
+    setFlag(0);
+    ASSERT_TRUE(waitFor([] { return getSendCheckMT5() == 1; }, kTimeout));
+    const std::string lines = ReadLinesMT5();
+    EXPECT_EQ(lineCount(lines), 5u);
+    const size_t lastStart = lines.rfind('\n', lines.size() - 2) + 1;
+    // Same bar, same older bars, a different state of the newest one.
+    EXPECT_EQ(lines.substr(0, lastStart), previous.substr(0, lastStart));
+    EXPECT_EQ(lines.substr(lastStart, 23), previous.substr(lastStart, 23));
+    EXPECT_NE(lines.substr(lastStart), previous.substr(lastStart));
+    previous = lines;
+  }
+  EXPECT_EQ(feed.waitExit(kTimeout), 0);
+}
+
+TEST_F(FeedAndPeek, RealDataSet) {
+  const std::string csv = TAVELUND_DATA_CSV;
+  if (csv.empty() || !std::ifstream(csv)) {
+    GTEST_SKIP() << "the S&P 500 data set is not installed (TAVELUND_DATA_CSV='" << csv
+                 << "'); run ./dev setup";
+  }
+  ChildProcess feed(tool("tickwell-feed"), {"--first", "300", "--requests", "1", "--poll", "5", csv},
+                    output("feed-real.txt"));
+  ASSERT_TRUE(waitFor([] { return anyChannel(); }, kTimeout));
+  initSendticksMT5();
+  ASSERT_TRUE(waitFor([] { return getSendCheckMT5() == 1; }, kTimeout));
+  EXPECT_STREQ(getsymbolcMT5(), "SP500");
+  EXPECT_EQ(gettimespanMT5(), 16408);
+  const std::string lines = ReadLinesMT5();
+  EXPECT_EQ(lineCount(lines), 300u);
+  EXPECT_EQ(lines.substr(0, lines.find('\n')),
+            "2000/01/03 00:00:00.000,1469.25000,1478.00000,1438.35999,1455.21997");
+  ChildProcess peek(tool("tickwell-peek"), {}, output("peek-real.txt"));
+  EXPECT_EQ(peek.waitExit(kTimeout), 0);
+  EXPECT_NE(fileText(output("peek-real.txt")).find("LINES       : 300\n"), std::string::npos);
+  setFlag(0);
+  EXPECT_EQ(feed.waitExit(kTimeout), 0);
+}
+
+}  // namespace
+}  // namespace tavelund::testing
