@@ -1,0 +1,25 @@
+// Vantrell on Linux: the launcher window with Qt Widgets.
+#include <QApplication>
+
+#include "launcher/qt/launcher_window.h"
+#include "launcher/qt/single_instance.h"
+#include "launcher/settings.h"
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  tavelund::SingleInstance instance(QString::fromUtf8(tavelund::kLauncherTitle));
+  if (!instance.claim()) return 0;
+
+  tavelund::LauncherWindow window(tavelund::launcherSettings());
+  QObject::connect(&instance, &tavelund::SingleInstance::raiseRequested, &window, [&window] {
+    window.showNormal();
+    window.raise();
+    window.activateWindow();
+  });
+  // Open message boxes must not keep the program alive after Close.
+  QObject::connect(&window, &tavelund::LauncherWindow::closed, &app, &QApplication::quit,
+                   Qt::QueuedConnection);
+  window.move(10, 10);
+  window.show();
+  return app.exec();
+}
