@@ -42,7 +42,20 @@ void PfChart::applyBatch(const std::vector<PricePoint>& batch) {
   if (!points_.empty() && !batch.empty()) takeBack(batch.front().recordIndex);
   points_.reserve(points_.size() + batch.size());
   snapshots_.reserve(snapshots_.size() + batch.size());
-  for (const PricePoint& point : batch) addPoint(point);
+  // The next refresh re-reads the batch's newest record: note the chart as
+  // it stands before that record, to take it back exactly.
+  size_t newestStart = batch.size();
+  while (newestStart > 0 && batch[newestStart - 1].recordIndex == batch.back().recordIndex)
+    --newestStart;
+  for (size_t i = 0; i < batch.size(); ++i) {
+    if (i == newestStart) {
+      checkpoint_.record = batch[i].recordIndex;
+      checkpoint_.points = points_.size();
+      checkpoint_.columns = columns_.size();
+      checkpoint_.column = columns_.empty() ? PfColumn{} : columns_.back();
+    }
+    addPoint(batch[i]);
+  }
 }
 
 // Takes back every trailing point of record `recordIndex` or later, with its
@@ -63,7 +76,8 @@ void PfChart::takeBack(int32_t recordIndex) {
     if (!columns_.empty()) columns_.back() = checkpoint_.column;
     return;
   }
-  // Any other record: build the chart again from the points before it.
+  // Any other record: build the chart again from the points before it
+  // (rare: the intake always re-reads from its newest record).
   points_.resize(keep);
   rebuildFromPoints();
 }
@@ -74,9 +88,7 @@ void PfChart::rebuildFromPoints() {
   columns_.clear();
   snapshots_.clear();
   checkpoint_ = Checkpoint{};
-  points_.reserve(kept.size());
-  snapshots_.reserve(kept.size());
-  for (const PricePoint& point : kept) addPoint(point);
+  applyBatch(kept);
 }
 
 SharedText PfChart::textOf(const PricePoint& point) {
@@ -121,13 +133,6 @@ PfColumn PfChart::newColumn(const PfColumn& from, const ColumnPoint& point,
 }
 
 void PfChart::addPoint(const PricePoint& pricePoint) {
-  if (points_.empty() || points_.back().recordIndex != pricePoint.recordIndex) {
-    // A record starts: note the chart as it stands, to take the record back.
-    checkpoint_.record = pricePoint.recordIndex;
-    checkpoint_.points = points_.size();
-    checkpoint_.columns = columns_.size();
-    checkpoint_.column = columns_.empty() ? PfColumn{} : columns_.back();
-  }
   points_.push_back(pricePoint);
   applyPoint(ColumnPoint(pricePoint, textOf(pricePoint)));
 }

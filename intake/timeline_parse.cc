@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <charconv>
 #include <climits>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -51,12 +52,45 @@ bool readPriceSlow(std::string_view text, double& value) {
   return true;
 }
 
+// Exact powers of ten as floats (10^10 is the last one a float holds exactly).
+constexpr float kFloatTens[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f,
+                                1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
+
 bool readPrice(std::string_view text, double& value) {
-  // The common form, an optional minus and at most 30 decimal digits and
-  // points, can neither overflow nor underflow a float, and from_chars rounds
-  // it exactly as strtof does, so it takes the quick road.
   const char* begin = text.data();
   const char* end = begin + text.size();
+  // The link writes "-ddd.ddddd". With at most 24 significant bits and ten
+  // decimals both the digits and the power of ten are exact floats, and one
+  // float division rounds the quotient exactly as strtof rounds the text.
+  {
+    const char* at = begin;
+    const bool negative = at < end && *at == '-';
+    if (negative) ++at;
+    uint64_t mantissa = 0;
+    int digitCount = 0, decimals = 0;
+    bool point = false, simple = at < end && isDigit(*at);
+    for (; simple && at < end; ++at) {
+      if (isDigit(*at)) {
+        if (++digitCount > 19) simple = false;
+        mantissa = mantissa * 10 + static_cast<uint64_t>(*at - '0');
+        decimals += point ? 1 : 0;
+      } else if (*at == '.' && !point) {
+        point = true;
+      } else {
+        simple = false;
+      }
+    }
+    if (simple) {
+      while (decimals > 0 && mantissa % 10 == 0) mantissa /= 10, --decimals;
+      if (mantissa <= (uint64_t{1} << 24) && decimals <= 10) {
+        const float number = static_cast<float>(mantissa) / kFloatTens[decimals];
+        value = static_cast<double>(negative ? -number : number);
+        return true;
+      }
+    }
+  }
+  // Other plain decimals of at most 30 characters can neither overflow nor
+  // underflow a float, and from_chars rounds them exactly as strtof does.
   if (text.size() > 0 && text.size() <= 30) {
     const char* at = begin + (*begin == '-' ? 1 : 0);
     if (at < end && isDigit(*at)) {
