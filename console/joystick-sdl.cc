@@ -26,6 +26,12 @@ constexpr int32_t kJoystickUnpluggedCode = static_cast<int32_t>(0x80040209u);
 
 void quitJoystickSubsystem() { SDL_QuitSubSystem(SDL_INIT_JOYSTICK); }
 
+// SDL keeps an error text per thread, freed only for threads SDL started
+// itself; the input and main threads are not SDL's, so each use drops it.
+struct ThreadDataDrop {
+  ~ThreadDataDrop() { SDL_TLSCleanup(); }
+};
+
 // SDL's axes run -32768..32767 with left and up negative; shifting them by
 // 32768 gives the 0..65535 range the thresholds are set for, orientation kept.
 int32_t readAxis(SDL_Joystick* joystick, int axis) {
@@ -48,6 +54,7 @@ JoystickState readState(SDL_Joystick* joystick) {
 }  // namespace
 
 void openJoystick(InputContext& context) {
+  const ThreadDataDrop dropThreadData;
   context.joystickReady = false;
   context.device = nullptr;
   // The viewer has no window: the controller must count while the terminal
@@ -80,6 +87,7 @@ void openJoystick(InputContext& context) {
 
 void runJoystickPass(InputContext& context) {
   if (!context.joystickReady || context.device == nullptr) return;
+  const ThreadDataDrop dropThreadData;
   SDL_Joystick* joystick = context.device->joystick;
   SDL_JoystickUpdate();
   if (!SDL_JoystickGetAttached(joystick)) {
@@ -90,6 +98,7 @@ void runJoystickPass(InputContext& context) {
 
 void releaseJoystick(InputContext& context) {
   if (!context.joystickReady) return;
+  const ThreadDataDrop dropThreadData;
   context.joystickReady = false;
   if (context.device != nullptr) {
     SDL_JoystickClose(context.device->joystick);
