@@ -90,9 +90,10 @@ void decodeSettingsText(std::string_view fileText, LauncherSettings& settings) {
   document.Parse<rapidjson::kParseIterativeFlag>(json.data(), json.size());
   if (document.HasParseError() || !document.IsObject()) return;
 
+  const rapidjson::Document& root = document;
   for (const FieldKey& key : kFields) {
-    auto member = document.FindMember(key.name);  // the first of duplicated names
-    if (member == document.MemberEnd() || !member->value.IsString()) continue;
+    auto member = root.FindMember(key.name);  // the first of duplicated names
+    if (member == root.MemberEnd() || !member->value.IsString()) continue;
     std::string text(member->value.GetString(), member->value.GetStringLength());
     if (!usableFieldText(text)) continue;
     settings.*key.field = std::move(text);
