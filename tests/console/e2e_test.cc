@@ -1,0 +1,266 @@
+// The native viewer for real: in a tmux pane, against tickwell-feed playing
+// the MT5 side through the real shared-memory channels.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "terminal_session.h"
+
+extern char** environ;
+
+namespace tavelund {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using testing::fileText;
+using testing::TerminalSession;
+using testing::waitUntil;
+
+constexpr int kBars = 330;
+constexpr int kFirstBatch = 300;
+constexpr int kPerRequest = 5;
+
+// "YYYY/MM/DD" of bar `index`: one bar a day from 2000-01-03.
+std::string barDate(int index, char separator = '/') {
+  using namespace std::chrono;
+  const year_month_day day{sys_days{2000y / January / 3} + days{index}};
+  char text[16];
+  std::snprintf(text, sizeof text, "%04d%c%02u%c%02u", static_cast<int>(day.year()), separator,
+                static_cast<unsigned>(day.month()), separator, static_cast<unsigned>(day.day()));
+  return text;
+}
+
+class ViewerEndToEnd : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    folder_ = fs::temp_directory_path() / ("viewer_e2e_" + std::to_string(::getpid()) + "_" +
+                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(folder_);
+    fs::create_directories(folder_);
+    // The viewer binds the link library from its own folder and saves
+    // beside itself: run a copy of both from the test's folder.
+    const fs::path bin = TAVELUND_BIN_DIR;
+    fs::copy_file(bin / "ConsoleTavelundPF", folder_ / "ConsoleTavelundPF");
+    fs::copy_file(bin / "libtickwell.so", folder_ / "libtickwell.so");
+
+    std::ofstream bars(folder_ / "bars.csv");
+    bars << "date,open,high,low,close\n";
+    for (int i = 0; i < kBars; ++i) {
+      const double mid = 1000 * (1 + 0.04 * std::sin(i / 7.0) + 0.02 * std::sin(i / 2.3));
+      bars << barDate(i, '-') << ',' << mid << ',' << mid * 1.01 << ',' << mid * 0.99 << ','
+           << mid * 1.002 << '\n';
+    }
+
+    std::ofstream script(folder_ / "run.sh");
+    script << "cd " << testing::shellQuote(folder_.string()) << "\n"
+           << "trap '' INT  # Ctrl+C is for the viewer; the script goes on\n"
+           << "stty -g > stty.before\n"
+           << "printf 'before-marker\\n'\n"
+           << "sh -c 'echo $$ > viewer.pid; exec ./ConsoleTavelundPF \"$@\"' viewer \"$@\"\n"
+           << "echo $? > rc.part; mv rc.part rc\n"
+           << "stty -g > stty.after\n"
+           << "printf 'after-marker\\n'\n"
+           << "exec sleep 600\n";
+  }
+
+  void TearDown() override {
+    stopFeed();
+    fs::remove_all(folder_);
+  }
+
+  void startFeed() {
+    const std::string feed = std::string(TAVELUND_BIN_DIR) + "/tickwell-feed";
+    const std::string log = (folder_ / "feed.log").string();
+    const std::string csv = (folder_ / "bars.csv").string();
+    std::vector<std::string> args = {feed, "--first", std::to_string(kFirstBatch), "--add",
+                                     std::to_string(kPerRequest), csv};
+    std::vector<char*> argv;
+    for (std::string& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_adddup2(&actions, 1, 2);
+    ASSERT_EQ(posix_spawn(&feedPid_, feed.c_str(), &actions, nullptr, argv.data(), environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    ASSERT_TRUE(waitUntil([&] { return fileText(log).find("published") != std::string::npos; }, 10s))
+        << fileText(log);
+  }
+
+  void stopFeed() {
+    if (feedPid_ <= 0) return;
+    ::kill(feedPid_, SIGTERM);
+    int status = 0;
+    if (!waitUntil([&] { return ::waitpid(feedPid_, &status, WNOHANG) == feedPid_; }, 5s)) {
+      ::kill(feedPid_, SIGKILL);
+      ::waitpid(feedPid_, &status, 0);
+    }
+    feedPid_ = -1;
+  }
+
+  std::string runCommand(const std::string& options = "") const {
+    return "sh " + testing::shellQuote((folder_ / "run.sh").string()) + " " + options;
+  }
+
+  bool ended(std::chrono::milliseconds limit) const {
+    return waitUntil([&] { return fs::exists(folder_ / "rc"); }, limit);
+  }
+  std::string exitCode() const {
+    std::string code = fileText(folder_ / "rc");
+    while (!code.empty() && code.back() == '\n') code.pop_back();
+    return code;
+  }
+  // The terminal is as it was: same line settings, the viewer's screen gone.
+  void expectTerminalRestored(const TerminalSession& session) const {
+    ASSERT_TRUE(session.showsWithin("after-marker", 5s)) << session.screen();
+    EXPECT_EQ(fileText(folder_ / "stty.after"), fileText(folder_ / "stty.before"));
+    const std::string screen = session.screen();
+    EXPECT_NE(screen.find("before-marker"), std::string::npos) << screen;
+    EXPECT_EQ(screen.find("UPDATE >> "), std::string::npos) << screen;
+  }
+
+  fs::path folder_;
+  pid_t feedPid_ = -1;
+};
+
+TEST_F(ViewerEndToEnd, DriverBlockWhenNothingIsPublishedEndsOnAKey) {
+  TerminalSession session(runCommand());
+  ASSERT_TRUE(session.showsWithin("     Check MT5 -> DRIVER DOES NOT LOADED!!!", 10s))
+      << session.screen();
+  EXPECT_NE(session.screen().find("     Press Any Key..."), std::string::npos);
+  EXPECT_FALSE(ended(200ms)) << "the block waits for a key";
+  session.sendKeys("x");
+  ASSERT_TRUE(ended(5s));
+  EXPECT_EQ(exitCode(), "255");
+  EXPECT_EQ(fileText(folder_ / "stty.after"), fileText(folder_ / "stty.before"));
+  // The block stays readable after the end.
+  EXPECT_TRUE(session.showsWithin("DRIVER DOES NOT LOADED", 1s));
+}
+
+TEST_F(ViewerEndToEnd, HelpStaysReadableAndEndsWithMinusOne) {
+  TerminalSession session(runCommand("-e -h"));
+  ASSERT_TRUE(ended(10s));
+  EXPECT_EQ(exitCode(), "255");
+  ASSERT_TRUE(session.showsWithin("after-marker", 5s));
+  const std::string screen = session.screen();
+  EXPECT_NE(screen.find("        -h    : ヘルプ"), std::string::npos) << screen;
+  EXPECT_NE(screen.find("        -r < 1  <->  600 >"), std::string::npos) << screen;
+  EXPECT_EQ(fileText(folder_ / "stty.after"), fileText(folder_ / "stty.before"));
+}
+
+TEST_F(ViewerEndToEnd, OutputThatIsNoTerminalEndsWithOne) {
+  const std::string command = "cd " + testing::shellQuote(folder_.string()) +
+                              " && ./ConsoleTavelundPF > out.txt 2> err.txt < /dev/null";
+  const int status = std::system(command.c_str());
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 1);
+  EXPECT_EQ(fileText(folder_ / "err.txt"), "Console Error: GetConsoleScreenBufferInfo\n");
+  EXPECT_EQ(fileText(folder_ / "out.txt"), "");
+}
+
+TEST_F(ViewerEndToEnd, KeysScrollRefreshShowScreensSaveAndQuit) {
+  startFeed();
+  TerminalSession session(runCommand());
+  const std::string newest = "=> " + barDate(kFirstBatch - 1) + " 00:00(";
+  ASSERT_TRUE(session.showsWithin(newest, 15s)) << session.screen();
+  EXPECT_NE(session.lineStartingWith("UPDATE >> ").find("    SP500 (D1)"), std::string::npos);
+  EXPECT_TRUE(session.showsWithin(std::string(96, '-'), 1s));
+  EXPECT_NE(session.screen().find("(Now)"), std::string::npos) << session.screen();
+
+  // U: the feed answers the request with five more bars.
+  session.sendKeys("u");
+  const std::string grown = "=> " + barDate(kFirstBatch + kPerRequest - 1) + " 00:00(";
+  ASSERT_TRUE(session.showsWithin(grown, 10s)) << session.screen();
+
+  // END: the oldest state, a column of the first bar only.
+  session.sendKeys("End");
+  const std::string oldest = "LAST LINE : " + barDate(0) + " 00:00(";
+  ASSERT_TRUE(session.showsWithin(oldest, 5s)) << session.screen();
+  // HOME: back to the newest.
+  session.sendKeys("Home");
+  ASSERT_TRUE(session.showsWithin(grown, 5s)) << session.screen();
+  const std::string newestLine = session.lineStartingWith("LAST LINE : ");
+  // PAGE DOWN: 30 points back, neither end.
+  session.sendKeys("NPage");
+  ASSERT_TRUE(waitUntil(
+      [&] {
+        const std::string line = session.lineStartingWith("LAST LINE : ");
+        return !line.empty() && line != newestLine && line.find(oldest) != 0;
+      },
+      5s))
+      << session.screen();
+
+  // L: the run log, newest first.
+  session.sendKeys("l");
+  ASSERT_TRUE(session.showsWithin("SYMBOL      : SP500", 5s)) << session.screen();
+  EXPECT_NE(session.screen().find("TIME SPAN   : D1"), std::string::npos);
+
+  // H, then a resize: the watch lays out again and the chart is redrawn.
+  session.sendKeys("h");
+  ASSERT_TRUE(session.showsWithin("         COMMAND HELP", 5s)) << session.screen();
+  session.resize(100, 40);
+  ASSERT_TRUE(session.showsWithin("UPDATE >> ", 5s)) << session.screen();
+  EXPECT_EQ(session.screen().find("COMMAND HELP"), std::string::npos);
+
+  // S: the save asks once more (five more bars) and writes every bar,
+  // newest first, into CSV beside the program.
+  session.sendKeys("s");
+  ASSERT_TRUE(session.showsWithin("    Done... ", 15s)) << session.screen();
+  const std::string saved = session.lineStartingWith("    Saved : ");
+  ASSERT_FALSE(saved.empty()) << session.screen();
+  const fs::path file = saved.substr(12);
+  EXPECT_EQ(file.parent_path(), folder_ / "CSV");
+  EXPECT_EQ(file.filename().string().rfind("SP500_", 0), 0u);
+  std::ifstream csv(file);
+  std::vector<std::string> rows;
+  for (std::string row; std::getline(csv, row);) rows.push_back(row);
+  const int shown = kFirstBatch + 2 * kPerRequest;
+  ASSERT_EQ(rows.size(), static_cast<size_t>(shown + 1));
+  EXPECT_EQ(rows[0], "date,open,high,low,close");
+  EXPECT_EQ(rows[1].rfind(barDate(shown - 1) + " 00:00,", 0), 0u) << rows[1];
+  EXPECT_EQ(rows.back().rfind(barDate(0) + " 00:00,", 0), 0u) << rows.back();
+  EXPECT_EQ(std::distance(fs::directory_iterator(folder_ / "CSV"), fs::directory_iterator()), 1);
+
+  // Q: the run ends with 0 within a second and the terminal is as before.
+  const auto pressed = std::chrono::steady_clock::now();
+  session.sendKeys("q");
+  ASSERT_TRUE(ended(5s));
+  const auto took = std::chrono::steady_clock::now() - pressed;
+  EXPECT_LT(took, 1s) << std::chrono::duration_cast<std::chrono::milliseconds>(took).count() << " ms";
+  EXPECT_EQ(exitCode(), "0");
+  expectTerminalRestored(session);
+}
+
+TEST_F(ViewerEndToEnd, TerminationSignalsRestoreTheTerminal) {
+  startFeed();
+  for (const int signal : {SIGTERM, SIGINT}) {
+    fs::remove(folder_ / "rc");
+    TerminalSession session(runCommand());
+    ASSERT_TRUE(session.showsWithin("LAST LINE : ", 15s)) << session.screen();
+    const pid_t viewer = std::stoi(fileText(folder_ / "viewer.pid"));
+    if (signal == SIGINT) {
+      session.sendKeys("C-c");  // through the terminal, as a user would
+    } else {
+      ASSERT_EQ(::kill(viewer, signal), 0);
+    }
+    ASSERT_TRUE(ended(5s)) << session.screen();
+    EXPECT_EQ(exitCode(), std::to_string(128 + signal));
+    expectTerminalRestored(session);
+  }
+}
+
+}  // namespace
+}  // namespace tavelund

@@ -1,0 +1,100 @@
+#pragma once
+// A real terminal for end-to-end tests: a tmux server on a private socket
+// with one 120 x 50 pane, driven by keys and read by screen captures.
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <thread>
+
+#include <unistd.h>
+
+namespace tavelund::testing {
+
+inline std::string shellQuote(const std::string& text) {
+  std::string quoted = "'";
+  for (char c : text) {
+    if (c == '\'') {
+      quoted += "'\\''";
+    } else {
+      quoted += c;
+    }
+  }
+  return quoted + "'";
+}
+
+inline std::string commandOutput(const std::string& command) {
+  std::string output;
+  if (FILE* pipe = ::popen(command.c_str(), "r")) {
+    char buffer[4096];
+    size_t got;
+    while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, got);
+    ::pclose(pipe);
+  }
+  return output;
+}
+
+inline std::string fileText(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// Polls `condition` every 20 ms until it holds or `limit` has passed.
+inline bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds limit) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  for (;;) {
+    if (condition()) return true;
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+}
+
+class TerminalSession {
+ public:
+  // Starts `command` (a shell command line) in a fresh pane.
+  TerminalSession(const std::string& command, int width = 120, int height = 50)
+      : socket_("tavelund-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter()++)) {
+    tmux("new-session -d -x " + std::to_string(width) + " -y " + std::to_string(height) + " " +
+         shellQuote(command));
+  }
+  ~TerminalSession() { tmux("kill-server"); }
+  TerminalSession(const TerminalSession&) = delete;
+  TerminalSession& operator=(const TerminalSession&) = delete;
+
+  std::string screen() const { return commandOutput(base() + " capture-pane -p -J 2>/dev/null"); }
+  // Named keys as tmux knows them ("End", "NPage", "q").
+  void sendKeys(const std::string& keys) const { tmux("send-keys " + keys); }
+  void resize(int width, int height) const {
+    tmux("resize-window -x " + std::to_string(width) + " -y " + std::to_string(height));
+  }
+  bool showsWithin(const std::string& text, std::chrono::milliseconds limit) const {
+    return waitUntil([&] { return screen().find(text) != std::string::npos; }, limit);
+  }
+  // The line of the screen that starts with `prefix` (empty when none).
+  std::string lineStartingWith(const std::string& prefix) const {
+    std::istringstream lines(screen());
+    for (std::string line; std::getline(lines, line);) {
+      if (line.rfind(prefix, 0) == 0) return line;
+    }
+    return {};
+  }
+
+ private:
+  static int& counter() {
+    static int value = 0;
+    return value;
+  }
+  std::string base() const { return "tmux -L " + socket_ + " -f /dev/null"; }
+  void tmux(const std::string& arguments) const {
+    [[maybe_unused]] int rc = std::system((base() + " " + arguments + " >/dev/null 2>&1").c_str());
+  }
+  std::string socket_;
+};
+
+}  // namespace tavelund::testing
