@@ -19,11 +19,6 @@ class JoystickDevice {
 
 namespace {
 
-// SDL cannot take back a controller that was unplugged; the run then ends
-// with the code that DirectInput reports for an unplugged device, so both
-// targets print the same text.
-constexpr int32_t kJoystickUnpluggedCode = static_cast<int32_t>(0x80040209u);
-
 void quitJoystickSubsystem() { SDL_QuitSubSystem(SDL_INIT_JOYSTICK); }
 
 // SDL keeps an error text per thread, freed only for threads SDL started
@@ -90,6 +85,8 @@ void runJoystickPass(InputContext& context) {
   const ThreadDataDrop dropThreadData;
   SDL_Joystick* joystick = context.device->joystick;
   SDL_JoystickUpdate();
+  // SDL cannot take back a controller that was unplugged: for SDL the state
+  // is unreadable and the acquire refused at once.
   if (!SDL_JoystickGetAttached(joystick)) {
     endRunOnLostJoystick(*context.commandCell, kJoystickUnpluggedCode);
   }

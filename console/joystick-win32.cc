@@ -11,6 +11,9 @@
 
 namespace tavelund {
 
+static_assert(static_cast<HRESULT>(DIERR_UNPLUGGED) == kJoystickUnpluggedCode);
+static_assert(sizeof(DIJOYSTATE2) == 272);
+
 class JoystickDevice {
  public:
   IDirectInput8W* input = nullptr;

@@ -13,6 +13,11 @@ inline constexpr const char* kJoystickReacquireFailedText =
     "Failed to reacquire joystick. Error code: ";
 inline constexpr const char* kJoystickExitText = "Exit...";
 
+// What DirectInput reports for a controller that was unplugged; a back end
+// that cannot ask the device reports this, so the text is the same on every
+// target.
+inline constexpr int32_t kJoystickUnpluggedCode = static_cast<int32_t>(0x80040209u);
+
 // Prints one of the texts above on standard output with a line end.
 void printJoystickMessage(const char* text);
 
