@@ -9,7 +9,6 @@
 #include <cstddef>
 #include <fstream>
 #include <iostream>
-#include <iterator>
 #include <system_error>
 
 namespace tavelund {
@@ -103,8 +102,12 @@ void decodeSettingsText(std::string_view fileText, LauncherSettings& settings) {
 void LoadSettings(LauncherSettings& settings, const std::filesystem::path& file) {
   std::ifstream in(file, std::ios::binary);
   if (!in) return;
-  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) return;
+  // The real file is about 150 bytes; anything past the limit (a device or a
+  // runaway file put there by mistake) is not a settings file.
+  std::string text(kSettingsFileLimit + 1, '\0');
+  in.read(text.data(), static_cast<std::streamsize>(text.size()));
+  if (in.bad() || static_cast<std::size_t>(in.gcount()) > kSettingsFileLimit) return;
+  text.resize(static_cast<std::size_t>(in.gcount()));
   decodeSettingsText(text, settings);
 }
 

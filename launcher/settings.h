@@ -1,6 +1,7 @@
 #pragma once
 // The launcher's chart options, the "DefaultSetting" file that keeps them and
 // the run-options text handed to the viewer.
+#include <cstddef>
 #include <filesystem>
 #include <iosfwd>
 #include <string>
@@ -26,11 +27,14 @@ LauncherSettings& launcherSettings();
 // Relative on purpose: the file lives in the launcher's working directory.
 inline constexpr const char* kSettingsFileName = "DefaultSetting";
 
+// A settings file is a few hundred bytes; a bigger one is not read.
+inline constexpr std::size_t kSettingsFileLimit = 1 << 20;
+
 // Reads the file and takes every well-formed field from it. A missing or
 // unreadable file, broken Base64 or JSON, or a root that is not an object
 // leave the record as it was; so does a member that is not a string, or one
 // that is empty or holds white space or a zero byte (the viewer would get its
-// arguments split wrongly).
+// arguments split wrongly), and a file bigger than kSettingsFileLimit.
 void LoadSettings(LauncherSettings& settings,
                   const std::filesystem::path& file = kSettingsFileName);
 

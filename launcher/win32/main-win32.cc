@@ -32,10 +32,12 @@ HINSTANCE moduleInstance = nullptr;
 // The number box holds digits in practice; anything outside ASCII cannot be
 // a number and becomes a character that makes it read as 0.
 std::string numberBoxText(HWND dialog) {
-  wchar_t buffer[64] = {};
-  ::GetDlgItemTextW(dialog, IDC_NUMBER_BOX, buffer, static_cast<int>(std::size(buffer)));
+  HWND box = ::GetDlgItem(dialog, IDC_NUMBER_BOX);
+  std::wstring wide(static_cast<std::size_t>(::GetWindowTextLengthW(box)) + 1, L'\0');
+  wide.resize(static_cast<std::size_t>(
+      ::GetWindowTextW(box, wide.data(), static_cast<int>(wide.size()))));
   std::string text;
-  for (const wchar_t* c = buffer; *c; ++c) text += *c < 0x80 ? static_cast<char>(*c) : '?';
+  for (wchar_t c : wide) text += c < 0x80 ? static_cast<char>(c) : '?';
   return text;
 }
 

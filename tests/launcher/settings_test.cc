@@ -127,6 +127,13 @@ TEST(LauncherSettings, Base64BrokenOverLinesOrWithoutPaddingStillLoads) {
   EXPECT_EQ(loadedFrom(encoded), expected);
 }
 
+TEST(LauncherSettings, FileAboveTheSizeLimitIsNotRead) {
+  const std::string encoded = base64(R"({"ShowLines":"50"})");
+  std::string padded = encoded + std::string(kSettingsFileLimit - encoded.size(), '\n');
+  EXPECT_EQ(loadedFrom(padded).ShowLines, "50");
+  EXPECT_EQ(loadedFrom(padded + "\n").ShowLines, "20");
+}
+
 TEST(LauncherSettings, JsonEndsAtTheFirstZeroByte) {
   LauncherSettings expected;
   expected.ShowLines = "50";
