@@ -28,7 +28,11 @@
 #include <cwchar>
 #include <fcntl.h>
 #include <pthread.h>
+#include <atomic>
+#include <mutex>
+#include <thread>
 #include <string>
+#include <vector>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -49,10 +53,15 @@ struct MappingHandle {
   std::string name;
 };
 
+// Like a Win32 mutex, the lock is recursive for the thread that holds it
+// and only that thread can release it; this process's side of that is
+// tracked here, so releasing never touches a lock held elsewhere.
 struct MutexHandle {
   int fd = -1;
   MutexBlock* block = nullptr;
   std::string name;
+  std::atomic<std::thread::id> owner{};
+  int depth = 0;  // extra acquisitions by the owner; only the owner touches it
 };
 
 // Wide texts become UTF-8 bytes here, whatever the locale says: object
@@ -169,9 +178,6 @@ MutexHandle* makeMutex(const std::string& name) {
     pthread_mutexattr_init(&attributes);
     pthread_mutexattr_setpshared(&attributes, PTHREAD_PROCESS_SHARED);
     pthread_mutexattr_setrobust(&attributes, PTHREAD_MUTEX_ROBUST);
-    // Error-checking, so that releasing a mutex this thread does not own
-    // fails instead of releasing someone else's, as ReleaseMutex does.
-    pthread_mutexattr_settype(&attributes, PTHREAD_MUTEX_ERRORCHECK);
     const int rc = pthread_mutex_init(&block->mutex, &attributes);
     pthread_mutexattr_destroy(&attributes);
     if (rc != 0) {
@@ -182,7 +188,20 @@ MutexHandle* makeMutex(const std::string& name) {
     }
     __atomic_store_n(&block->ready, kReadyMagic, __ATOMIC_RELEASE);
   }
-  return new MutexHandle{fd, block, name};
+  auto* handle = new MutexHandle;
+  handle->fd = fd;
+  handle->block = block;
+  handle->name = name;
+  return handle;
+}
+
+// Mutex handles left open on purpose stay reachable here until the process
+// ends, as an open Win32 handle would.
+void keepOpen(MutexHandle* handle) {
+  static std::mutex lock;
+  static auto* kept = new std::vector<MutexHandle*>;  // never destroyed
+  std::lock_guard<std::mutex> guard(lock);
+  kept->push_back(handle);
 }
 
 void closeMutex(MutexHandle* handle) {
@@ -265,10 +284,12 @@ CSharedMemory::~CSharedMemory() {
   }
   if (mutexHandle_ != nullptr) {
     auto* mutex = static_cast<MutexHandle*>(mutexHandle_);
-    if (pthread_mutex_unlock(&mutex->block->mutex) == 0) {
+    if (mutex->owner.load() == std::this_thread::get_id()) {
+      unlock();
       // Destroyed while this thread still held the lock: released now, and
       // the handle stays open as a sign of the caller's fault.
       printLinkMessage(L"UnInitializeSharedMemory : mutex : Error\n");
+      keepOpen(mutex);
     } else {
       if (alone) shm_unlink(mutex->name.c_str());
       closeMutex(mutex);
@@ -280,17 +301,33 @@ CSharedMemory::~CSharedMemory() {
 void CSharedMemory::lock() {
   if (mutexHandle_ == nullptr) return;
   auto* mutex = static_cast<MutexHandle*>(mutexHandle_);
+  const auto self = std::this_thread::get_id();
+  if (mutex->owner.load() == self) {
+    ++mutex->depth;
+    return;
+  }
   const int rc = pthread_mutex_lock(&mutex->block->mutex);
   if (rc == EOWNERDEAD) {
     // The holder died during a copy; a block copy leaves nothing to repair
     // beyond a torn text, which the next writer replaces. Take it over.
     pthread_mutex_consistent(&mutex->block->mutex);
+  } else if (rc != 0) {
+    return;  // not acquired: the copy goes on unlocked, as without a mutex
   }
+  mutex->owner.store(self);
+  mutex->depth = 0;
 }
 
 void CSharedMemory::unlock() {
   if (mutexHandle_ == nullptr) return;
-  pthread_mutex_unlock(&static_cast<MutexHandle*>(mutexHandle_)->block->mutex);
+  auto* mutex = static_cast<MutexHandle*>(mutexHandle_);
+  if (mutex->owner.load() != std::this_thread::get_id()) return;
+  if (mutex->depth > 0) {
+    --mutex->depth;
+    return;
+  }
+  mutex->owner.store(std::thread::id{});
+  pthread_mutex_unlock(&mutex->block->mutex);
 }
 
 bool sharedMappingExists(const wchar_t* mappingName) {
