@@ -99,7 +99,12 @@ void setConsoleTitle(const char* title) { SetConsoleTitleA(title); }
 
 bool readWindowSize(int32_t& width, int32_t& height) {
   HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
-  WaitForSingleObject(output, INFINITE);
+  // A console output handle is signalled at once on Windows, so an endless
+  // wait costs nothing there. Other consoles (Wine's) signal it only while
+  // input is pending, which the input thread consumes: an endless wait would
+  // then never see the quit key. A zero time-out keeps the Windows
+  // behaviour and cannot hang.
+  WaitForSingleObject(output, 0);
   CONSOLE_SCREEN_BUFFER_INFO info{};
   if (!GetConsoleScreenBufferInfo(output, &info)) return false;
   width = info.srWindow.Right - info.srWindow.Left + 1;

@@ -1,0 +1,110 @@
+#!/bin/sh
+# The Windows viewer for real: under Wine, in a tmux pane, against the
+# Windows tickwell-feed through the real channels of one wineserver.
+#   wine_e2e.sh BIN_DIR WINE_RUN
+set -u
+BIN=$1
+WINE_RUN=$2
+[ -x /usr/lib/wine/wine64 ] || { echo "SKIPPED: Wine is not installed"; exit 77; }
+command -v tmux >/dev/null || { echo "SKIPPED: tmux is not installed"; exit 77; }
+
+WORK=$(mktemp -d /tmp/viewer_wine_e2e.XXXXXX)
+SOCKET=
+RUNS=0
+FEED_PID=
+cleanup() {
+  [ -n "$SOCKET" ] && tmux -L "$SOCKET" kill-server 2>/dev/null
+  if [ -n "$FEED_PID" ]; then
+    kill "$FEED_PID" 2>/dev/null
+    wait_for 10 "! kill -0 $FEED_PID 2>/dev/null" || kill -9 "$FEED_PID" 2>/dev/null
+  fi
+  rm -rf "$WORK"
+}
+fail() {
+  echo "FAILED: $*"
+  echo "--- screen:"; tmux -L "$SOCKET" capture-pane -p -J 2>/dev/null
+  echo "--- feed:"; cat "$WORK/feed.log" 2>/dev/null
+  cleanup
+  exit 1
+}
+# wait_for SECONDS CONDITION: polls the shell condition every 50 ms.
+wait_for() {
+  deadline=$(( $(date +%s%N) / 1000000 + $1 * 1000 ))
+  while ! eval "$2"; do
+    [ $(( $(date +%s%N) / 1000000 )) -ge $deadline ] && return 1
+    sleep 0.05
+  done
+}
+# A key pressed while a command still draws is overwritten when the command
+# ends (as a held key would simply be seen again): wait until the screen
+# stops changing before pressing one.
+wait_stable() {
+  previous=
+  wait_for 30 'current=$(tmux -L "$SOCKET" capture-pane -p -J 2>/dev/null); [ -n "$current" ] && [ "$current" = "$previous" ] || { previous=$current; sleep 0.4; false; }'
+}
+screen_has() { tmux -L "$SOCKET" capture-pane -p -J 2>/dev/null | grep -qF -- "$1"; }
+bar_date() {  # date text of bar $1: 28-day months from 2000/01/01
+  awk -v i="$1" 'BEGIN { printf "%04d/%02d/%02d", 2000 + int(i / 336), 1 + int(i / 28) % 12, 1 + i % 28 }'
+}
+start_viewer() {
+  rm -f "$WORK/rc"
+  # A fresh server for each run: a server still shutting down would refuse.
+  [ -n "$SOCKET" ] && tmux -L "$SOCKET" kill-server 2>/dev/null
+  RUNS=$((RUNS + 1))
+  SOCKET=tavelund-wine-e2e-$$-$RUNS
+  tmux -L "$SOCKET" -f /dev/null new-session -d -x 120 -y 50 \
+    "cd '$WORK' && '$WINE_RUN' ./ConsoleTavelundPF.exe; echo \$? > rc.part; mv rc.part rc; exec sleep 600"
+}
+
+cp "$BIN/ConsoleTavelundPF.exe" "$BIN/tickwell.dll" "$WORK/" || fail "copying the programs"
+awk 'BEGIN {
+  print "date,open,high,low,close"
+  for (i = 0; i < 330; i++) {
+    mid = 1000 * (1 + 0.04 * sin(i / 7) + 0.02 * sin(i / 2.3))
+    printf "%04d-%02d-%02d,%.5f,%.5f,%.5f,%.5f\n", 2000 + int(i / 336), 1 + int(i / 28) % 12, 1 + i % 28, mid, mid * 1.01, mid * 0.99, mid * 1.002
+  }
+}' > "$WORK/bars.csv"
+
+# 1. Nothing published: the driver block, a key ends the run with -1.
+start_viewer
+wait_for 60 'screen_has "     Check MT5 -> DRIVER DOES NOT LOADED!!!"' || fail "no driver block"
+tmux -L "$SOCKET" send-keys x
+wait_for 20 '[ -f "$WORK/rc" ]' || fail "the driver block did not end on a key"
+[ "$(cat "$WORK/rc")" = 255 ] || fail "driver block exit code $(cat "$WORK/rc"), expected 255"
+echo "ok: driver block, exit code 255"
+
+# 2. The feed publishes 300 bars and adds 5 per request.
+WIN_CSV="Z:$(printf '%s' "$WORK/bars.csv" | tr / '\\')"
+"$WINE_RUN" "$BIN/tickwell-feed.exe" --first 300 --add 5 "$WIN_CSV" > "$WORK/feed.log" 2>&1 &
+FEED_PID=$!
+wait_for 60 'grep -q published "$WORK/feed.log"' || fail "the feed did not publish"
+
+start_viewer
+wait_for 60 "screen_has '=> $(bar_date 299) 00:00('" || fail "no chart of the first batch"
+screen_has "    SP500 (D1)" || fail "no header"
+wait_for 20 'screen_has "(Now)"' || fail "no chart body"
+echo "ok: start-up and first chart"
+
+wait_stable
+tmux -L "$SOCKET" send-keys u
+wait_for 30 "screen_has '=> $(bar_date 304) 00:00('" || fail "U did not refresh"
+echo "ok: U refreshed with the grown batch"
+
+wait_stable
+tmux -L "$SOCKET" send-keys s
+wait_for 30 'screen_has "    Done..."' || fail "S did not save"
+SAVED=$(ls "$WORK"/CSV/SP500_*.csv 2>/dev/null)
+[ "$(echo "$SAVED" | wc -l)" = 1 ] && [ -f "$SAVED" ] || fail "expected one CSV file, found: $SAVED"
+[ "$(head -1 "$SAVED")" = "date,open,high,low,close" ] || fail "CSV header"
+[ "$(wc -l < "$SAVED")" = 311 ] || fail "CSV rows: $(wc -l < "$SAVED"), expected 311"
+sed -n 2p "$SAVED" | grep -q "^$(bar_date 309) 00:00," || fail "first row is not the newest bar"
+tail -1 "$SAVED" | grep -q "^$(bar_date 0) 00:00," || fail "last row is not the oldest bar"
+echo "ok: S saved $(basename "$SAVED") with 310 rows, newest first"
+
+wait_stable
+tmux -L "$SOCKET" send-keys q
+wait_for 20 '[ -f "$WORK/rc" ]' || fail "Q did not end the viewer"
+[ "$(cat "$WORK/rc")" = 0 ] || fail "exit code $(cat "$WORK/rc") after Q, expected 0"
+echo "ok: Q ended the viewer with 0"
+cleanup
+exit 0
