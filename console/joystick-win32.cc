@@ -1,11 +1,8 @@
 // The controller through DirectInput 8.
-#define DIRECTINPUT_VERSION 0x0800
-#include <windows.h>
-#include <dinput.h>
+#include "console/joystick-win32.h"
 
 #include <cstring>
 
-#include "console/joystick.h"
 #include "console/joystick_lost.h"
 #include "console/joystick_map.h"
 
@@ -28,6 +25,12 @@ void openJoystick(InputContext& context) {
                                 reinterpret_cast<void**>(&input), nullptr))) {
     return;
   }
+  openJoystickWith(context, input);
+}
+
+void openJoystickWith(InputContext& context, IDirectInput8W* input) {
+  context.joystickReady = false;
+  context.device = nullptr;
   // No controller attached: the keyboard serves, without a word.
   IDirectInputDevice8W* device = nullptr;
   if (FAILED(input->CreateDevice(GUID_Joystick, &device, nullptr))) {
