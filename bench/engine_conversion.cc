@@ -115,6 +115,69 @@ void BM_LiteralConversionAndUpdate(benchmark::State& state) {
 BENCHMARK(BM_LiteralConversionAndUpdate)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime()
     ->Iterations(1);
 
+// The matcher alone, and the literal reading alone (split, regex, stoi,
+// stof), over every line of the batch: the part the two versions differ in.
+void BM_ParseLinesOnly(benchmark::State& state) {
+  const std::string& text = maximalBatch();
+  PriceRecord record;
+  for (auto _ : state) {
+    size_t accepted = 0, begin = 0;
+    while (begin < text.size()) {
+      size_t end = text.find('\n', begin);
+      if (end == std::string::npos) end = text.size();
+      accepted += parseTimelineLine(std::string_view(text).substr(begin, end - begin), record);
+      begin = end + 1;
+    }
+    benchmark::DoNotOptimize(accepted);
+  }
+  state.counters["lines_per_s"] =
+      benchmark::Counter(static_cast<double>(lineCount()), benchmark::Counter::kIsIterationInvariantRate);
+}
+BENCHMARK(BM_ParseLinesOnly)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void BM_LiteralParseLinesOnly(benchmark::State& state) {
+  const std::string& text = maximalBatch();
+  PriceRecord record;
+  for (auto _ : state) {
+    size_t accepted = 0;
+    for (const std::string& piece : splitText(text, "\n")) accepted += literal::parseLine(piece, record);
+    benchmark::DoNotOptimize(accepted);
+  }
+  state.counters["lines_per_s"] =
+      benchmark::Counter(static_cast<double>(lineCount()), benchmark::Counter::kIsIterationInvariantRate);
+}
+BENCHMARK(BM_LiteralParseLinesOnly)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// The conversion alone (records and the two point lists) and the chart
+// update alone, to show where the full run spends its time.
+void BM_ConversionOnly(benchmark::State& state) {
+  const std::string& text = maximalBatch();
+  std::unique_ptr<TickIntake> intake;
+  for (auto _ : state) {
+    state.PauseTiming();
+    intake.reset();
+    intake = std::make_unique<TickIntake>();
+    state.ResumeTiming();
+    convertTimeline(*intake, text.c_str(), expandText(state.range(0)), ConsolePort{});
+  }
+}
+BENCHMARK(BM_ConversionOnly)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void BM_ChartUpdateOnly(benchmark::State& state) {
+  TickIntake intake;
+  convertTimeline(intake, maximalBatch().c_str(), expandText(state.range(0)), ConsolePort{});
+  std::unique_ptr<PfChart> chart;
+  ChartSettings settings;
+  for (auto _ : state) {
+    state.PauseTiming();
+    chart.reset();
+    chart = std::make_unique<PfChart>();
+    state.ResumeTiming();
+    chart->update(intake.batchPointList, settings);
+  }
+}
+BENCHMARK(BM_ChartUpdateOnly)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(3);
+
 // A refresh where the MT5 side only changed the newest bar: the text is the
 // whole batch again (its length taken from the terminating zero, as the
 // library's text comes), but only its end is read.
@@ -157,53 +220,46 @@ size_t heapInUse() {
   return info.uordblks + info.hblkhd;
 }
 
-// Memory of one full conversion + update, in a child process of its own so
-// that its peak is not mixed with the other runs.
+// The peak resident set so far, from the kernel's record of this process.
+double peakResidentMiB() {
+  FILE* status = std::fopen("/proc/self/status", "r");
+  if (!status) return -1;
+  char line[256];
+  double kib = -1;
+  while (std::fgets(line, sizeof line, status))
+    if (std::sscanf(line, "VmHWM: %lf kB", &kib) == 1) break;
+  std::fclose(status);
+  return kib / 1024;
+}
+
+// Memory of one full conversion + update; run in a process of its own (see
+// main) so that its peak is not mixed with the other runs.
 void reportMemory(bool expand) {
   const std::string& text = maximalBatch();
-  int pipeEnds[2];
-  if (pipe(pipeEnds) != 0) return;
-  const pid_t child = fork();
-  if (child == 0) {
-    close(pipeEnds[0]);
-    const size_t heapBefore = heapInUse();
-    TickIntake intake;
-    PfChart chart;
-    ChartSettings settings;
-    chart.applySettings(settings, settings.digits);
-    convertTimeline(intake, text.c_str(), expandText(expand), ConsolePort{});
-    const size_t heapIntake = heapInUse();
-    chart.update(intake.batchPointList, settings);
-    const size_t heapChart = heapInUse();
-    struct rusage usage {};
-    getrusage(RUSAGE_SELF, &usage);
-    const double snapshots = static_cast<double>(chart.snapshots().size());
-    char report[1024];
-    const int length = std::snprintf(
-        report, sizeof report,
-        "memory, data expansion %s: %zu lines, %.0f points, %.0f snapshots\n"
-        "  sizeof(PfColumn) %zu bytes (no heap block of its own; texts shared per record)\n"
-        "  snapshot list %.1f bytes per snapshot (capacity included)\n"
-        "  chart heap (snapshots, columns, its point list, shared texts) %.1f bytes per point\n"
-        "  intake lists (records, points, batch) %.1f MiB; chart %.1f MiB\n"
-        "  peak resident set of the process %.1f MiB (includes the 128 MiB text)\n",
-        expand ? "on" : "off", lineCount(), static_cast<double>(chart.points().size()), snapshots,
-        sizeof(PfColumn),
-        static_cast<double>(chart.snapshots().capacity() * sizeof(PfColumn)) / snapshots,
-        static_cast<double>(heapChart - heapIntake) / snapshots,
-        static_cast<double>(heapIntake - heapBefore) / (1 << 20),
-        static_cast<double>(heapChart - heapIntake) / (1 << 20),
-        static_cast<double>(usage.ru_maxrss) / 1024);
-    if (length > 0) (void)!write(pipeEnds[1], report, static_cast<size_t>(length));
-    _exit(0);
-  }
-  close(pipeEnds[1]);
-  char buffer[2048];
-  ssize_t got;
-  while ((got = read(pipeEnds[0], buffer, sizeof buffer)) > 0)
-    (void)!fwrite(buffer, 1, static_cast<size_t>(got), stdout);
-  close(pipeEnds[0]);
-  waitpid(child, nullptr, 0);
+  const double peakText = peakResidentMiB();
+  const size_t heapBefore = heapInUse();
+  TickIntake intake;
+  PfChart chart;
+  ChartSettings settings;
+  chart.applySettings(settings, settings.digits);
+  convertTimeline(intake, text.c_str(), expandText(expand), ConsolePort{});
+  const size_t heapIntake = heapInUse();
+  chart.update(intake.batchPointList, settings);
+  const size_t heapChart = heapInUse();
+  const double snapshots = static_cast<double>(chart.snapshots().size());
+  std::printf(
+      "memory, data expansion %s: %zu lines, %.0f points, %.0f snapshots\n"
+      "  sizeof(PfColumn) %zu bytes (no heap block of its own; texts shared per record)\n"
+      "  snapshot list %.1f bytes per snapshot (capacity included)\n"
+      "  chart heap (snapshots, columns, its point list, shared texts) %.1f bytes per point\n"
+      "  intake lists (records, points, batch) %.1f MiB; chart %.1f MiB\n"
+      "  peak resident set %.1f MiB, of which %.1f MiB before the conversion (the text)\n",
+      expand ? "on" : "off", lineCount(), static_cast<double>(chart.points().size()), snapshots,
+      sizeof(PfColumn),
+      static_cast<double>(chart.snapshots().capacity() * sizeof(PfColumn)) / snapshots,
+      static_cast<double>(heapChart - heapIntake) / snapshots,
+      static_cast<double>(heapIntake - heapBefore) / (1 << 20),
+      static_cast<double>(heapChart - heapIntake) / (1 << 20), peakResidentMiB(), peakText);
   std::fflush(stdout);
 }
 
@@ -211,12 +267,24 @@ void reportMemory(bool expand) {
 }  // namespace tavelund
 
 int main(int argc, char** argv) {
+  // "--memory=on" / "--memory=off": only the memory report, in this process.
+  if (argc == 2 && std::strncmp(argv[1], "--memory=", 9) == 0) {
+    tavelund::reportMemory(std::strcmp(argv[1] + 9, "on") == 0);
+    return 0;
+  }
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   std::printf("maximal batch: %zu lines, %zu bytes\n", tavelund::lineCount(),
               tavelund::maximalBatch().size());
-  tavelund::reportMemory(false);
-  tavelund::reportMemory(true);
+  std::fflush(stdout);
+  for (const char* mode : {"--memory=off", "--memory=on"}) {
+    const pid_t child = fork();
+    if (child == 0) {
+      execl("/proc/self/exe", argv[0], mode, static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    if (child > 0) waitpid(child, nullptr, 0);
+  }
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
   return 0;

@@ -39,6 +39,10 @@ class PfChart {
   std::vector<std::string> rowLabels;  // top line first
   ChartMarker nowMarker;
   ChartMarker reversalMarker;
+  // Charts taller than this cannot be meant to be read on a console; they
+  // come from absurd prices (a zero price makes boxes of size 0) and would
+  // need gigabytes of cells, so draw says so instead.
+  int32_t maxDrawRows = 100000;
 
   // Take chartLock themselves.
   void applySettings(const ChartSettings& settings, int32_t digits);

@@ -11,11 +11,6 @@
 namespace tavelund {
 namespace {
 
-// Charts taller than this cannot be meant to be read on a console; they
-// come from absurd prices (a zero price gives boxes of size 0) and would
-// need gigabytes of cells.
-constexpr int64_t kMaxDrawRows = 100000;
-
 int32_t clampRow(int64_t row) {
   return static_cast<int32_t>(std::clamp<int64_t>(row, INT32_MIN, INT32_MAX));
 }
@@ -26,7 +21,7 @@ void PfChart::draw(std::ostream& out, const ChartSettings& settings) {
   std::lock_guard<std::mutex> lock(chartLock);
   selectView(settings.viewOffset, showColumns);
   layoutRows();
-  if (rowCount > kMaxDrawRows) {
+  if (rowCount > maxDrawRows) {
     out << "    CHART TOO TALL TO DRAW : " << rowCount << " ROWS" << std::endl;
     out << std::endl << std::string(96, '-') << std::endl;
     return;

@@ -32,6 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   TickIntake intake;
   PfChart chart;
+  chart.maxDrawRows = 2000;  // keeps each run fast; the limit itself is tested
   chart.applySettings(settings, settings.digits);
   for (std::string_view text : {first, second}) {
     convertTimeline(intake, text, settings.dataExpand, console);
