@@ -21,9 +21,9 @@ inline constexpr int32_t kJoystickUnpluggedCode = static_cast<int32_t>(0x8004020
 // Prints one of the texts above on standard output with a line end.
 void printJoystickMessage(const char* text);
 
-// The controller can neither be read nor acquired again: says so with
-// `errorCode`, leaves 'q' in the command cell and ends the process with 1
-// (the exit hook puts the terminal back).
+// The controller can neither be read nor acquired again: puts the terminal
+// back, says so with `errorCode`, leaves 'q' in the command cell and ends
+// the process with 1.
 [[noreturn]] void endRunOnLostJoystick(std::atomic<char>& commandCell, int32_t errorCode);
 
 }  // namespace tavelund
