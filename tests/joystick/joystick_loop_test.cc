@@ -87,6 +87,10 @@ struct Harness {
   static void wire(Viewer& viewer, std::ostream& sink) {
     keys.store(Keys::none);
     sizeWatchDone.store(false);
+    keyReads.store(0);
+    screenResets.store(0);
+    FakeSide::readCount.store(0);
+    FakeSide::headerCount.store(0);
     FakeSide::timeline = zigZagTimeline(120);
     viewer.linkInfo = {"TEST", "M1"};
     viewer.link = {FakeSide::getSendTime, FakeSide::getSymbol, FakeSide::getSendCheck,
@@ -133,6 +137,11 @@ class RunningViewer {
   }
   // Q, then both threads end.
   bool quit() {
+    if (!watch_.joinable()) {  // the input never started
+      viewer_.stopView.exchange(true);
+      view_.join();
+      return false;
+    }
     Harness::keys.store(Keys::q);
     const bool ended = waitFor([] { return Harness::sizeWatchDone.load(); });
     if (!ended) {
@@ -140,7 +149,7 @@ class RunningViewer {
       std::fflush(stderr);
       std::abort();  // the threads still use the viewer
     }
-    if (watch_.joinable()) watch_.join();
+    watch_.join();
     view_.join();
     return ended;
   }
