@@ -50,7 +50,8 @@ void fullConversion(TickIntake& intake, std::string_view text, bool expand,
   PriceRecord record;
   size_t begin = 0;
   for (;;) {
-    const void* found = std::memchr(text.data() + begin, '\n', text.size() - begin);
+    const void* found =
+        begin < text.size() ? std::memchr(text.data() + begin, '\n', text.size() - begin) : nullptr;
     const size_t end =
         found ? static_cast<size_t>(static_cast<const char*>(found) - text.data()) : text.size();
     if (parseTimelineLine(text.substr(begin, end - begin), record)) {

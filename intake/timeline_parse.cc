@@ -107,6 +107,7 @@ bool readPrice(std::string_view text, double& value) {
 
 // Finds the next "," from `from`, or the end.
 inline size_t nextComma(std::string_view line, size_t from) {
+  if (from >= line.size()) return line.size();
   const void* at = std::memchr(line.data() + from, ',', line.size() - from);
   return at ? static_cast<size_t>(static_cast<const char*>(at) - line.data()) : line.size();
 }
