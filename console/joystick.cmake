@@ -1,7 +1,7 @@
 # The game controller back end of the input thread (included by
 # console/CMakeLists.txt): DirectInput 8 on Windows, SDL2's joystick
-# subsystem elsewhere. endProcess and restoreConsole (console/process_end.cc,
-# console/terminal-*.cc) come from the console library that links this one.
+# subsystem elsewhere. endProcess and restoreConsole come from the terminal
+# layer, tavelund_terminal, which console/CMakeLists.txt links to this one.
 set(_joystick_dir ${CMAKE_CURRENT_LIST_DIR})
 add_library(tavelund_joystick STATIC
   ${_joystick_dir}/joystick_map.cc

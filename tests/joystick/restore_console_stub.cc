@@ -1,4 +1,5 @@
-// Stands in for the terminal layer: says when the terminal would be put back.
+// Stands in for the terminal layer's restore (the real one needs a terminal
+// taken at start): says when the terminal would be put back.
 #include <cstdio>
 
 #include "console/terminal.h"
