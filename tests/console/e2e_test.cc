@@ -181,20 +181,20 @@ TEST_F(ViewerEndToEnd, KeysScrollRefreshShowScreensSaveAndQuit) {
   EXPECT_NE(session.screen().find("(Now)"), std::string::npos) << session.screen();
 
   // U: the feed answers the request with five more bars.
-  session.sendKeys("u");
+  session.pressWhenStill("u");
   const std::string grown = "=> " + barDate(kFirstBatch + kPerRequest - 1) + " 00:00(";
   ASSERT_TRUE(session.showsWithin(grown, 10s)) << session.screen();
 
   // END: the oldest state, a column of the first bar only.
-  session.sendKeys("End");
+  session.pressWhenStill("End");
   const std::string oldest = "LAST LINE : " + barDate(0) + " 00:00(";
   ASSERT_TRUE(session.showsWithin(oldest, 5s)) << session.screen();
   // HOME: back to the newest.
-  session.sendKeys("Home");
+  session.pressWhenStill("Home");
   ASSERT_TRUE(session.showsWithin(grown, 5s)) << session.screen();
   const std::string newestLine = session.lineStartingWith("LAST LINE : ");
   // PAGE DOWN: 30 points back, neither end.
-  session.sendKeys("NPage");
+  session.pressWhenStill("NPage");
   ASSERT_TRUE(waitUntil(
       [&] {
         const std::string line = session.lineStartingWith("LAST LINE : ");
@@ -204,12 +204,12 @@ TEST_F(ViewerEndToEnd, KeysScrollRefreshShowScreensSaveAndQuit) {
       << session.screen();
 
   // L: the run log, newest first.
-  session.sendKeys("l");
+  session.pressWhenStill("l");
   ASSERT_TRUE(session.showsWithin("SYMBOL      : SP500", 5s)) << session.screen();
   EXPECT_NE(session.screen().find("TIME SPAN   : D1"), std::string::npos);
 
   // H, then a resize: the watch lays out again and the chart is redrawn.
-  session.sendKeys("h");
+  session.pressWhenStill("h");
   ASSERT_TRUE(session.showsWithin("         COMMAND HELP", 5s)) << session.screen();
   session.resize(100, 40);
   ASSERT_TRUE(session.showsWithin("UPDATE >> ", 5s)) << session.screen();
@@ -217,7 +217,7 @@ TEST_F(ViewerEndToEnd, KeysScrollRefreshShowScreensSaveAndQuit) {
 
   // S: the save asks once more (five more bars) and writes every bar,
   // newest first, into CSV beside the program.
-  session.sendKeys("s");
+  session.pressWhenStill("s");
   ASSERT_TRUE(session.showsWithin("    Done... ", 15s)) << session.screen();
   const std::string saved = session.lineStartingWith("    Saved : ");
   ASSERT_FALSE(saved.empty()) << session.screen();
@@ -235,6 +235,7 @@ TEST_F(ViewerEndToEnd, KeysScrollRefreshShowScreensSaveAndQuit) {
   EXPECT_EQ(std::distance(fs::directory_iterator(folder_ / "CSV"), fs::directory_iterator()), 1);
 
   // Q: the run ends with 0 within a second and the terminal is as before.
+  session.waitStill();
   const auto pressed = std::chrono::steady_clock::now();
   session.sendKeys("q");
   ASSERT_TRUE(ended(5s));

@@ -70,6 +70,25 @@ class TerminalSession {
   std::string screen() const { return commandOutput(base() + " capture-pane -p -J 2>/dev/null"); }
   // Named keys as tmux knows them ("End", "NPage", "q").
   void sendKeys(const std::string& keys) const { tmux("send-keys " + keys); }
+  // A key that arrives while the viewer still runs a command is overwritten
+  // when the command ends (a held key would simply be seen again), so keys
+  // are pressed once the screen has stopped changing.
+  void pressWhenStill(const std::string& keys) const {
+    waitStill();
+    sendKeys(keys);
+  }
+  void waitStill() const {
+    std::string previous = screen();
+    waitUntil(
+        [&] {
+          std::this_thread::sleep_for(std::chrono::milliseconds(150));
+          std::string current = screen();
+          const bool still = current == previous;
+          previous = std::move(current);
+          return still;
+        },
+        std::chrono::milliseconds(10000));
+  }
   void resize(int width, int height) const {
     tmux("resize-window -x " + std::to_string(width) + " -y " + std::to_string(height));
   }
