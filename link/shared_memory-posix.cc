@@ -21,10 +21,8 @@
 #include "link/shared_memory.h"
 
 #include <cerrno>
-#include <clocale>
 #include <cstdarg>
 #include <cstdio>
-#include <cstdlib>
 #include <cwchar>
 #include <fcntl.h>
 #include <pthread.h>
@@ -111,23 +109,21 @@ bool ofdLock(int fd, short type, bool wait) {
 
 // Opens (creating if needed) an object readable and writable only by this
 // user. fchmod after the open makes the mode independent of the umask.
-int openObject(const std::string& name, int extraFlags, bool* created = nullptr) {
-  int fd = shm_open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | extraFlags, 0600);
+int openObject(const std::string& name) {
+  int fd = shm_open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
   if (fd >= 0) {
     fchmod(fd, 0600);
-    if (created) *created = true;
     return fd;
   }
   if (errno != EEXIST) return -1;
-  if (created) *created = false;
-  return shm_open(name.c_str(), O_RDWR | O_CLOEXEC | extraFlags, 0600);
+  return shm_open(name.c_str(), O_RDWR | O_CLOEXEC, 0600);
 }
 
 // The process-crossing guard around attach, detach and existence checks.
 class AttachGuard {
  public:
   AttachGuard() {
-    fd_ = openObject(kGuardName, 0);
+    fd_ = openObject(kGuardName);
     // Without the guard everything still works, only the rare races it
     // closes are open again; nothing to report to the caller.
     if (fd_ >= 0 && !ofdLock(fd_, F_WRLCK, true)) {
@@ -159,7 +155,7 @@ bool liveObject(const std::string& name) {
 }
 
 MutexHandle* makeMutex(const std::string& name) {
-  const int fd = openObject(name, 0);
+  const int fd = openObject(name);
   if (fd < 0) return nullptr;
   struct stat info {};
   if (fstat(fd, &info) != 0 ||
@@ -226,7 +222,7 @@ CSharedMemory::CSharedMemory(const wchar_t* mappingName, const wchar_t* mutexNam
   }
   mutexHandle_ = mutex;
 
-  const int fd = openObject(mappingObject, 0);
+  const int fd = openObject(mappingObject);
   if (fd < 0 || blockSize <= 0) {
     if (fd >= 0) close(fd);
     printLinkMessage(L"Can not create file mapping\n");
@@ -267,7 +263,6 @@ CSharedMemory::CSharedMemory(const wchar_t* mappingName, const wchar_t* mutexNam
 CSharedMemory::~CSharedMemory() {
   AttachGuard guard;
   bool alone = false;
-  std::string mappingObject;
   if (view_ != nullptr) {
     munmap(view_, static_cast<size_t>(blockSize_));
     view_ = nullptr;
