@@ -74,6 +74,18 @@ void BM_PublishAndReadFullBatch(benchmark::State& state) {
 }
 BENCHMARK(BM_PublishAndReadFullBatch)->Unit(benchmark::kMillisecond)->Iterations(10);
 
+// What the viewer pays for each refresh when the batch fills the block.
+void BM_ReadFullBatch(benchmark::State& state) {
+  if (!channelsReady(state)) return;
+  for (size_t i = 0; i < (kBlock - 1) / 56; ++i) {
+    lineSendTimeLineMT5(2024, 3, 5, 9, 7, 0, 0, 1.0851, 1.0853, 1.0849, 1.08525);
+  }
+  completeSendticksMT5();
+  for (auto _ : state) benchmark::DoNotOptimize(ReadLinesMT5());
+  deinitSendticksMT5();
+}
+BENCHMARK(BM_ReadFullBatch)->Unit(benchmark::kMillisecond);
+
 }  // namespace
 
 BENCHMARK_MAIN();
