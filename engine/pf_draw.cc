@@ -117,10 +117,12 @@ void PfChart::buildGrid() {
       const int32_t r = static_cast<int32_t>(e);
       if (rising) {
         nowMarker = {r, " * " + formatted(column.endPoint.price) + " (Now) "};
-        reversalMarker = {r - reversal, " > " + formatted(column.reversalPrice) + " (Reversal)"};
+        reversalMarker = {clampRow(int64_t{r} - reversal),
+                          " > " + formatted(column.reversalPrice) + " (Reversal)"};
       } else {
         nowMarker = {r, " * " + formatted(column.endPoint.price) + " (Now)"};
-        reversalMarker = {r + reversal, " > " + formatted(column.reversalPrice) + " (Reversal)"};
+        reversalMarker = {clampRow(int64_t{r} + reversal),
+                          " > " + formatted(column.reversalPrice) + " (Reversal)"};
       }
     }
   }
