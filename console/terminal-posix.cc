@@ -29,6 +29,7 @@ constexpr char kSaveTitle[] = "\x1b[22;0t";
 constexpr char kRestoreTitle[] = "\x1b[23;0t";
 
 termios savedInputMode{};
+termios rawInputMode{};
 std::atomic<bool> inputModeSaved{false};
 std::atomic<bool> screenTaken{false};
 std::atomic<bool> titleSaved{false};
@@ -91,6 +92,38 @@ void onWindowChange(int) {
   errno = saved;
 }
 
+// Ctrl+Z: the shell gets its terminal back as it was while the viewer is
+// stopped; on continuing, the viewer takes it again and redraws (the size
+// watch sees an impossible size and lays out afresh).
+void onSuspend(int) {
+  const int saved = errno;
+  const bool held = consoleHeld.load();
+  if (held) {
+    if (screenTaken.load()) writeAll(kLeaveScreen);
+    writeAll(kShowCursor);
+    if (inputModeSaved.load()) ::tcsetattr(STDIN_FILENO, TCSANOW, &savedInputMode);
+  }
+  struct sigaction stop {};
+  stop.sa_handler = SIG_DFL;
+  sigemptyset(&stop.sa_mask);
+  struct sigaction own {};
+  ::sigaction(SIGTSTP, &stop, &own);
+  sigset_t suspend;
+  sigemptyset(&suspend);
+  sigaddset(&suspend, SIGTSTP);
+  ::raise(SIGTSTP);
+  ::sigprocmask(SIG_UNBLOCK, &suspend, nullptr);  // stops here until SIGCONT
+  ::sigaction(SIGTSTP, &own, nullptr);
+  if (held && consoleHeld.load()) {
+    if (inputModeSaved.load()) ::tcsetattr(STDIN_FILENO, TCSANOW, &rawInputMode);
+    if (screenTaken.load()) writeAll(kEnterScreen);
+    writeAll(kHideCursor);
+    consoleWidth.store(0);
+    poke();
+  }
+  errno = saved;
+}
+
 }  // namespace
 
 void initConsole() {
@@ -107,6 +140,7 @@ void initConsole() {
     raw.c_lflag &= static_cast<tcflag_t>(~(ICANON | ECHO));
     raw.c_cc[VMIN] = 1;
     raw.c_cc[VTIME] = 0;
+    rawInputMode = raw;
     ::tcsetattr(STDIN_FILENO, TCSANOW, &raw);
   }
   consoleHeld.store(true);
@@ -127,6 +161,11 @@ void initConsole() {
     sigemptyset(&resize.sa_mask);
     resize.sa_flags = SA_RESTART;
     ::sigaction(SIGWINCH, &resize, nullptr);
+    struct sigaction suspend {};
+    suspend.sa_handler = onSuspend;
+    sigemptyset(&suspend.sa_mask);
+    suspend.sa_flags = SA_RESTART;
+    ::sigaction(SIGTSTP, &suspend, nullptr);
   }
   std::atexit(restoreConsole);
   setExitHook(restoreConsole);

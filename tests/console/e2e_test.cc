@@ -263,5 +263,35 @@ TEST_F(ViewerEndToEnd, TerminationSignalsRestoreTheTerminal) {
   }
 }
 
+TEST_F(ViewerEndToEnd, SuspendGivesTheTerminalBackAndContinuingRedraws) {
+  startFeed();
+  // An interactive shell with job control, as a user has.
+  TerminalSession session("bash --norc --noprofile -i");
+  ASSERT_TRUE(waitUntil([&] { return !session.screen().empty(); }, 10s));
+  session.sendKeys(testing::shellQuote("cd " + testing::shellQuote(folder_.string()) +
+                                       " && stty -g > stty.before && ./ConsoleTavelundPF") +
+                   " Enter");
+  ASSERT_TRUE(session.showsWithin("LAST LINE : ", 15s)) << session.screen();
+  session.waitStill();
+  session.sendKeys("C-z");
+  ASSERT_TRUE(session.showsWithin("Stopped", 5s)) << session.screen();
+  session.sendKeys("'stty -g > stty.stopped' Enter");
+  ASSERT_TRUE(waitUntil([&] { return !fileText(folder_ / "stty.stopped").empty(); }, 5s));
+  EXPECT_EQ(fileText(folder_ / "stty.stopped"), fileText(folder_ / "stty.before"));
+  EXPECT_EQ(session.screen().find("UPDATE >> "), std::string::npos) << session.screen();
+
+  session.sendKeys("fg Enter");
+  ASSERT_TRUE(session.showsWithin("UPDATE >> ", 5s)) << session.screen();
+  session.pressWhenStill("End");
+  ASSERT_TRUE(session.showsWithin("LAST LINE : " + barDate(0) + " 00:00(", 5s)) << session.screen();
+  session.pressWhenStill("q");
+  ASSERT_TRUE(waitUntil([&] { return session.screen().find("UPDATE >> ") == std::string::npos; }, 5s))
+      << session.screen();
+  // $? of fg is the viewer's exit code.
+  session.sendKeys("'echo $? > rc.part && mv rc.part rc' Enter");
+  ASSERT_TRUE(ended(5s));
+  EXPECT_EQ(exitCode(), "0");
+}
+
 }  // namespace
 }  // namespace tavelund
