@@ -16,6 +16,8 @@
 #include "console/terminal.h"
 #include "console/viewer.h"
 #ifndef _WIN32
+#include <termios.h>
+
 #include "tests/joystick/virtual_controller.h"
 #endif
 
@@ -284,6 +286,47 @@ TEST(JoystickInputLoop, UnpluggingEndsTheRunningViewerWithOne) {
   EXPECT_EQ(end.output,
             "Failed to reacquire joystick. Error code: -2147220983\n"
             "Exit...\n");
+}
+
+// The same in a real terminal, taken as the program takes it: the terminal
+// is put back before the texts, so they stay readable after the end.
+void unplugInATerminal() {
+  initConsole();
+  VirtualController controller;
+  if (controller.attach() != VirtualController::Result::ready) std::_Exit(2);
+  static Viewer viewer;  // outlives this function: the threads end with the process
+  Harness::wire(viewer, std::cout);
+  viewer.io.resetScreen = resetScreen;
+  viewer.io.readKeys = [] {
+    Harness::keyReads.fetch_add(1);
+    return readKeys();
+  };
+  viewer.io.readWindowSize = readWindowSize;
+  auto* running = new RunningViewer(viewer);
+  if (!running->startInput() || !waitForInputPasses(3)) std::_Exit(3);
+  controller.detach();
+  waitFor([] { return false; }, std::chrono::seconds(30));
+  std::_Exit(4);
+}
+
+TEST(JoystickInputLoop, UnpluggingPutsTheTerminalBackBeforeTheMessage) {
+  if (joytest::realControllerPresent()) GTEST_SKIP() << "a real controller is attached";
+  unsigned finalMode = 0;
+  const joytest::ChildEnd end =
+      joytest::runInTerminal(unplugInATerminal, std::chrono::seconds(60), &finalMode);
+  ASSERT_TRUE(end.exited) << "the child did not end in time";
+  EXPECT_EQ(end.exitCode, 1);
+  const std::string& text = end.output;
+  const size_t screenTaken = text.find("\x1b[?1049h");
+  const size_t screenLeft = text.find("\x1b[?1049l");
+  const size_t message = text.find(
+      "Failed to reacquire joystick. Error code: -2147220983\r\nExit...\r\n");
+  ASSERT_NE(screenTaken, std::string::npos) << "the chart never took the screen";
+  ASSERT_NE(screenLeft, std::string::npos) << "the screen was not given back";
+  ASSERT_NE(message, std::string::npos) << "the message is missing";
+  EXPECT_LT(screenLeft, message) << "the message went to the chart's screen, which vanished";
+  EXPECT_NE(finalMode & ICANON, 0u) << "line input not restored";
+  EXPECT_NE(finalMode & ECHO, 0u) << "echo not restored";
 }
 
 #endif  // !_WIN32

@@ -1,8 +1,10 @@
 #include "tests/joystick/virtual_controller.h"
 
 #include <poll.h>
+#include <pty.h>
 #include <signal.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -62,25 +64,14 @@ bool realControllerPresent() {
   return present;
 }
 
-ChildEnd runInChild(void (*body)(), std::chrono::seconds limit) {
+namespace {
+
+// Reads `outputFd` to its end and reaps `pid`, both within `limit`; a child
+// still running then is killed.
+ChildEnd collect(pid_t pid, int outputFd, std::chrono::seconds limit) {
   ChildEnd end;
-  int pipeFds[2];
-  if (::pipe(pipeFds) != 0) return end;
-  std::cout.flush();
-  std::fflush(nullptr);
-  const pid_t pid = ::fork();
-  if (pid < 0) return end;
-  if (pid == 0) {
-    ::dup2(pipeFds[1], STDOUT_FILENO);
-    ::close(pipeFds[0]);
-    ::close(pipeFds[1]);
-    body();
-    std::_Exit(120);
-  }
-  ::close(pipeFds[1]);
-  const int outputFd = pipeFds[0];
   const auto deadline = std::chrono::steady_clock::now() + limit;
-  char buffer[512];
+  char buffer[4096];
   for (bool open = true; open && std::chrono::steady_clock::now() < deadline;) {
     pollfd ready{outputFd, POLLIN, 0};
     if (::poll(&ready, 1, 50) <= 0) continue;
@@ -88,7 +79,7 @@ ChildEnd runInChild(void (*body)(), std::chrono::seconds limit) {
     if (got > 0) {
       end.output.append(buffer, static_cast<std::size_t>(got));
     } else {
-      open = false;
+      open = false;  // end of the pipe; EIO once a terminal's last user left
     }
   }
   int status = 0;
@@ -106,7 +97,48 @@ ChildEnd runInChild(void (*body)(), std::chrono::seconds limit) {
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
-  ::close(outputFd);
+  return end;
+}
+
+}  // namespace
+
+ChildEnd runInChild(void (*body)(), std::chrono::seconds limit) {
+  int pipeFds[2];
+  if (::pipe(pipeFds) != 0) return {};
+  std::cout.flush();
+  std::fflush(nullptr);
+  const pid_t pid = ::fork();
+  if (pid < 0) return {};
+  if (pid == 0) {
+    ::dup2(pipeFds[1], STDOUT_FILENO);
+    ::close(pipeFds[0]);
+    ::close(pipeFds[1]);
+    body();
+    std::_Exit(120);
+  }
+  ::close(pipeFds[1]);
+  ChildEnd end = collect(pid, pipeFds[0], limit);
+  ::close(pipeFds[0]);
+  return end;
+}
+
+ChildEnd runInTerminal(void (*body)(), std::chrono::seconds limit, unsigned* finalMode) {
+  std::cout.flush();
+  std::fflush(nullptr);
+  winsize size{};
+  size.ws_col = 80;
+  size.ws_row = 24;
+  int master = -1;
+  const pid_t pid = ::forkpty(&master, nullptr, nullptr, &size);
+  if (pid < 0) return {};
+  if (pid == 0) {
+    body();
+    std::_Exit(120);
+  }
+  ChildEnd end = collect(pid, master, limit);
+  termios mode{};
+  if (::tcgetattr(master, &mode) == 0) *finalMode = mode.c_lflag;
+  ::close(master);
   return end;
 }
 

@@ -52,6 +52,11 @@ struct ChildEnd {
 // killed.
 ChildEnd runInChild(void (*body)(), std::chrono::seconds limit);
 
+// The same with a terminal of its own (a pseudo-terminal of 80 x 24 as
+// standard input, output and error); `finalMode` receives the terminal's
+// mode flags (c_lflag) as the child left them.
+ChildEnd runInTerminal(void (*body)(), std::chrono::seconds limit, unsigned* finalMode);
+
 }  // namespace tavelund::joytest
 
 #define ATTACH_OR_SKIP(controller)                                                              \
