@@ -17,6 +17,8 @@
 namespace tavelund {
 namespace {
 
+std::string textOf(const char* text) { return text ? std::string(text) : std::string(); }
+
 Viewer& theViewer() {
   static Viewer viewer;
   return viewer;
@@ -43,8 +45,8 @@ int run(int argc, char** argv) {
   initSendticksMT5();
 
   appendLog(logRule());
-  appendLog("ONLINE      : " + std::string(getsendtimeMT5()));
-  viewer.linkInfo.symbol = getsymbolcMT5();
+  appendLog("ONLINE      : " + textOf(getsendtimeMT5()));
+  viewer.linkInfo.symbol = textOf(getsymbolcMT5());
   appendLog("SYMBOL      : " + viewer.linkInfo.symbol);
   viewer.linkInfo.timeSpanLabel = timeSpanLabel(gettimespanMT5());
   appendLog("TIME SPAN   : " + viewer.linkInfo.timeSpanLabel);
