@@ -249,6 +249,27 @@ TEST_F(Exports, DestroyingAChannelWhileHoldingItsLockIsReported) {
 #endif
 }
 
+TEST(ExportsWithoutView, InitSucceedsAndTheChannelStaysUntouchedWhenItsViewFails) {
+  deinitSendticksMT5();
+  ASSERT_FALSE(checkSendticksMT5(L"LOW_TIMELINEShared")) << "another process holds the channels";
+  // A timeline block made one page small: the library's view cannot be mapped.
+  CSharedMemory small(L"LOW_TIMELINEShared", L"LOW_TIMELINEmutex", 4096);
+  ASSERT_NE(small.view(), nullptr);
+  std::memcpy(small.view(), "SMALL", 6);
+  ::testing::internal::CaptureStdout();
+  EXPECT_TRUE(initSendticksMT5());
+  const std::string output = ::testing::internal::GetCapturedStdout();
+  EXPECT_NE(output.find("Can not map file into file."), std::string::npos) << output;
+  EXPECT_STREQ(ReadLinesMT5(), "");
+  lineSendTimeLineMT5(2024, 1, 2, 0, 0, 0, 0, 1, 1, 1, 1);
+  EXPECT_EQ(completeSendticksMT5(), 0);
+  EXPECT_STREQ(reinterpret_cast<const char*>(small.view()), "SMALL");
+  // The other channels work as usual.
+  EXPECT_NE(setsymbolcMT5("EURUSD"), 0);
+  EXPECT_STREQ(getsymbolcMT5(), "EURUSD");
+  EXPECT_TRUE(deinitSendticksMT5());
+}
+
 TEST(Add, WrapsOnOverflow) {
   EXPECT_EQ(add(2, 3), 5);
   EXPECT_EQ(add(INT_MAX, 1), INT_MIN);
