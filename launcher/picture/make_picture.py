@@ -6,6 +6,7 @@ Writes, from one drawing routine:
   --ico  FILE   the application icon: 32-bit images of 16 to 256 pixels
   --inc  FILE   the same picture as PNG bytes in a C initializer list, for
                 the front-end that has no resource compiler
+  --icon-inc FILE  the 256-pixel icon image the same way
 
 Standard library only, so every build machine can run it.
 """
@@ -22,6 +23,7 @@ CHART_COLUMNS = [
     ("O", 12, 16), ("X", 13, 19), ("O", 15, 18), ("X", 16, 20),
 ]
 ICON_COLUMNS = [("X", 0, 2), ("O", 1, 2), ("X", 2, 4)]
+ICON_SIZES = [16, 24, 32, 48, 64, 96, 128, 256]
 
 PAPER = (250, 250, 244)
 GRID = (214, 222, 232)
@@ -161,22 +163,25 @@ def bmp_bytes(canvas):
     return file_header + header + pixels
 
 
-def png_bytes(canvas):
+def png_bytes(canvas, keep_alpha=False):
     size = canvas.size
     raw = bytearray()
     for y in range(size):
         raw.append(0)
         for x in range(size):
             r, g, b, a = canvas.rgba[y * size + x]
-            f = a / 255.0
-            raw += bytes(int(round(c * f + 255 * (1 - f))) for c in (r, g, b))
+            if keep_alpha:
+                raw += bytes((r, g, b, a))
+            else:
+                f = a / 255.0
+                raw += bytes(int(round(c * f + 255 * (1 - f))) for c in (r, g, b))
 
     def chunk(kind, data):
         return (struct.pack(">I", len(data)) + kind + data +
                 struct.pack(">I", zlib.crc32(kind + data) & 0xFFFFFFFF))
 
     return (b"\x89PNG\r\n\x1a\n" +
-            chunk(b"IHDR", struct.pack(">IIBBBBB", size, size, 8, 2, 0, 0, 0)) +
+            chunk(b"IHDR", struct.pack(">IIBBBBB", size, size, 8, 6 if keep_alpha else 2, 0, 0, 0)) +
             chunk(b"IDAT", zlib.compress(bytes(raw), 9)) + chunk(b"IEND", b""))
 
 
@@ -204,11 +209,18 @@ def ico_bytes(sizes):
     return out + b"".join(images)
 
 
+def write_initializer(path, data):
+    with open(path, "w") as f:
+        for i in range(0, len(data), 24):
+            f.write(",".join(str(b) for b in data[i:i + 24]) + ",\n")
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("--bmp")
     parser.add_argument("--ico")
     parser.add_argument("--inc")
+    parser.add_argument("--icon-inc")
     args = parser.parse_args()
     if args.bmp or args.inc:
         canvas = window_picture()
@@ -216,13 +228,12 @@ def main():
             with open(args.bmp, "wb") as f:
                 f.write(bmp_bytes(canvas))
         if args.inc:
-            picture = png_bytes(canvas)
-            with open(args.inc, "w") as f:
-                for i in range(0, len(picture), 24):
-                    f.write(",".join(str(b) for b in picture[i:i + 24]) + ",\n")
+            write_initializer(args.inc, png_bytes(canvas))
     if args.ico:
         with open(args.ico, "wb") as f:
-            f.write(ico_bytes([16, 24, 32, 48, 64, 96, 128, 256]))
+            f.write(ico_bytes(ICON_SIZES))
+    if args.icon_inc:
+        write_initializer(args.icon_inc, png_bytes(icon_picture(256), keep_alpha=True))
 
 
 if __name__ == "__main__":

@@ -8,6 +8,7 @@
 #include <QMessageBox>
 #include <QPixmap>
 
+#include <cstddef>
 #include <iostream>
 
 #include "launcher/qt/number_dialog.h"
@@ -19,12 +20,16 @@ const unsigned char kPicturePng[] = {
 #include "picture_png.inc"
 };
 
+const unsigned char kIconPng[] = {
+#include "icon_png.inc"
+};
+
 constexpr int kPictureSize = 512;
 
-QPixmap launcherPicture() {
-  QPixmap picture;
-  picture.loadFromData(kPicturePng, sizeof kPicturePng, "PNG");
-  return picture;
+QPixmap pixmapFrom(const unsigned char* png, std::size_t size) {
+  QPixmap pixmap;
+  pixmap.loadFromData(png, static_cast<uint>(size), "PNG");
+  return pixmap;
 }
 
 }  // namespace
@@ -44,9 +49,8 @@ LauncherWindow::LauncherWindow(LauncherSettings& settings, QWidget* parent)
   QPalette white = picture_->palette();
   white.setColor(QPalette::Window, Qt::white);
   picture_->setPalette(white);
-  const QPixmap pixmap = launcherPicture();
-  setWindowIcon(QIcon(pixmap));
-  picture_->setPixmap(pixmap);
+  picture_->setPixmap(pixmapFrom(kPicturePng, sizeof kPicturePng));
+  setWindowIcon(QIcon(pixmapFrom(kIconPng, sizeof kIconPng)));
   setCentralWidget(picture_);
 
   auto add = [this](QMenu* menu, const char* text, int command) {

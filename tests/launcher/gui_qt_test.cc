@@ -97,6 +97,7 @@ TEST_F(QtLauncher, WindowTitlePictureAndFixedClientSize) {
   EXPECT_EQ(window.minimumSize(), window.maximumSize());
   ASSERT_FALSE(window.picture()->pixmap().isNull());
   EXPECT_EQ(window.picture()->pixmap().size(), QSize(512, 512));
+  EXPECT_FALSE(window.windowIcon().isNull());
 }
 
 TEST_F(QtLauncher, MenusHoldTheEntriesInOrder) {
