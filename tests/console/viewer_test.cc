@@ -199,6 +199,20 @@ TEST_F(ViewerTest, SaveScreenWritesTheCsvBesideTheProgram) {
   fs::remove_all(folder);
 }
 
+TEST_F(ViewerTest, AFolderThatCannotBeMadeEndsTheRunWithOne) {
+  const fs::path folder = fs::temp_directory_path() / "viewer_test_no_folder";
+  fs::remove_all(folder);
+  fs::create_directories(folder);
+  std::ofstream(folder / "CSV") << "a plain file in the folder's place";
+  viewer->io.programFolder = folder;
+  std::atomic<int> endedWith{-100};
+  viewer->io.endProcess = [&](int code) { endedWith.store(code); };
+  run('s');
+  EXPECT_EQ(endedWith.load(), 1);
+  EXPECT_EQ(err.str().rfind("mkdir error : ", 0), 0u) << err.str();
+  fs::remove_all(folder);
+}
+
 // The three threads together: keys become commands on the view thread, a
 // size change redraws, and Q ends input, size watch and view loop.
 TEST_F(ViewerTest, ThreadsRunCommandsAndEndOnQ) {
