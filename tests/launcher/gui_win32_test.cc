@@ -8,10 +8,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "common/deadline.h"
@@ -392,6 +394,79 @@ TEST_F(LauncherWindow, CloseEndsTheProgramWithZeroAndSavesNothing) {
   command(105);
   EXPECT_EQ(waitForExit(first), 0u);
   EXPECT_EQ(readFile(file), before);
+}
+
+}  // namespace
+}  // namespace tavelund
+
+namespace tavelund {
+namespace {
+
+// The Options command's trace, read as a debugger reads it. Runs after the
+// window tests, when no other launcher is open.
+TEST(LauncherTrace, OptionsSendsRuleOptionsRuleToTheDebugger) {
+  ScratchFolder folder;
+  std::vector<std::string> traces;
+  std::atomic<DWORD> processId{0};
+  std::atomic<bool> ended{false};
+  std::thread debugger([&] {
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    std::wstring commandLine = L"\"" + besideThisProgram(L"Vantrell.exe").wstring() + L"\"";
+    if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE,
+                          DEBUG_ONLY_THIS_PROCESS, nullptr, folder.path().wstring().c_str(),
+                          &startup, &process)) {
+      ended = true;
+      return;
+    }
+    processId = process.dwProcessId;
+    DEBUG_EVENT event;
+    while (::WaitForDebugEvent(&event, static_cast<DWORD>(kPatience.count() * 1000))) {
+      if (event.dwDebugEventCode == OUTPUT_DEBUG_STRING_EVENT) {
+        const auto& info = event.u.DebugString;
+        std::string text(info.nDebugStringLength, '\0');
+        SIZE_T got = 0;
+        ::ReadProcessMemory(process.hProcess, info.lpDebugStringData, text.data(), text.size(),
+                            &got);
+        text.resize(got);
+        if (!text.empty() && text.back() == '\0') text.pop_back();
+        traces.push_back(text);
+      }
+      if (event.dwDebugEventCode == CREATE_PROCESS_DEBUG_EVENT && event.u.CreateProcessInfo.hFile) {
+        ::CloseHandle(event.u.CreateProcessInfo.hFile);
+      }
+      if (event.dwDebugEventCode == LOAD_DLL_DEBUG_EVENT && event.u.LoadDll.hFile) {
+        ::CloseHandle(event.u.LoadDll.hFile);
+      }
+      const bool last = event.dwDebugEventCode == EXIT_PROCESS_DEBUG_EVENT;
+      ::ContinueDebugEvent(event.dwProcessId, event.dwThreadId,
+                           event.dwDebugEventCode == EXCEPTION_DEBUG_EVENT
+                               ? DBG_EXCEPTION_NOT_HANDLED
+                               : DBG_CONTINUE);
+      if (last) break;
+    }
+    ::CloseHandle(process.hProcess);
+    ::CloseHandle(process.hThread);
+    ended = true;
+  });
+
+  HWND window = nullptr;
+  EXPECT_TRUE(waitFor([&] { return (window = ::FindWindowW(nullptr, kTitle)) != nullptr || ended; }));
+  if (window) {
+    ::PostMessageW(window, WM_COMMAND, 34300, 0);
+    HWND box = waitForDialog(L"RUN OPTIONS");
+    EXPECT_NE(box, nullptr);
+    if (box) {
+      pressButton(box, IDOK);
+      waitUntilGone(box);
+    }
+    ::PostMessageW(window, WM_COMMAND, 105, 0);
+  }
+  debugger.join();
+  const std::string rule(60, '-');
+  EXPECT_EQ(traces, (std::vector<std::string>{rule + "\n", "-b 3 -s 20 -f 3 -r 30 ",
+                                              "\n" + rule + "\n"}));
 }
 
 }  // namespace
