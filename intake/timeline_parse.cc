@@ -81,8 +81,12 @@ bool readPrice(std::string_view text, double& value) {
       }
     }
     if (simple) {
-      while (decimals > 0 && mantissa % 10 == 0) mantissa /= 10, --decimals;
-      if (mantissa <= (uint64_t{1} << 24) && decimals <= 10) {
+      constexpr uint64_t kExactLimit = uint64_t{1} << 24;
+      if (mantissa > kExactLimit || decimals > 10) {
+        // Trailing zeros of the decimals change nothing but may spoil the limits.
+        while (decimals > 0 && mantissa % 10 == 0) mantissa /= 10, --decimals;
+      }
+      if (mantissa <= kExactLimit && decimals <= 10) {
         const float number = static_cast<float>(mantissa) / kFloatTens[decimals];
         value = static_cast<double>(negative ? -number : number);
         return true;
