@@ -120,6 +120,10 @@ void updateConversion(TickIntake& intake, std::string_view text, bool expand) {
 
 void convertTimeline(TickIntake& intake, std::string_view timelineText,
                      std::wstring_view dataExpand, const ConsolePort& console) {
+  // After the full conversion the batch held every point; later batches are
+  // a few points, so give that room back instead of keeping it for the run.
+  if (intake.batchPointList.capacity() > 65536)
+    std::vector<PricePoint>().swap(intake.batchPointList);
   intake.batchPointList.clear();
   const bool expand = dataExpand == L"TRUE";
   if (intake.recordList.empty())
