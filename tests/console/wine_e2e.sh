@@ -65,6 +65,13 @@ awk 'BEGIN {
   }
 }' > "$WORK/bars.csv"
 
+# 0. Standard output that is no console: the "GetConsoleScreenBufferInfo"
+#    message box (it returns at once without a display) and exit code 1.
+(cd "$WORK" && "$WINE_RUN" ./ConsoleTavelundPF.exe > out.txt 2>&1 < /dev/null)
+code=$?
+[ "$code" = 1 ] || fail "redirected output: exit code $code, expected 1"
+echo "ok: redirected output ends with 1"
+
 # 1. Nothing published: the driver block, a key ends the run with -1.
 start_viewer
 wait_for 60 'screen_has "     Check MT5 -> DRIVER DOES NOT LOADED!!!"' || fail "no driver block"
