@@ -72,6 +72,16 @@ code=$?
 [ "$code" = 1 ] || fail "redirected output: exit code $code, expected 1"
 echo "ok: redirected output ends with 1"
 
+# The exit gives the console input mode back as it was found.
+if [ -f "$BIN/console_restore_win32.exe" ]; then
+  RUNS=$((RUNS + 1)); SOCKET=tavelund-wine-e2e-$$-$RUNS
+  tmux -L "$SOCKET" -f /dev/null new-session -d -x 120 -y 50 \
+    "cd '$WORK' && '$WINE_RUN' '$BIN/console_restore_win32.exe' restore.txt; exec sleep 600"
+  wait_for 60 '[ -s "$WORK/restore.txt" ]' || fail "the restore check did not run"
+  grep -q '^ok' "$WORK/restore.txt" || fail "input mode not restored: $(cat "$WORK/restore.txt")"
+  echo "ok: input mode restored ($(cat "$WORK/restore.txt"))"
+fi
+
 # 1. Nothing published: the driver block, a key ends the run with -1.
 start_viewer
 wait_for 60 'screen_has "     Check MT5 -> DRIVER DOES NOT LOADED!!!"' || fail "no driver block"
