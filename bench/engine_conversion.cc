@@ -202,6 +202,36 @@ void BM_RefreshNewestBarChanged(benchmark::State& state) {
 }
 BENCHMARK(BM_RefreshNewestBarChanged)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// A refresh that brings one new bar: the whole history again plus a line.
+// Its cost must not grow with the millions of points already applied.
+void BM_RefreshWithNewBar(benchmark::State& state) {
+  std::string text = maximalBatch();
+  TickIntake intake;
+  PfChart chart;
+  ChartSettings settings;
+  chart.applySettings(settings, settings.digits);
+  const wchar_t* expand = expandText(state.range(0));
+  convertTimeline(intake, text.c_str(), expand, ConsolePort{});
+  chart.update(intake.batchPointList, settings);
+  int minute = 0;
+  char line[128];
+  for (auto _ : state) {
+    state.PauseTiming();
+    const int length =
+        std::snprintf(line, sizeof line, "2099/%02d/%02d %02d:%02d:00.000,1.10000,1.20000,1.00000,1.15000\n",
+                      1 + minute / 40320 % 12, 1 + minute / 1440 % 28, minute / 60 % 24, minute % 60);
+    text.append(line, static_cast<size_t>(length));
+    ++minute;
+    state.ResumeTiming();
+    convertTimeline(intake, text.c_str(), expand, ConsolePort{});
+    chart.update(intake.batchPointList, settings);
+    benchmark::DoNotOptimize(chart.snapshots().data());
+  }
+  state.counters["batch_points"] = static_cast<double>(intake.batchPointList.size());
+}
+BENCHMARK(BM_RefreshWithNewBar)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime()
+    ->Iterations(50);
+
 // What the link requires for every refresh: zero the 128 MiB staging buffer,
 // copy the block; the refresh above should cost at most twice this.
 void BM_OneBlockRead(benchmark::State& state) {
@@ -252,7 +282,7 @@ void reportMemory(bool expand) {
       "  sizeof(PfColumn) %zu bytes (no heap block of its own; texts shared per record)\n"
       "  snapshot list %.1f bytes per snapshot (capacity included)\n"
       "  chart heap (snapshots, columns, its point list, shared texts) %.1f bytes per point\n"
-      "  intake lists (records, points, batch) %.1f MiB; chart %.1f MiB\n"
+      "  allocated (room reserved for later bars included, never touched): intake lists %.1f MiB; chart %.1f MiB\n"
       "  peak resident set %.1f MiB, of which %.1f MiB before the conversion (the text)\n",
       expand ? "on" : "off", lineCount(), static_cast<double>(chart.points().size()), snapshots,
       sizeof(PfColumn),

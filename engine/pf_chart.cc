@@ -3,6 +3,7 @@
 #include <cmath>
 #include <limits>
 #include <mutex>
+#include <vector>
 
 #include "common/number_text.h"
 #include "engine/pf_chart.h"
@@ -18,6 +19,16 @@ int32_t truncatedCount(double quotient) {
   if (quotient >= limit) return std::numeric_limits<int32_t>::max();
   if (quotient <= -limit) return -std::numeric_limits<int32_t>::max();
   return static_cast<int32_t>(quotient);
+}
+
+// Room for `extra` more entries and a quarter more, so that the refreshes
+// that each add a bar to millions of points do not move them all again and
+// again. Room never written stays virtual and costs no memory.
+template <typename T>
+void roomFor(std::vector<T>& list, size_t extra) {
+  const size_t needed = list.size() + extra;
+  if (needed <= list.capacity()) return;
+  list.reserve(std::max(needed + needed / 4, list.capacity() + list.capacity() / 2));
 }
 
 }  // namespace
@@ -40,8 +51,8 @@ void PfChart::update(const std::vector<PricePoint>& batch, ChartSettings& settin
 
 void PfChart::applyBatch(const std::vector<PricePoint>& batch) {
   if (!points_.empty() && !batch.empty()) takeBack(batch.front().recordIndex);
-  points_.reserve(points_.size() + batch.size());
-  snapshots_.reserve(snapshots_.size() + batch.size());
+  roomFor(points_, batch.size());
+  roomFor(snapshots_, batch.size());
   // The next refresh re-reads the batch's newest record: note the chart as
   // it stands before that record, to take it back exactly.
   size_t newestStart = batch.size();

@@ -40,13 +40,15 @@ void fullConversion(TickIntake& intake, std::string_view text, bool expand,
                     const ConsolePort& console) {
   // The progress total is the number of pieces minus one: the line ends.
   const size_t lineEnds = static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
-  // Room for every line that can be a record; the shortest is 22 bytes
-  // ("1/1/1 1:1:1.1,1,1,1,1" and its line end).
-  const size_t mostRecords = std::min(lineEnds + 1, text.size() / 22 + 1);
+  // Room for every line that can be a record (the shortest is 22 bytes,
+  // "1/1/1 1:1:1.1,1,1,1,1" and its line end) and a quarter more for the
+  // bars that later refreshes add. Room never written stays virtual.
+  size_t mostRecords = std::min(lineEnds + 1, text.size() / 22 + 1);
+  mostRecords += mostRecords / 4;
   const size_t pointsPerRecord = expand ? 3 : 1;
   intake.recordList.reserve(intake.recordList.size() + mostRecords);
   intake.pointList.reserve(intake.pointList.size() + mostRecords * pointsPerRecord);
-  intake.batchPointList.reserve(mostRecords * pointsPerRecord);
+  intake.batchPointList.reserve(mostRecords * pointsPerRecord);  // given back on the next run
   PriceRecord record;
   size_t begin = 0;
   for (;;) {
