@@ -100,21 +100,21 @@ void executeCommand(Viewer& viewer) {
 
 void runViewLoop(Viewer& viewer) {
   while (!viewer.stopView.load()) {
-    const auto passStart = MonotonicClock::now();
     const char command = viewer.commandCell.load();
     if (command != 'n' && command != 'N') {
       viewer.io.resetScreen();
       executeCommand(viewer);
       viewer.commandCell.exchange('n');
     }
-    sleepUntil(passStart + viewer.periods.view);
+    // The period counts from the end of the command, so a held key repeats
+    // one full period after a slow command too.
+    sleepUntil(MonotonicClock::now() + viewer.periods.view);
   }
 }
 
 void runInputLoop(Viewer& viewer, InputContext& context) {
   openJoystick(context);
   for (;;) {
-    const auto passStart = MonotonicClock::now();
     const KeySet down = viewer.io.readKeys();
     if (down.test(vk::kQ)) {
       viewer.exitRequested.exchange(true);
@@ -127,7 +127,7 @@ void runInputLoop(Viewer& viewer, InputContext& context) {
         if (down.test(static_cast<size_t>(entry.key))) context.commandCell->exchange(entry.command);
       }
     }
-    sleepUntil(passStart + viewer.periods.input);
+    sleepUntil(MonotonicClock::now() + viewer.periods.input);
     if (viewer.exitRequested.load()) return;
   }
 }
