@@ -5,7 +5,6 @@
 //  - memory: bytes per snapshot, peak memory with and without expansion.
 #include <benchmark/benchmark.h>
 
-#include <malloc.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -245,51 +244,50 @@ void BM_OneBlockRead(benchmark::State& state) {
 }
 BENCHMARK(BM_OneBlockRead)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-size_t heapInUse() {
-  const struct mallinfo2 info = mallinfo2();
-  return info.uordblks + info.hblkhd;
-}
-
-// The peak resident set so far, from the kernel's record of this process.
-double peakResidentMiB() {
+// A field of /proc/self/status in MiB: VmHWM (the peak resident set so far)
+// or VmRSS (the resident set now).
+double statusMiB(const char* field) {
   FILE* status = std::fopen("/proc/self/status", "r");
   if (!status) return -1;
   char line[256];
   double kib = -1;
-  while (std::fgets(line, sizeof line, status))
-    if (std::sscanf(line, "VmHWM: %lf kB", &kib) == 1) break;
+  const size_t length = std::strlen(field);
+  while (std::fgets(line, sizeof line, status)) {
+    if (std::strncmp(line, field, length) == 0 && line[length] == ':') {
+      kib = std::strtod(line + length + 1, nullptr);
+      break;
+    }
+  }
   std::fclose(status);
   return kib / 1024;
 }
 
 // Memory of one full conversion + update; run in a process of its own (see
-// main) so that its peak is not mixed with the other runs.
+// main) so that its peak is not mixed with the other runs. Resident memory
+// counts what was written; room reserved for later bars is not.
 void reportMemory(bool expand) {
   const std::string& text = maximalBatch();
-  const double peakText = peakResidentMiB();
-  const size_t heapBefore = heapInUse();
+  const double before = statusMiB("VmRSS");
   TickIntake intake;
   PfChart chart;
   ChartSettings settings;
   chart.applySettings(settings, settings.digits);
   convertTimeline(intake, text.c_str(), expandText(expand), ConsolePort{});
-  const size_t heapIntake = heapInUse();
+  const double afterIntake = statusMiB("VmRSS");
   chart.update(intake.batchPointList, settings);
-  const size_t heapChart = heapInUse();
+  const double afterChart = statusMiB("VmRSS");
   const double snapshots = static_cast<double>(chart.snapshots().size());
   std::printf(
       "memory, data expansion %s: %zu lines, %.0f points, %.0f snapshots\n"
       "  sizeof(PfColumn) %zu bytes (no heap block of its own; texts shared per record)\n"
-      "  snapshot list %.1f bytes per snapshot (capacity included)\n"
-      "  chart heap (snapshots, columns, its point list, shared texts) %.1f bytes per point\n"
-      "  allocated (room reserved for later bars included, never touched): intake lists %.1f MiB; chart %.1f MiB\n"
+      "  chart (snapshots, columns, its own point list, shared texts): %.1f MiB resident, "
+      "%.1f bytes per point\n"
+      "  intake lists (records, points, batch): %.1f MiB resident\n"
       "  peak resident set %.1f MiB, of which %.1f MiB before the conversion (the text)\n",
       expand ? "on" : "off", lineCount(), static_cast<double>(chart.points().size()), snapshots,
-      sizeof(PfColumn),
-      static_cast<double>(chart.snapshots().capacity() * sizeof(PfColumn)) / snapshots,
-      static_cast<double>(heapChart - heapIntake) / snapshots,
-      static_cast<double>(heapIntake - heapBefore) / (1 << 20),
-      static_cast<double>(heapChart - heapIntake) / (1 << 20), peakResidentMiB(), peakText);
+      sizeof(PfColumn), afterChart - afterIntake,
+      (afterChart - afterIntake) * (1 << 20) / snapshots, afterIntake - before,
+      statusMiB("VmHWM"), before);
   std::fflush(stdout);
 }
 
