@@ -211,6 +211,7 @@ TEST_F(ViewerEndToEnd, KeysScrollRefreshShowScreensSaveAndQuit) {
   // H, then a resize: the watch lays out again and the chart is redrawn.
   session.pressWhenStill("h");
   ASSERT_TRUE(session.showsWithin("         COMMAND HELP", 5s)) << session.screen();
+  session.waitStill();
   session.resize(100, 40);
   ASSERT_TRUE(session.showsWithin("UPDATE >> ", 5s)) << session.screen();
   EXPECT_EQ(session.screen().find("COMMAND HELP"), std::string::npos);
