@@ -161,6 +161,18 @@ TEST_F(ViewerEndToEnd, HelpStaysReadableAndEndsWithMinusOne) {
   EXPECT_EQ(fileText(folder_ / "stty.after"), fileText(folder_ / "stty.before"));
 }
 
+TEST_F(ViewerEndToEnd, ALinkLibraryMissingBesideTheProgramEndsWithOne) {
+  // The program still starts (the loader finds the library elsewhere), but
+  // the file beside it, which the viewer binds explicitly, is missing.
+  fs::remove(folder_ / "libtickwell.so");
+  TerminalSession session(runCommand().insert(0, "LD_LIBRARY_PATH=" +
+                                                    testing::shellQuote(TAVELUND_BIN_DIR) + " "));
+  ASSERT_TRUE(ended(10s)) << session.screen();
+  EXPECT_EQ(exitCode(), "1");
+  EXPECT_TRUE(session.showsWithin("Could not load the dynamic library : ", 2s)) << session.screen();
+  EXPECT_EQ(fileText(folder_ / "stty.after"), fileText(folder_ / "stty.before"));
+}
+
 TEST_F(ViewerEndToEnd, OutputThatIsNoTerminalEndsWithOne) {
   const std::string command = "cd " + testing::shellQuote(folder_.string()) +
                               " && ./ConsoleTavelundPF > out.txt 2> err.txt < /dev/null";
