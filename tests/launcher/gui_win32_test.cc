@@ -110,11 +110,18 @@ struct Launched {
   bool ok = false;
 };
 
+// The launcher runs from a copy in `folder`: the shell looks for the viewer
+// in the launcher's own folder before the working folder, and in a full
+// build the real viewer lies beside the real launcher.
 Launched launch(const std::filesystem::path& folder) {
   Launched launched;
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
-  std::wstring commandLine = L"\"" + besideThisProgram(L"Vantrell.exe").wstring() + L"\"";
+  const std::filesystem::path program = folder / "Vantrell.exe";
+  if (!std::filesystem::exists(program)) {
+    std::filesystem::copy_file(besideThisProgram(L"Vantrell.exe"), program);
+  }
+  std::wstring commandLine = L"\"" + program.wstring() + L"\"";
   launched.ok = ::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                                  folder.wstring().c_str(), &startup, &launched.process) != 0;
   return launched;
