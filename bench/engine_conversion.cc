@@ -80,7 +80,7 @@ void BM_FullConversionAndUpdate(benchmark::State& state) {
     state.ResumeTiming();
     convertTimeline(*intake, text.c_str(), expandText(state.range(0)), ConsolePort{});
     chart->update(intake->batchPointList, settings);
-    benchmark::DoNotOptimize(chart->snapshots().data());
+    benchmark::DoNotOptimize(chart->snapshots().size());
   }
   state.counters["lines"] = static_cast<double>(lineCount());
   state.counters["snapshots"] = static_cast<double>(chart->snapshots().size());
@@ -100,7 +100,7 @@ void BM_LiteralConversionAndUpdate(benchmark::State& state) {
     chart.applySettings(settings, settings.digits);
     literal::convertAll(intake, text, state.range(0) != 0);
     chart.update(intake.batchPointList, settings);
-    benchmark::DoNotOptimize(chart.snapshots().data());
+    benchmark::DoNotOptimize(chart.snapshots().size());
     state.PauseTiming();  // leave the clean-up out, as above
     {
       TickIntake gone = std::move(intake);
@@ -195,7 +195,7 @@ void BM_RefreshNewestBarChanged(benchmark::State& state) {
     digit = digit == '1' ? '2' : '1';
     convertTimeline(intake, text.c_str(), expand, ConsolePort{});
     chart.update(intake.batchPointList, settings);
-    benchmark::DoNotOptimize(chart.snapshots().data());
+    benchmark::DoNotOptimize(chart.snapshots().size());
   }
   state.counters["batch_points"] = static_cast<double>(intake.batchPointList.size());
 }
@@ -224,7 +224,7 @@ void BM_RefreshWithNewBar(benchmark::State& state) {
     state.ResumeTiming();
     convertTimeline(intake, text.c_str(), expand, ConsolePort{});
     chart.update(intake.batchPointList, settings);
-    benchmark::DoNotOptimize(chart.snapshots().data());
+    benchmark::DoNotOptimize(chart.snapshots().size());
   }
   state.counters["batch_points"] = static_cast<double>(intake.batchPointList.size());
 }
@@ -279,13 +279,13 @@ void reportMemory(bool expand) {
   const double snapshots = static_cast<double>(chart.snapshots().size());
   std::printf(
       "memory, data expansion %s: %zu lines, %.0f points, %.0f snapshots\n"
-      "  sizeof(PfColumn) %zu bytes (no heap block of its own; texts shared per record)\n"
+      "  sizeof(PackedColumn) %zu bytes per snapshot (no heap block of its own; texts in an arena)\n"
       "  chart (snapshots, columns, its own point list, shared texts): %.1f MiB resident, "
       "%.1f bytes per point\n"
       "  intake lists (records, points, batch): %.1f MiB resident\n"
       "  peak resident set %.1f MiB, of which %.1f MiB before the conversion (the text)\n",
       expand ? "on" : "off", lineCount(), static_cast<double>(chart.points().size()), snapshots,
-      sizeof(PfColumn), afterChart - afterIntake,
+      sizeof(PackedColumn), afterChart - afterIntake,
       (afterChart - afterIntake) * (1 << 20) / snapshots, afterIntake - before,
       statusMiB("VmHWM"), before);
   std::fflush(stdout);

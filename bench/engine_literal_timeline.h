@@ -21,7 +21,8 @@ inline const std::regex& datePattern() {
   return pattern;
 }
 
-inline bool parseLine(const std::string& piece, PriceRecord& record) {
+// The record's minute text refers to `minuteText`.
+inline bool parseLine(const std::string& piece, PriceRecord& record, std::string& minuteText) {
   const std::vector<std::string> fields = splitText(piece, ",");
   if (fields.size() == 1) return false;
   std::smatch match;
@@ -46,25 +47,33 @@ inline bool parseLine(const std::string& piece, PriceRecord& record) {
   record.millisecond = 0;
   record.minuteKey = ((((static_cast<int64_t>(record.year) * 100 + record.month) * 100 +
                         record.day) * 100 + record.hour) * 100 + record.minute);
-  record.minuteText = match[1].str() + "/" + match[2].str() + "/" + match[3].str() + " " +
-                      match[4].str() + ":" + match[5].str();
+  minuteText = match[1].str() + "/" + match[2].str() + "/" + match[3].str() + " " +
+               match[4].str() + ":" + match[5].str();
+  record.minuteText = minuteText;
   return true;
+}
+
+// The same; the minute text lasts until the next call on this thread.
+inline bool parseLine(const std::string& piece, PriceRecord& record) {
+  thread_local std::string minuteText;
+  return parseLine(piece, record, minuteText);
 }
 
 // The full conversion (empty lists), without progress output.
 inline void convertAll(TickIntake& intake, std::string_view text, bool expand) {
-  intake.batchPointList.clear();
+  const size_t firstPoint = intake.pointList.size();
   const std::vector<std::string> pieces = splitText(text, "\n");
+  std::string minuteText;
   for (const std::string& piece : pieces) {
     PriceRecord record;
-    if (!parseLine(piece, record)) continue;
+    if (!parseLine(piece, record, minuteText)) continue;
     record.index = static_cast<int32_t>(intake.recordList.size());
+    record.minuteText = intake.texts.store(minuteText);
     intake.recordList.push_back(record);
     auto add = [&](int32_t kind, double price) {
       PricePoint point{static_cast<int32_t>(intake.pointList.size()), record.minuteText,
                        record.minuteKey, kind, price, record.index};
       intake.pointList.push_back(point);
-      intake.batchPointList.push_back(point);
     };
     if (expand) {
       add(1, record.open);
@@ -75,6 +84,7 @@ inline void convertAll(TickIntake& intake, std::string_view text, bool expand) {
     }
     add(4, record.close);
   }
+  intake.batchPointList = std::span<const PricePoint>(intake.pointList).subspan(firstPoint);
 }
 
 }  // namespace tavelund::literal

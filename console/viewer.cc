@@ -54,8 +54,8 @@ void printLastLine(Viewer& viewer, int32_t digits) {
   // The snapshot the chart shows at this offset; an offset outside the
   // snapshots (left behind by an empty chart) shows the newest.
   const PfColumn column = viewer.chart.lastLineColumn(viewer.settings.viewOffset);
-  *viewer.io.out << lastLineText(column.startPoint.text.str(), column.startPoint.price,
-                                 column.lastPoint.text.str(), column.lastPoint.price, digits)
+  *viewer.io.out << lastLineText(std::string(column.startPoint.text), column.startPoint.price,
+                                 std::string(column.lastPoint.text), column.lastPoint.price, digits)
                  << std::endl;
   *viewer.io.out << screenRule() << std::endl;
 }

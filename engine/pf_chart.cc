@@ -41,7 +41,7 @@ void PfChart::applySettings(const ChartSettings& settings, int32_t newDigits) {
   digits = newDigits;
 }
 
-void PfChart::update(const std::vector<PricePoint>& batch, ChartSettings& settings) {
+void PfChart::update(std::span<const PricePoint> batch, ChartSettings& settings) {
   std::lock_guard<std::mutex> lock(chartLock);
   applyBatch(batch);
   settings.viewOffsetLimit = static_cast<int32_t>(snapshots_.size()) - 1;
@@ -49,7 +49,7 @@ void PfChart::update(const std::vector<PricePoint>& batch, ChartSettings& settin
     settings.viewOffset = settings.viewOffsetLimit;
 }
 
-void PfChart::applyBatch(const std::vector<PricePoint>& batch) {
+void PfChart::applyBatch(std::span<const PricePoint> batch) {
   if (!points_.empty() && !batch.empty()) takeBack(batch.front().recordIndex);
   roomFor(points_, batch.size());
   roomFor(snapshots_, batch.size());
@@ -63,7 +63,7 @@ void PfChart::applyBatch(const std::vector<PricePoint>& batch) {
       checkpoint_.record = batch[i].recordIndex;
       checkpoint_.points = points_.size();
       checkpoint_.columns = columns_.size();
-      checkpoint_.column = columns_.empty() ? PfColumn{} : columns_.back();
+      checkpoint_.column = columns_.empty() ? PackedColumn{} : columns_.back();
     }
     addPoint(batch[i]);
   }
@@ -99,44 +99,68 @@ void PfChart::rebuildFromPoints() {
   columns_.clear();
   snapshots_.clear();
   checkpoint_ = Checkpoint{};
+  textsStored_ = true;  // the kept points' texts are in the arena already
   applyBatch(kept);
+  textsStored_ = false;
 }
 
-SharedText PfChart::textOf(const PricePoint& point) {
-  if (lastText_.view() != point.text) lastText_ = SharedText(point.text);
-  return lastText_;
+ColumnPoint PfChart::pointAt(int32_t from, int32_t at) const {
+  const auto count = static_cast<int64_t>(points_.size());
+  if (from < 0 || from >= count || at < 0 || at >= count) return ColumnPoint{};
+  const PricePoint& source = points_[static_cast<size_t>(from)];
+  const PricePoint& seen = points_[static_cast<size_t>(at)];
+  ColumnPoint point(source);
+  point.index = seen.index;
+  point.recordIndex = seen.recordIndex;
+  return point;
 }
 
-void PfChart::replaceLastColumn(const PfColumn& column) {
-  if (!columns_.empty()) columns_.pop_back();
-  columns_.push_back(column);
+PfColumn PfChart::unpack(const PackedColumn& packed) const {
+  PfColumn column;
+  column.number = packed.number;
+  column.boxes = BoxRun(packed.letter, packed.boxCount);
+  if (packed.percent >= 0 && packed.percent < static_cast<int32_t>(percentTexts_.size()))
+    column.percentText = percentTexts_[static_cast<size_t>(packed.percent)];
+  column.startPoint = pointAt(packed.startFrom, packed.startAt);
+  column.endPoint = pointAt(packed.endAt, packed.endAt);
+  column.direction = packed.direction;
+  column.extremePrice = packed.extremePrice;
+  column.reversalPrice = packed.reversalPrice;
+  column.boxSize = packed.boxSize;
+  column.basePrice = packed.basePrice;
+  column.endBoxPrice = packed.endBoxPrice;
+  column.startRow = packed.startRow;
+  column.endRow = packed.endRow;
+  column.viewIndex = packed.viewIndex;
+  column.lastPoint = pointAt(packed.lastAt, packed.lastAt);
+  return column;
 }
 
-PfColumn PfChart::newColumn(const PfColumn& from, const ColumnPoint& point,
-                            int32_t newDirection) const {
+PfColumn ColumnList::operator[](size_t at) const { return chart_->unpack((*list_)[at]); }
+
+PackedColumn PfChart::newColumn(const PackedColumn& from, int32_t at, int32_t newDirection) const {
   const double f = boxFraction;
   const double R = static_cast<double>(reversal);
-  const double p = point.price;
-  PfColumn column;
+  const double p = points_[static_cast<size_t>(at)].price;
+  PackedColumn column;
   column.number = from.number + 1;
-  column.percentText = percentCache_;
+  column.percent = percent_;
   column.boxSize = from.extremePrice * f;
   column.basePrice = from.extremePrice;
-  column.startPoint = from.endPoint;
-  column.startPoint.index = point.index;
-  column.startPoint.recordIndex = point.recordIndex;
-  column.endPoint = point;
-  column.direction = newDirection;
+  column.startFrom = from.endAt;
+  column.startAt = at;
+  column.endAt = at;
+  column.direction = static_cast<int8_t>(newDirection);
   column.extremePrice = p;
-  column.lastPoint = point;
+  column.lastAt = at;
   if (newDirection < 0) {
     const int32_t n = truncatedCount((from.extremePrice - p) / column.boxSize);
-    column.boxes.append(n, 'O');
+    column.setBoxes(n, 'O');
     column.reversalPrice = (p * f) * R + p;
     column.endBoxPrice = column.basePrice - n * column.boxSize;
   } else {
     const int32_t n = truncatedCount((p - from.extremePrice) / column.boxSize);
-    column.boxes.append(n, 'X');
+    column.setBoxes(n, 'X');
     column.reversalPrice = p - (p * f) * R;
     column.endBoxPrice = column.basePrice + n * column.boxSize;
   }
@@ -145,63 +169,80 @@ PfColumn PfChart::newColumn(const PfColumn& from, const ColumnPoint& point,
 
 void PfChart::addPoint(const PricePoint& pricePoint) {
   points_.push_back(pricePoint);
-  applyPoint(ColumnPoint(pricePoint, textOf(pricePoint)));
+  PricePoint& stored = points_.back();
+  // The chart keeps its own copy of each text, once per run of equal texts
+  // (the points of one record, or a record read again).
+  if (textsStored_) {
+    lastText_ = stored.text;
+  } else {
+    if (stored.text != lastText_) lastText_ = texts_.store(stored.text);
+    stored.text = lastText_;
+  }
+  applyPoint(static_cast<int32_t>(points_.size() - 1));
 }
 
-void PfChart::applyPoint(const ColumnPoint& point) {
+void PfChart::updatePercent() {
+  if (percentFraction_ == boxFraction && percentDigits_ == digits) return;
+  const std::string text = fixedText(boxFraction * 100, digits);
+  percent_ = -1;
+  for (size_t i = 0; i < percentTexts_.size(); ++i)
+    if (percentTexts_[i] == text) percent_ = static_cast<int32_t>(i);
+  if (percent_ < 0) {
+    percentTexts_.push_back(texts_.store(text));
+    percent_ = static_cast<int32_t>(percentTexts_.size() - 1);
+  }
+  percentFraction_ = boxFraction;
+  percentDigits_ = digits;
+}
+
+void PfChart::applyPoint(int32_t at) {
   const double f = boxFraction;
   const double R = static_cast<double>(reversal);
-  const double p = point.price;
-  if (percentCacheFraction_ != f || percentCacheDigits_ != digits) {
-    percentCache_ = SharedText(fixedText(f * 100, digits));
-    percentCacheFraction_ = f;
-    percentCacheDigits_ = digits;
-  }
+  const double p = points_[static_cast<size_t>(at)].price;
+  updatePercent();
 
   // The first point (or the first after a rebuild) opens the undecided column.
   if (columns_.empty()) {
-    PfColumn first;
+    PackedColumn first;
     first.number = -1;
-    first.percentText = percentCache_;
-    first.startPoint = point;
-    first.endPoint = point;
+    first.percent = percent_;
+    first.startFrom = first.startAt = first.endAt = first.lastAt = at;
     first.direction = 0;
     first.extremePrice = p;
     first.reversalPrice = 0;
     first.boxSize = p * f;
     first.basePrice = p;
     first.endBoxPrice = p;
-    first.lastPoint = point;
     columns_.push_back(first);
-    snapshots_.push_back(std::move(first));
+    snapshots_.push_back(first);
     return;
   }
 
-  PfColumn column = columns_.back();
-  column.lastPoint = point;
+  PackedColumn column = columns_.back();
+  column.lastAt = at;
   if (column.direction == 0) {
     if (p > column.extremePrice + R * column.boxSize) {
       const int32_t n = truncatedCount((p - column.basePrice) / column.boxSize);
-      column.boxes.append(n, 'X');
-      column.endPoint = point;
+      column.setBoxes(n, 'X');
+      column.endAt = at;
       column.direction = 1;
       column.extremePrice = p;
       column.reversalPrice = p - (p * f) * R;
       column.endBoxPrice = column.basePrice + n * column.boxSize;
       columns_.back() = column;
-      snapshots_.push_back(std::move(column));
+      snapshots_.push_back(column);
       return;
     }
     if (column.extremePrice - R * column.boxSize > p) {
       const int32_t n = truncatedCount((column.basePrice - p) / column.boxSize);
-      column.boxes.append(n, 'O');
-      column.endPoint = point;
+      column.setBoxes(n, 'O');
+      column.endAt = at;
       column.direction = -1;
       column.extremePrice = p;
       column.reversalPrice = (p * f) * R + p;
       column.endBoxPrice = column.basePrice - n * column.boxSize;
       columns_.back() = column;
-      snapshots_.push_back(std::move(column));
+      snapshots_.push_back(column);
       return;
     }
   } else if (column.direction == 1) {
@@ -210,44 +251,42 @@ void PfChart::applyPoint(const ColumnPoint& point) {
     // new extreme would otherwise reverse at once and leave two snapshots.
     if (p > column.extremePrice) {
       const int32_t n = truncatedCount((p - column.basePrice) / column.boxSize);
-      column.boxes.clear();
-      column.boxes.append(n, 'X');
-      column.endPoint = point;
+      column.setBoxes(n, 'X');
+      column.endAt = at;
       column.extremePrice = p;
       column.reversalPrice = p - (p * f) * R;
       column.endBoxPrice = column.basePrice + n * column.boxSize;
       columns_.back() = column;
-      snapshots_.push_back(std::move(column));
+      snapshots_.push_back(column);
       return;
     }
     if (column.reversalPrice >= p) {
-      columns_.push_back(newColumn(column, point, -1));
-      snapshots_.push_back(std::move(column));
+      columns_.push_back(newColumn(column, at, -1));
+      snapshots_.push_back(column);
       return;
     }
   } else {
     if (column.extremePrice > p) {
       const int32_t n = truncatedCount((column.basePrice - p) / column.boxSize);
-      column.boxes.clear();
-      column.boxes.append(n, 'O');
-      column.endPoint = point;
+      column.setBoxes(n, 'O');
+      column.endAt = at;
       column.extremePrice = p;
       column.reversalPrice = (p * f) * R + p;
       column.endBoxPrice = column.basePrice - n * column.boxSize;
       columns_.back() = column;
-      snapshots_.push_back(std::move(column));
+      snapshots_.push_back(column);
       return;
     }
     if (p >= column.reversalPrice) {
-      columns_.push_back(newColumn(column, point, 1));
-      snapshots_.push_back(std::move(column));
+      columns_.push_back(newColumn(column, at, 1));
+      snapshots_.push_back(column);
       return;
     }
   }
 
   // No change: the snapshot still records this point.
-  column.endPoint = point;
-  snapshots_.push_back(std::move(column));
+  column.endAt = at;
+  snapshots_.push_back(column);
 }
 
 int32_t PfChart::snapshotIndexForOffset(int32_t offset) const {
@@ -260,7 +299,7 @@ int32_t PfChart::snapshotIndexForOffset(int32_t offset) const {
 
 PfColumn PfChart::lastLineColumn(int32_t viewOffset) const {
   const int32_t k = snapshotIndexForOffset(viewOffset);
-  return k < 0 ? PfColumn{} : snapshots_[static_cast<size_t>(k)];
+  return k < 0 ? PfColumn{} : unpack(snapshots_[static_cast<size_t>(k)]);
 }
 
 }  // namespace tavelund

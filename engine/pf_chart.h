@@ -2,7 +2,10 @@
 // The point-and-figure chart: columns built from the price path, one
 // snapshot of the current column per applied point, and its drawing as text.
 #include <cstdint>
+#include <cstddef>
+#include <iterator>
 #include <ostream>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -10,12 +13,52 @@
 #include "engine/chart_lock.h"
 #include "engine/pf_column.h"
 #include "intake/price_point.h"
+#include "intake/text_arena.h"
 
 namespace tavelund {
 
 struct ChartMarker {
   int32_t row = 0;
   std::string text;
+};
+
+class PfChart;
+
+// A read-only list of the chart's packed columns, each read as a full
+// PfColumn value. Valid while the chart is unchanged.
+class ColumnList {
+ public:
+  class iterator {
+   public:
+    using iterator_category = std::input_iterator_tag;
+    using value_type = PfColumn;
+    using difference_type = std::ptrdiff_t;
+    using pointer = void;
+    using reference = PfColumn;
+    iterator(const ColumnList* list, size_t at) : list_(list), at_(at) {}
+    PfColumn operator*() const { return (*list_)[at_]; }
+    iterator& operator++() { return ++at_, *this; }
+    iterator operator++(int) { iterator was = *this; ++at_; return was; }
+    friend bool operator==(const iterator& a, const iterator& b) { return a.at_ == b.at_; }
+   private:
+    const ColumnList* list_;
+    size_t at_;
+  };
+
+  ColumnList(const PfChart& chart, const std::vector<PackedColumn>& list)
+      : chart_(&chart), list_(&list) {}
+  size_t size() const { return list_->size(); }
+  bool empty() const { return list_->empty(); }
+  PfColumn operator[](size_t at) const;
+  PfColumn front() const { return (*this)[0]; }
+  PfColumn back() const { return (*this)[size() - 1]; }
+  iterator begin() const { return iterator(this, 0); }
+  iterator end() const { return iterator(this, size()); }
+  const std::vector<PackedColumn>& packed() const { return *list_; }
+
+ private:
+  const PfChart* chart_;
+  const std::vector<PackedColumn>* list_;
 };
 
 class PfChart {
@@ -46,7 +89,7 @@ class PfChart {
 
   // Take chartLock themselves.
   void applySettings(const ChartSettings& settings, int32_t digits);
-  void update(const std::vector<PricePoint>& batch, ChartSettings& settings);
+  void update(std::span<const PricePoint> batch, ChartSettings& settings);
   void draw(std::ostream& out, const ChartSettings& settings);
 
   // The caller holds chartLock. A copy of the snapshot that the view shows at
@@ -54,14 +97,16 @@ class PfChart {
   // there are no snapshots.
   PfColumn lastLineColumn(int32_t viewOffset) const;
 
-  const std::vector<PfColumn>& snapshots() const { return snapshots_; }
-  const std::vector<PfColumn>& columns() const { return columns_; }
+  ColumnList snapshots() const { return ColumnList(*this, snapshots_); }
+  ColumnList columns() const { return ColumnList(*this, columns_); }
+  // The applied points; their texts are the chart's own copies.
   const std::vector<PricePoint>& points() const { return points_; }
+  // A stored column as its full value.
+  PfColumn unpack(const PackedColumn& column) const;
 
   // The steps of update and draw; the caller holds chartLock.
-  void applyBatch(const std::vector<PricePoint>& batch);  // update without lock and offsets
+  void applyBatch(std::span<const PricePoint> batch);  // update without lock and offsets
   void addPoint(const PricePoint& point);
-  void replaceLastColumn(const PfColumn& column);
   void selectView(int32_t offset, int32_t showColumns);
   void layoutRows();
   void buildGrid();
@@ -74,26 +119,30 @@ class PfChart {
  private:
   void takeBack(int32_t recordIndex);
   void rebuildFromPoints();
-  void applyPoint(const ColumnPoint& point);
-  SharedText textOf(const PricePoint& point);
-  PfColumn newColumn(const PfColumn& from, const ColumnPoint& point, int32_t direction) const;
+  void applyPoint(int32_t at);
+  void updatePercent();
+  ColumnPoint pointAt(int32_t from, int32_t at) const;
+  PackedColumn newColumn(const PackedColumn& from, int32_t at, int32_t direction) const;
 
   // The chart as it stood before the newest record's first point.
   struct Checkpoint {
     int32_t record = -1;
     size_t points = 0;
     size_t columns = 0;
-    PfColumn column;
+    PackedColumn column;
   };
 
   Checkpoint checkpoint_;
   std::vector<PricePoint> points_;
-  std::vector<PfColumn> columns_;
-  std::vector<PfColumn> snapshots_;
-  SharedText lastText_;  // the text of the latest point, shared by the next of its record
-  SharedText percentCache_;
-  double percentCacheFraction_ = -1;
-  int32_t percentCacheDigits_ = -1;
+  std::vector<PackedColumn> columns_;
+  std::vector<PackedColumn> snapshots_;
+  TextArena texts_;            // minute and percent texts of the points and columns
+  std::string_view lastText_;  // the latest point's stored text, reused by the next of its record
+  bool textsStored_ = false;   // while rebuilding: the points' texts are stored already
+  std::vector<std::string_view> percentTexts_;
+  int32_t percent_ = -1;
+  double percentFraction_ = -1;
+  int32_t percentDigits_ = -1;
 };
 
 }  // namespace tavelund

@@ -1,19 +1,19 @@
 #pragma once
-// One X or O column of the chart, and the points it refers to. Both are plain
-// values; one full copy of the current column is kept per applied point, so
-// they are laid out to stay small: texts are shared, and a column's boxes
-// (all one letter) are held as that letter and a count.
+// One X or O column of the chart, and the points it refers to. PfColumn is
+// the full value that drawing, the console and tests read; the chart keeps
+// one column per applied point, so it stores them packed (PackedColumn):
+// points as positions in its point list, boxes as letter and count, the
+// percent text as a number. Texts refer to the chart's text arena.
 #include <cstdint>
 #include <string>
 #include <string_view>
 
-#include "engine/shared_text.h"
 #include "intake/price_point.h"
 
 namespace tavelund {
 
 struct ColumnPoint {
-  SharedText text;
+  std::string_view text;
   int32_t kind = 0;
   int64_t minuteKey = 0;
   double price = 0;
@@ -21,19 +21,16 @@ struct ColumnPoint {
   int32_t recordIndex = -1;
 
   ColumnPoint() = default;
-  // A point of the price path; `sharedText` may carry the same text already
-  // shared by an earlier point, so that points of one record share it.
-  ColumnPoint(const PricePoint& point, SharedText sharedText)
-      : text(std::move(sharedText)),
+  explicit ColumnPoint(const PricePoint& point)
+      : text(point.text),
         kind(point.kind),
         minuteKey(point.minuteKey),
         price(point.price),
         index(point.index),
         recordIndex(point.recordIndex) {}
-  explicit ColumnPoint(const PricePoint& point) : ColumnPoint(point, SharedText(point.text)) {}
 
   PricePoint toPricePoint() const {
-    return PricePoint{index, text.str(), minuteKey, kind, price, recordIndex};
+    return PricePoint{index, text, minuteKey, kind, price, recordIndex};
   }
 };
 
@@ -73,7 +70,7 @@ class BoxRun {
 struct PfColumn {
   int32_t number = -1;
   BoxRun boxes;
-  SharedText percentText;
+  std::string_view percentText;
   ColumnPoint startPoint;
   ColumnPoint endPoint;
   int32_t direction = 0;  // 0 undecided, 1 rising (X), -1 falling (O)
@@ -84,6 +81,31 @@ struct PfColumn {
   double endBoxPrice = 0;
   int32_t startRow = 0, endRow = 0, viewIndex = 0;  // written by the drawing
   ColumnPoint lastPoint;
+};
+
+// A column as the chart stores it. The points are positions in the chart's
+// point list (-1: none). A column's start point is the previous column's end
+// point seen from the point that reversed it: text, kind, minute key and
+// price from `startFrom`, index and record index from `startAt`.
+struct PackedColumn {
+  double extremePrice = 0;
+  double reversalPrice = 0;
+  double boxSize = 0;
+  double basePrice = 0;
+  double endBoxPrice = 0;
+  int32_t number = -1;
+  int32_t boxCount = 0;
+  int32_t startFrom = -1, startAt = -1, endAt = -1, lastAt = -1;
+  int32_t startRow = 0, endRow = 0, viewIndex = 0;
+  int32_t percent = -1;  // the chart's percent text number
+  int8_t direction = 0;
+  char letter = '\0';
+
+  // Boxes are replaced, never mixed: one letter, `n` of them (none below 1).
+  void setBoxes(int32_t n, char boxLetter) {
+    boxCount = n > 0 ? n : 0;
+    letter = n > 0 ? boxLetter : '\0';
+  }
 };
 
 }  // namespace tavelund

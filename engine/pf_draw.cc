@@ -34,18 +34,18 @@ void PfChart::selectView(int32_t offset, int32_t columnLimit) {
   view.clear();
   if (columns_.empty() || snapshots_.empty()) return;
   const int32_t k = snapshotIndexForOffset(offset);
-  PfColumn& snapshot = snapshots_[static_cast<size_t>(k)];
+  PackedColumn& snapshot = snapshots_[static_cast<size_t>(k)];
   if (!points_.empty()) {
     const size_t q = std::min(static_cast<size_t>(k), points_.size() - 1);
-    snapshot.lastPoint = ColumnPoint(points_[q]);
+    snapshot.lastAt = static_cast<int32_t>(q);
   }
-  view.push_back(snapshot);
+  view.push_back(unpack(snapshot));
   // A column numbered c follows columns_[c]; a number past the list (a
   // snapshot that outlived its columns) starts from the newest column.
   int64_t c = snapshot.number;
   if (c >= static_cast<int64_t>(columns_.size())) c = static_cast<int64_t>(columns_.size()) - 1;
   while (c >= 0 && static_cast<int64_t>(view.size()) < columnLimit) {
-    view.push_back(columns_[static_cast<size_t>(c)]);
+    view.push_back(unpack(columns_[static_cast<size_t>(c)]));
     --c;
   }
 }
@@ -100,7 +100,7 @@ void PfChart::buildGrid() {
     if (s >= 0 && s < rowCount) {
       // Labels, top line first: the percent per box is read back from the
       // column's own text, as the chart formatted it.
-      const std::string percent = column.percentText.str();
+      const std::string percent(column.percentText);
       const double pct = std::strtod(percent.c_str(), nullptr);
       const int64_t above = int64_t{maxRow} - column.endRow + 1;
       for (int64_t k = above; k >= 0; --k) {

@@ -1,13 +1,15 @@
 #pragma once
 // One step of the price path that the chart applies.
 #include <cstdint>
-#include <string>
+#include <string_view>
 
 namespace tavelund {
 
 struct PricePoint {
   int32_t index = -1;       // position in the run's cumulative point list
-  std::string text;         // minute text of the record it comes from
+  // Minute text of the record it comes from; it refers to storage that
+  // outlives the point (the intake's or the chart's text arena).
+  std::string_view text;
   int64_t minuteKey = 0;
   int32_t kind = 0;         // 1 open, 2 high, 3 low, 4 close
   double price = 0;

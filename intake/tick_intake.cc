@@ -13,18 +13,12 @@
 namespace tavelund {
 namespace {
 
-// Appends the points of one record to both lists, as the chart applies them.
+// Appends the points of one record, as the chart applies them.
 void appendPoints(TickIntake& intake, const PriceRecord& record, bool expand) {
   auto add = [&](int32_t kind, double price) {
-    PricePoint point;
-    point.index = static_cast<int32_t>(intake.pointList.size());
-    point.text = record.minuteText;
-    point.minuteKey = record.minuteKey;
-    point.kind = kind;
-    point.price = price;
-    point.recordIndex = record.index;
-    intake.batchPointList.push_back(point);
-    intake.pointList.push_back(std::move(point));
+    intake.pointList.push_back(PricePoint{static_cast<int32_t>(intake.pointList.size()),
+                                          record.minuteText, record.minuteKey, kind, price,
+                                          record.index});
   };
   if (expand) {
     add(1, record.open);
@@ -34,6 +28,11 @@ void appendPoints(TickIntake& intake, const PriceRecord& record, bool expand) {
       add(3, record.low);
   }
   add(4, record.close);
+}
+
+// The points from `first` on: what this conversion added.
+void setBatch(TickIntake& intake, size_t first) {
+  intake.batchPointList = std::span<const PricePoint>(intake.pointList).subspan(first);
 }
 
 void fullConversion(TickIntake& intake, std::string_view text, bool expand,
@@ -48,7 +47,7 @@ void fullConversion(TickIntake& intake, std::string_view text, bool expand,
   const size_t pointsPerRecord = expand ? 3 : 1;
   intake.recordList.reserve(intake.recordList.size() + mostRecords);
   intake.pointList.reserve(intake.pointList.size() + mostRecords * pointsPerRecord);
-  intake.batchPointList.reserve(mostRecords * pointsPerRecord);  // given back on the next run
+  const size_t firstPoint = intake.pointList.size();
   PriceRecord record;
   size_t begin = 0;
   for (;;) {
@@ -58,8 +57,9 @@ void fullConversion(TickIntake& intake, std::string_view text, bool expand,
         found ? static_cast<size_t>(static_cast<const char*>(found) - text.data()) : text.size();
     if (parseTimelineLine(text.substr(begin, end - begin), record)) {
       record.index = static_cast<int32_t>(intake.recordList.size());
+      record.minuteText = intake.texts.store(record.minuteText);  // the line does not last
       intake.recordList.push_back(record);
-      appendPoints(intake, intake.recordList.back(), expand);
+      appendPoints(intake, record, expand);
       if ((record.index + 1) % 1000 == 0 && console.out) {
         *console.out << std::string(40, '\b') << "   CONVERSION : [ " << record.index + 1 << " / "
                      << lineEnds << " ]" << std::flush;
@@ -68,17 +68,15 @@ void fullConversion(TickIntake& intake, std::string_view text, bool expand,
     if (!found) break;
     begin = end + 1;
   }
+  setBatch(intake, firstPoint);
 }
 
 void updateConversion(TickIntake& intake, std::string_view text, bool expand) {
   // Take back the newest record, which the MT5 side may have changed since.
-  const PriceRecord kept = std::move(intake.recordList.back());
+  const PriceRecord kept = intake.recordList.back();
   intake.recordList.pop_back();
-  std::vector<PricePoint> keptPoints;
-  while (!intake.pointList.empty() && intake.pointList.back().recordIndex == kept.index) {
-    keptPoints.push_back(std::move(intake.pointList.back()));
-    intake.pointList.pop_back();
-  }
+  size_t keptFirst = intake.pointList.size();
+  while (keptFirst > 0 && intake.pointList[keptFirst - 1].recordIndex == kept.index) --keptFirst;
 
   // Walk the pieces from the newest back to the newest record's minute, so
   // the work grows with the new lines, not with the batch.
@@ -107,26 +105,26 @@ void updateConversion(TickIntake& intake, std::string_view text, bool expand) {
     // Nothing readable was published: keep what we had rather than lose the
     // newest bar.
     intake.recordList.push_back(kept);
-    for (auto it = keptPoints.rbegin(); it != keptPoints.rend(); ++it)
-      intake.pointList.push_back(std::move(*it));
     return;
   }
+  intake.pointList.resize(keptFirst);
   for (auto it = collected.rbegin(); it != collected.rend(); ++it) {
     it->index = static_cast<int32_t>(intake.recordList.size());
-    intake.recordList.push_back(std::move(*it));
-    appendPoints(intake, intake.recordList.back(), expand);
+    // The newest record usually comes back with its minute unchanged: reuse
+    // its stored text, so repeated refreshes do not grow the arena.
+    it->minuteText =
+        it->minuteText == kept.minuteText ? kept.minuteText : intake.texts.store(it->minuteText);
+    intake.recordList.push_back(*it);
+    appendPoints(intake, *it, expand);
   }
+  setBatch(intake, keptFirst);
 }
 
 }  // namespace
 
 void convertTimeline(TickIntake& intake, std::string_view timelineText,
                      std::wstring_view dataExpand, const ConsolePort& console) {
-  // After the full conversion the batch held every point; later batches are
-  // a few points, so give that room back instead of keeping it for the run.
-  if (intake.batchPointList.capacity() > 65536)
-    std::vector<PricePoint>().swap(intake.batchPointList);
-  intake.batchPointList.clear();
+  intake.batchPointList = {};
   const bool expand = dataExpand == L"TRUE";
   if (intake.recordList.empty())
     fullConversion(intake, timelineText, expand, console);

@@ -2,6 +2,7 @@
 // The console's side of the data road: the send-flag hand-shake with the MT5
 // side and the conversion of timeline lines into records and price points.
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -10,13 +11,16 @@
 #include "intake/console_port.h"
 #include "intake/link_port.h"
 #include "intake/price_point.h"
+#include "intake/text_arena.h"
 
 namespace tavelund {
 
 // One price bar, made from one timeline line.
 struct PriceRecord {
   int32_t index = 0;
-  std::string minuteText;  // the line's own digit texts: year/month/day hour:minute
+  // The line's own digit texts: year/month/day hour:minute. Refers to the
+  // line itself after parseTimelineLine, to the intake's arena once kept.
+  std::string_view minuteText;
   int64_t minuteKey = 0;
   int32_t year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0, millisecond = 0;
   double open = 0, high = 0, low = 0, close = 0;
@@ -26,7 +30,10 @@ struct PriceRecord {
 struct TickIntake {
   std::vector<PriceRecord> recordList;
   std::vector<PricePoint> pointList;
-  std::vector<PricePoint> batchPointList;  // what the latest conversion added or rebuilt
+  // What the latest conversion added or rebuilt: the tail of pointList.
+  // Valid until pointList next changes (the next conversion).
+  std::span<const PricePoint> batchPointList;
+  TextArena texts;  // the minute texts of recordList and pointList
 };
 
 // Reads one timeline line (without its "\n") into `record` (all fields but

@@ -197,12 +197,9 @@ bool parseTimelineLine(std::string_view line, PriceRecord& record) {
         record.hour) *
            100 +
        record.minute);
-  std::string& text = record.minuteText;
-  text.clear();
-  text.reserve(yearText.size() + monthText.size() + dayText.size() + hourText.size() +
-               minuteText.size() + 4);
-  text.append(yearText).append(1, '/').append(monthText).append(1, '/').append(dayText);
-  text.append(1, ' ').append(hourText).append(1, ':').append(minuteText);
+  // "year/month/day hour:minute" is the date field up to the minute's end,
+  // each group's text unchanged.
+  record.minuteText = date.substr(0, minuteEnd);
   return true;
 }
 

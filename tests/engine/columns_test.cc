@@ -324,14 +324,63 @@ TEST(Trim, IncrementalUpdatesMatchABuildFromScratch) {
 }
 
 TEST(Snapshots, StayCompact) {
-  // One snapshot per point is kept for the whole run; texts are shared and
-  // boxes are a letter and a count, so a snapshot has no heap block of its own.
-  EXPECT_LE(sizeof(PfColumn), 216u);
+  // One snapshot per point is kept for the whole run: points are positions,
+  // boxes a letter and a count, so a snapshot has no heap block of its own.
+  EXPECT_LE(sizeof(PackedColumn), 128u);
   PfColumn column;
   column.boxes.append(100000, 'X');
   EXPECT_EQ(100000, column.boxes.size());
   EXPECT_EQ(std::string(100000, 'X'), column.boxes.text());
   EXPECT_FALSE(column.boxes == std::string(99999, 'X') + "O");
+}
+
+}  // namespace
+}  // namespace tavelund
+
+namespace tavelund {
+namespace {
+
+TEST(Snapshots, KeepTheirOwnTextsAndReadBackEveryField) {
+  PfChart chart = chartWith(3);
+  std::string text = "2024/03/05 10:00";
+  std::vector<PricePoint> batch = {PricePoint{7, text, 202403051000, 1, 100.0, 4},
+                                   PricePoint{8, text, 202403051000, 4, 104.0, 4}};
+  ChartSettings settings;
+  chart.update(batch, settings);
+  text.assign(text.size(), '#');  // the caller's text is gone
+  batch.clear();
+  const std::vector<double> prices = {100.0, 99.0};
+  for (size_t i = 0; i < prices.size(); ++i) {
+    const std::string minute = "2024/03/05 10:0" + std::to_string(i + 1);
+    PricePoint next{9 + static_cast<int32_t>(i), minute,
+                    202403051001 + static_cast<int64_t>(i), 4, prices[i], 5 + static_cast<int32_t>(i)};
+    chart.update(std::vector<PricePoint>{next}, settings);
+  }
+  ASSERT_EQ(4u, chart.snapshots().size());
+  const PfColumn up = chart.snapshots()[1];
+  EXPECT_EQ(1, up.direction);
+  EXPECT_EQ("XXXX", up.boxes.text());
+  EXPECT_EQ("2024/03/05 10:00", up.startPoint.text);
+  EXPECT_EQ(1, up.startPoint.kind);
+  EXPECT_EQ(7, up.startPoint.index);
+  EXPECT_EQ(4, up.endPoint.kind);
+  EXPECT_EQ(8, up.endPoint.index);
+  EXPECT_EQ("1.00", up.percentText);
+  // The reversal to O: its start point is the X column's end point (text,
+  // kind, minute and price) seen from the reversing point (index, record).
+  const PfColumn o = chart.columns().back();
+  EXPECT_EQ(-1, o.direction);
+  EXPECT_EQ("2024/03/05 10:00", o.startPoint.text);
+  EXPECT_EQ(202403051000, o.startPoint.minuteKey);
+  EXPECT_EQ(104.0, o.startPoint.price);
+  EXPECT_EQ(4, o.startPoint.kind);
+  EXPECT_EQ(9, o.startPoint.index);
+  EXPECT_EQ(5, o.startPoint.recordIndex);
+  EXPECT_EQ("2024/03/05 10:02", o.endPoint.text);
+  EXPECT_EQ("2024/03/05 10:02", chart.lastLineColumn(0).lastPoint.text);
+  size_t count = 0;
+  for (const PfColumn& column : chart.snapshots()) count += column.number >= -1;
+  EXPECT_EQ(4u, count);
 }
 
 }  // namespace

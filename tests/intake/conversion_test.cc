@@ -2,6 +2,7 @@
 // conversion's progress text, and the update rules.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
 #include <string>
 
@@ -209,9 +210,27 @@ TEST_F(Update, BatchWithoutTheNewestMinuteReplacesItWithEveryLine) {
   expectDenseNumbering();
 }
 
+TEST_F(Update, TextsOutliveTheTimelineAndRefreshesDoNotGrowThem) {
+  std::string batch = line(1, 1, 2, 0.5, 1.5) + line(2, 2, 3, 1.5, 2.5);
+  convert(batch);
+  const size_t stored = intake.texts.storedBytes();
+  for (int i = 0; i < 5; ++i) convert(batch);
+  EXPECT_EQ(stored, intake.texts.storedBytes());
+  // The link's text is overwritten by the next read; what was kept is not.
+  std::fill(batch.begin(), batch.end(), '#');
+  EXPECT_EQ("2024/03/05 09:01", intake.recordList[0].minuteText);
+  EXPECT_EQ("2024/03/05 09:02", intake.pointList.back().text);
+  convert(line(2, 2, 3, 1.5, 2.5) + line(3, 3, 4, 2.5, 3.5));
+  EXPECT_EQ("2024/03/05 09:03", intake.recordList.back().minuteText);
+  EXPECT_EQ(stored + 16, intake.texts.storedBytes());
+}
+
 TEST_F(Update, BatchWithoutAnyRecordKeepsTheNewestRecord) {
   convert(line(1, 1, 2, 0.5, 1.5) + line(2, 2, 3, 1.5, 2.5));
-  const TickIntake before = intake;
+  struct {
+    std::vector<PriceRecord> recordList;
+    std::vector<PricePoint> pointList;
+  } before{intake.recordList, intake.pointList};
   for (const char* text : {"", "junk\nmore junk\n", "\n\n"}) {
     convert(text);
     ASSERT_EQ(before.recordList.size(), intake.recordList.size());
