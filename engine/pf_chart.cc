@@ -129,9 +129,6 @@ PfColumn PfChart::unpack(const PackedColumn& packed) const {
   column.boxSize = packed.boxSize;
   column.basePrice = packed.basePrice;
   column.endBoxPrice = packed.endBoxPrice;
-  column.startRow = packed.startRow;
-  column.endRow = packed.endRow;
-  column.viewIndex = packed.viewIndex;
   column.lastPoint = pointAt(packed.lastAt, packed.lastAt);
   return column;
 }

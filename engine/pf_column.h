@@ -86,7 +86,8 @@ struct PfColumn {
 // A column as the chart stores it. The points are positions in the chart's
 // point list (-1: none). A column's start point is the previous column's end
 // point seen from the point that reversed it: text, kind, minute key and
-// price from `startFrom`, index and record index from `startAt`.
+// price from `startFrom`, index and record index from `startAt`. The rows
+// are left out: only the drawing writes them, into its own full copies.
 struct PackedColumn {
   double extremePrice = 0;
   double reversalPrice = 0;
@@ -96,7 +97,6 @@ struct PackedColumn {
   int32_t number = -1;
   int32_t boxCount = 0;
   int32_t startFrom = -1, startAt = -1, endAt = -1, lastAt = -1;
-  int32_t startRow = 0, endRow = 0, viewIndex = 0;
   int32_t percent = -1;  // the chart's percent text number
   int8_t direction = 0;
   char letter = '\0';

@@ -18,11 +18,11 @@ namespace tavelund {
 // One price bar, made from one timeline line.
 struct PriceRecord {
   int32_t index = 0;
+  int32_t year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0, millisecond = 0;
   // The line's own digit texts: year/month/day hour:minute. Refers to the
   // line itself after parseTimelineLine, to the intake's arena once kept.
   std::string_view minuteText;
   int64_t minuteKey = 0;
-  int32_t year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0, millisecond = 0;
   double open = 0, high = 0, low = 0, close = 0;
 };
 

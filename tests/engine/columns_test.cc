@@ -327,6 +327,7 @@ TEST(Snapshots, StayCompact) {
   // One snapshot per point is kept for the whole run: points are positions,
   // boxes a letter and a count, so a snapshot has no heap block of its own.
   EXPECT_LE(sizeof(PackedColumn), 128u);
+  EXPECT_LE(sizeof(PricePoint), 48u);
   PfColumn column;
   column.boxes.append(100000, 'X');
   EXPECT_EQ(100000, column.boxes.size());
