@@ -7,6 +7,7 @@
 
 #include "common/number_text.h"
 #include "engine/pf_chart.h"
+#include "intake/prefault.h"
 
 namespace tavelund {
 namespace {
@@ -53,6 +54,9 @@ void PfChart::applyBatch(std::span<const PricePoint> batch) {
   if (!points_.empty() && !batch.empty()) takeBack(batch.front().recordIndex);
   roomFor(points_, batch.size());
   roomFor(snapshots_, batch.size());
+  // A full batch fills hundreds of MiB: back them on another thread meanwhile.
+  Prefault prefault({roomOf(points_, batch.size()), roomOf(snapshots_, batch.size())},
+                    batch.size());
   // The next refresh re-reads the batch's newest record: note the chart as
   // it stands before that record, to take it back exactly.
   size_t newestStart = batch.size();
@@ -66,6 +70,7 @@ void PfChart::applyBatch(std::span<const PricePoint> batch) {
       checkpoint_.column = columns_.empty() ? PackedColumn{} : columns_.back();
     }
     addPoint(batch[i]);
+    if ((i & 1023) == 1023) prefault.reached(i);
   }
 }
 

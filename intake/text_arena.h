@@ -41,6 +41,13 @@ class TextArena {
     return {at, text.size()};
   }
 
+  // Room for `bytes` more in one piece, and that room.
+  void reserve(size_t bytes) {
+    if (bytes > room_) grow(bytes);
+  }
+  char* freeRoom() const { return next_; }
+  size_t freeBytes() const { return room_; }
+
   size_t storedBytes() const { return stored_; }
 
  private:

@@ -9,6 +9,7 @@
 
 #include "common/deadline.h"
 #include "engine/chart_lock.h"
+#include "intake/prefault.h"
 
 namespace tavelund {
 namespace {
@@ -48,6 +49,14 @@ void fullConversion(TickIntake& intake, std::string_view text, bool expand,
   intake.recordList.reserve(intake.recordList.size() + mostRecords);
   intake.pointList.reserve(intake.pointList.size() + mostRecords * pointsPerRecord);
   const size_t firstPoint = intake.pointList.size();
+  // Fresh memory for the lists is backed on another thread while this one
+  // reads; a minute text takes 16 bytes in the link's format.
+  const size_t expected = std::min(lineEnds + 1, text.size() / 22 + 1);
+  intake.texts.reserve(expected * 16);
+  Prefault prefault({roomOf(intake.recordList, expected),
+                     roomOf(intake.pointList, expected * pointsPerRecord),
+                     {intake.texts.freeRoom(), std::min(intake.texts.freeBytes(), expected * 16)}},
+                    expected);
   PriceRecord record;
   size_t begin = 0;
   for (;;) {
@@ -60,6 +69,7 @@ void fullConversion(TickIntake& intake, std::string_view text, bool expand,
       record.minuteText = intake.texts.store(record.minuteText);  // the line does not last
       intake.recordList.push_back(record);
       appendPoints(intake, record, expand);
+      if ((record.index + 1) % 1024 == 0) prefault.reached(static_cast<size_t>(record.index));
       if ((record.index + 1) % 1000 == 0 && console.out) {
         *console.out << std::string(40, '\b') << "   CONVERSION : [ " << record.index + 1 << " / "
                      << lineEnds << " ]" << std::flush;

@@ -1,0 +1,15 @@
+#include "intake/prefault.h"
+
+namespace tavelund {
+
+// Windows commits a reserved heap block's pages on first touch as well, but
+// offers no request that backs them without writing; the writer's own faults
+// do it.
+Prefault::Prefault(std::vector<PrefaultRange> ranges, size_t total)
+    : ranges_(std::move(ranges)), total_(total) {}
+
+Prefault::~Prefault() = default;
+
+void Prefault::run() {}
+
+}  // namespace tavelund
