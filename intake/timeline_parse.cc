@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <charconv>
 #include <climits>
+#include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -66,20 +67,19 @@ bool readPrice(std::string_view text, double& value) {
     const char* at = begin;
     const bool negative = at < end && *at == '-';
     if (negative) ++at;
-    uint64_t mantissa = 0;
-    int digitCount = 0, decimals = 0;
-    bool point = false, simple = at < end && isDigit(*at);
-    for (; simple && at < end; ++at) {
-      if (isDigit(*at)) {
-        if (++digitCount > 19) simple = false;
-        mantissa = mantissa * 10 + static_cast<uint64_t>(*at - '0');
-        decimals += point ? 1 : 0;
-      } else if (*at == '.' && !point) {
-        point = true;
-      } else {
-        simple = false;
-      }
+    const char* whole = at;
+    uint64_t mantissa = 0;  // may wrap for long texts, which are not simple
+    while (at < end && isDigit(*at)) mantissa = mantissa * 10 + static_cast<uint64_t>(*at++ - '0');
+    const ptrdiff_t wholeDigits = at - whole;
+    ptrdiff_t fractionDigits = 0;
+    if (at < end && *at == '.') {
+      const char* fraction = ++at;
+      while (at < end && isDigit(*at))
+        mantissa = mantissa * 10 + static_cast<uint64_t>(*at++ - '0');
+      fractionDigits = at - fraction;
     }
+    const bool simple = wholeDigits > 0 && at == end && wholeDigits + fractionDigits <= 19;
+    int decimals = simple ? static_cast<int>(fractionDigits) : 0;
     if (simple) {
       constexpr uint64_t kExactLimit = uint64_t{1} << 24;
       if (mantissa > kExactLimit || decimals > 10) {
