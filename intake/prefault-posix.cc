@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
+#include <system_error>
 
 #include "common/deadline.h"
 #include "intake/prefault.h"
@@ -15,7 +16,12 @@ Prefault::Prefault(std::vector<PrefaultRange> ranges, size_t total)
 #ifdef MADV_POPULATE_WRITE
   size_t bytes = 0;
   for (const PrefaultRange& range : ranges_) bytes += range.bytes;
-  if (bytes >= kWorthBytes) thread_ = std::thread([this] { run(); });
+  if (bytes < kWorthBytes) return;
+  try {
+    thread_ = std::thread([this] { run(); });
+  } catch (const std::system_error&) {
+    // No thread to be had: the writer's own faults back the memory.
+  }
 #endif
 }
 
