@@ -147,7 +147,7 @@ void BM_LiteralParseLinesOnly(benchmark::State& state) {
 }
 BENCHMARK(BM_LiteralParseLinesOnly)->Unit(benchmark::kMillisecond)->Iterations(1);
 
-// The conversion alone (records and the two point lists) and the chart
+// The conversion alone (records, points and their texts) and the chart
 // update alone, to show where the full run spends its time.
 void BM_ConversionOnly(benchmark::State& state) {
   const std::string& text = maximalBatch();
@@ -280,9 +280,9 @@ void reportMemory(bool expand) {
   std::printf(
       "memory, data expansion %s: %zu lines, %.0f points, %.0f snapshots\n"
       "  sizeof(PackedColumn) %zu bytes per snapshot (no heap block of its own; texts in an arena)\n"
-      "  chart (snapshots, columns, its own point list, shared texts): %.1f MiB resident, "
+      "  chart (snapshots, columns, its own point list and texts): %.1f MiB resident, "
       "%.1f bytes per point\n"
-      "  intake lists (records, points, batch): %.1f MiB resident\n"
+      "  intake lists (records, points, texts): %.1f MiB resident\n"
       "  peak resident set %.1f MiB, of which %.1f MiB before the conversion (the text)\n",
       expand ? "on" : "off", lineCount(), static_cast<double>(chart.points().size()), snapshots,
       sizeof(PackedColumn), afterChart - afterIntake,
