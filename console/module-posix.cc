@@ -30,6 +30,4 @@ bool releaseLinkLibrary(LinkLibrary& library) {
   return released;
 }
 
-std::string pathText(const std::filesystem::path& path) { return path.string(); }
-
 }  // namespace tavelund

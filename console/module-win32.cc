@@ -1,8 +1,5 @@
 #include <windows.h>
 
-#include <stdexcept>
-
-#include "common/codepage.h"
 #include "console/module.h"
 
 namespace tavelund {
@@ -29,18 +26,6 @@ bool releaseLinkLibrary(LinkLibrary& library) {
   const bool released = FreeLibrary(static_cast<HMODULE>(library.handle)) != 0;
   library.handle = nullptr;
   return released;
-}
-
-std::string pathText(const std::filesystem::path& path) {
-  try {
-    return wideToNarrow(path.wstring());
-  } catch (const std::runtime_error&) {
-  }
-  try {
-    return path.string();
-  } catch (...) {
-    return "?";
-  }
 }
 
 }  // namespace tavelund

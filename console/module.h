@@ -3,6 +3,8 @@
 #include <filesystem>
 #include <string>
 
+#include "common/path_text.h"
+
 namespace tavelund {
 
 // The folder of the running executable (its module file name up to the
@@ -23,8 +25,5 @@ LinkLibrary bindLinkLibrary();
 
 // Releases what bindLinkLibrary loaded; false when the system refuses.
 bool releaseLinkLibrary(LinkLibrary& library);
-
-// The path as narrow text in the console's code page (for the run log).
-std::string pathText(const std::filesystem::path& path);
 
 }  // namespace tavelund

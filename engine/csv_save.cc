@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "common/deadline.h"
+#include "common/path_text.h"
 #include "common/run_log.h"
 #include "engine/chart_lock.h"
 #include "engine/csv_save_file.h"
@@ -135,13 +136,13 @@ CsvSaveOutcome saveCsv(const CsvSaveLink& link, const CsvSaveOptions& options) {
   std::error_code error;
   if (!std::filesystem::create_directory(folder, error) && error) {
     if (!std::filesystem::is_directory(folder)) {
-      err << "mkdir error : " << csvPathText(folder) << " : " << error.message() << std::endl;
+      err << "mkdir error : " << pathText(folder) << " : " << error.message() << std::endl;
       return CsvSaveOutcome::FolderFailed;
     }
   } else if (!error && !std::filesystem::is_directory(folder)) {
     // create_directory reports no error for an existing plain file of the
     // same name on some platforms; that is no folder to save into.
-    err << "mkdir error : " << csvPathText(folder) << " : "
+    err << "mkdir error : " << pathText(folder) << " : "
         << std::make_error_code(std::errc::file_exists).message() << std::endl;
     return CsvSaveOutcome::FolderFailed;
   }
@@ -176,13 +177,13 @@ CsvSaveOutcome saveCsv(const CsvSaveLink& link, const CsvSaveOptions& options) {
     partial = csvFilePath(folder, name + ".part");
   } catch (const std::runtime_error&) {
     // A symbol the code page cannot carry gives no file name.
-    err << "Can Not Save : " << csvPathText(folder) << "/" << name << std::endl;
+    err << "Can Not Save : " << pathText(folder) << "/" << name << std::endl;
     return CsvSaveOutcome::CannotSave;
   }
 
   std::ofstream file(partial, std::ios::binary | std::ios::trunc);
   if (!file) {
-    err << "Can Not Save : " << csvPathText(path) << std::endl;
+    err << "Can Not Save : " << pathText(path) << std::endl;
     return CsvSaveOutcome::CannotSave;
   }
   const std::string content = csvContent(lines);
@@ -190,10 +191,10 @@ CsvSaveOutcome saveCsv(const CsvSaveLink& link, const CsvSaveOptions& options) {
   file.close();
   if (!file || !replaceFile(partial, path)) {
     std::filesystem::remove(partial, error);
-    err << "Can Not Save : " << csvPathText(path) << std::endl;
+    err << "Can Not Save : " << pathText(path) << std::endl;
     return CsvSaveOutcome::CannotSave;
   }
-  out << "    Saved : " << csvPathText(path) << std::endl;
+  out << "    Saved : " << pathText(path) << std::endl;
   out << "    Done... " << std::endl;
   return CsvSaveOutcome::Saved;
 }

@@ -9,8 +9,6 @@ std::filesystem::path csvFilePath(const std::filesystem::path& folder, const std
   return folder / name;
 }
 
-std::string csvPathText(const std::filesystem::path& path) { return path.string(); }
-
 bool replaceFile(const std::filesystem::path& from, const std::filesystem::path& to) {
   return std::rename(from.c_str(), to.c_str()) == 0;
 }

@@ -1,7 +1,5 @@
 #include <windows.h>
 
-#include <stdexcept>
-
 #include "common/codepage.h"
 #include "engine/csv_save_file.h"
 
@@ -9,18 +7,6 @@ namespace tavelund {
 
 std::filesystem::path csvFilePath(const std::filesystem::path& folder, const std::string& name) {
   return std::filesystem::path(folder.wstring() + L"\\" + narrowToWide(name));
-}
-
-std::string csvPathText(const std::filesystem::path& path) {
-  try {
-    return wideToNarrow(path.wstring());
-  } catch (const std::runtime_error&) {
-  }
-  try {
-    return path.string();
-  } catch (...) {
-    return "?";
-  }
 }
 
 bool replaceFile(const std::filesystem::path& from, const std::filesystem::path& to) {

@@ -1,6 +1,6 @@
 #pragma once
 // The platform's part of the CSV save: the file's path from narrow texts,
-// the path as console text, and the rename that puts a finished file in
+// and the rename that puts a finished file in
 // place (replacing an older one of the same name).
 #include <filesystem>
 #include <string>
@@ -8,7 +8,6 @@
 namespace tavelund {
 
 std::filesystem::path csvFilePath(const std::filesystem::path& folder, const std::string& name);
-std::string csvPathText(const std::filesystem::path& path);
 bool replaceFile(const std::filesystem::path& from, const std::filesystem::path& to);
 
 }  // namespace tavelund
