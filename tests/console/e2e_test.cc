@@ -70,8 +70,10 @@ class ViewerEndToEnd : public ::testing::Test {
            << "stty -g > stty.before\n"
            << "printf 'before-marker\\n'\n"
            << "sh -c 'echo $$ > viewer.pid; exec ./ConsoleTavelundPF \"$@\"' viewer \"$@\"\n"
-           << "echo $? > rc.part; mv rc.part rc\n"
-           << "stty -g > stty.after\n"
+           // The settings are read before the exit code shows up, so a test
+           // that sees the code finds them complete.
+           << "echo $? > rc.part\n"
+           << "stty -g > stty.after.part; mv stty.after.part stty.after; mv rc.part rc\n"
            << "printf 'after-marker\\n'\n"
            << "exec sleep 600\n";
   }
