@@ -4,22 +4,26 @@
 
 namespace tavelund {
 
+void appendDateTimeText(std::string& out, const LocalTime& t) {
+  appendZeroPadded(out, t.year, 4);
+  out += '/';
+  appendZeroPadded(out, t.month, 2);
+  out += '/';
+  appendZeroPadded(out, t.day, 2);
+  out += ' ';
+  appendZeroPadded(out, t.hour, 2);
+  out += ':';
+  appendZeroPadded(out, t.minute, 2);
+  out += ':';
+  appendZeroPadded(out, t.second, 2);
+  out += '.';
+  appendZeroPadded(out, t.millisecond, 3);
+}
+
 std::string localTimeText(const LocalTime& t) {
   std::string text;
   text.reserve(24);
-  text += zeroPadded(t.year, 4);
-  text += '/';
-  text += zeroPadded(t.month, 2);
-  text += '/';
-  text += zeroPadded(t.day, 2);
-  text += ' ';
-  text += zeroPadded(t.hour, 2);
-  text += ':';
-  text += zeroPadded(t.minute, 2);
-  text += ':';
-  text += zeroPadded(t.second, 2);
-  text += '.';
-  text += zeroPadded(t.millisecond, 3);
+  appendDateTimeText(text, t);
   return text;
 }
 

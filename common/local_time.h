@@ -17,7 +17,9 @@ struct LocalTime {
 // Read from the platform clock (GetLocalTime on Windows).
 LocalTime readLocalTime();
 
-// YYYY/MM/DD hh:mm:ss.mmm, each field zero-padded to 4, 2, 2, 2, 2, 2, 3.
+// YYYY/MM/DD hh:mm:ss.mmm, each field zero-padded to at least 4, 2, 2, 2,
+// 2, 2, 3 digits; the timeline lines start with the same text.
+void appendDateTimeText(std::string& out, const LocalTime& time);
 std::string localTimeText(const LocalTime& time);
 std::string localTimeText();
 

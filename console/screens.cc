@@ -55,6 +55,21 @@ std::string lastLineText(const std::string& startText, double startPrice,
   return text;
 }
 
+namespace {
+
+// The PRESS U banner between empty lines and the closing rule that end the
+// keyboard help and the save screen.
+void writeLargeBannerFooter(std::ostream& out) {
+  line(out);
+  line(out);
+  banner(out, kLargeBanner);
+  line(out);
+  line(out);
+  line(out, screenRule());
+}
+
+}  // namespace
+
 void writeKeyboardHelp(std::ostream& out) {
   line(out);
   line(out, screenRule());
@@ -77,12 +92,7 @@ void writeKeyboardHelp(std::ostream& out) {
   line(out);
   line(out);
   line(out, screenRule());
-  line(out);
-  line(out);
-  banner(out, kLargeBanner);
-  line(out);
-  line(out);
-  line(out, screenRule());
+  writeLargeBannerFooter(out);
 }
 
 void writeJoystickHelp(std::ostream& out) {
@@ -128,12 +138,7 @@ void writeSaveScreenTop(std::ostream& out) {
 void writeSaveScreenBottom(std::ostream& out) {
   line(out);  // closes any line the save left open
   line(out, screenRule());
-  line(out);
-  line(out);
-  banner(out, kLargeBanner);
-  line(out);
-  line(out);
-  line(out, screenRule());
+  writeLargeBannerFooter(out);
 }
 
 void writeDriverBlock(std::ostream& out) {

@@ -1,23 +1,13 @@
 #include "link/line_format.h"
 
+#include "common/local_time.h"
 #include "common/number_text.h"
 
 namespace tavelund {
 
 void appendTimelineLine(std::string& out, const TimelineBar& bar) {
-  appendZeroPadded(out, bar.year, 4);
-  out += '/';
-  appendZeroPadded(out, bar.month, 2);
-  out += '/';
-  appendZeroPadded(out, bar.day, 2);
-  out += ' ';
-  appendZeroPadded(out, bar.hour, 2);
-  out += ':';
-  appendZeroPadded(out, bar.minute, 2);
-  out += ':';
-  appendZeroPadded(out, bar.second, 2);
-  out += '.';
-  appendZeroPadded(out, bar.millisecond, 3);
+  appendDateTimeText(out, LocalTime{bar.year, bar.month, bar.day, bar.hour, bar.minute,
+                                    bar.second, bar.millisecond});
   out += ',';
   appendFixed(out, bar.open, 5);
   out += ',';
