@@ -121,11 +121,12 @@ TEST_F(Refresh, LaterRefreshGivesUpAfterFiveSecondsAndConvertsAnyway) {
       "2024/03/05 09:03:00.000,2.00000,3.00000,1.50000,2.50000\n";
   const long long took = refreshMilliseconds();
   EXPECT_GE(took, 5000);
-  EXPECT_LT(took, 9000);
   const std::vector<long long> values = progressValues();
-  ASSERT_FALSE(values.empty());
+  ASSERT_GE(values.size(), 2u);
+  // It gives up at the first poll at or past 5 s (wall-clock bounds would
+  // fail on a loaded machine, the order of the polls does not).
   EXPECT_GE(values.back(), 5000);
-  EXPECT_LT(values.back(), 9000);
+  EXPECT_LT(values[values.size() - 2], 5000);
   for (size_t i = 1; i < values.size(); ++i) ASSERT_LE(values[i - 1], values[i]);
   // Polled about every millisecond, not in long sleeps.
   EXPECT_GT(values.size(), 100u);
@@ -137,9 +138,10 @@ TEST_F(Refresh, FirstRefreshWaitsTenSecondsForASilentSide) {
   FakeSide::text = "";
   const long long took = refreshMilliseconds();
   EXPECT_GE(took, 10000);
-  EXPECT_LT(took, 15000);
-  ASSERT_FALSE(progressValues().empty());
-  EXPECT_GE(progressValues().back(), 10000);
+  const std::vector<long long> values = progressValues();
+  ASSERT_GE(values.size(), 2u);
+  EXPECT_GE(values.back(), 10000);
+  EXPECT_LT(values[values.size() - 2], 10000);
   EXPECT_TRUE(FakeSide::written.empty());
   EXPECT_TRUE(intake.recordList.empty());
   EXPECT_EQ((std::vector<size_t>{0, 0}), clears);
