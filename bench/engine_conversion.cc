@@ -44,10 +44,10 @@ const std::string& maximalBatch() {
         high = std::max(high, price);
         low = std::min(low, price);
       }
-      const int length = std::snprintf(
-          line, sizeof line, "%04d/%02d/%02d %02d:%02d:%02d.%03d,%.5f,%.5f,%.5f,%.5f\n",
-          2000 + day / 336, 1 + day / 28 % 12, 1 + day % 28, minute / 60, minute % 60, 0, 0, open,
-          high, low, price);
+      const int length = std::snprintf(line, sizeof line,
+                                       "%04d/%02d/%02d %02d:%02d:%02d.%03d,%.5f,%.5f,%.5f,%.5f\n",
+                                       2000 + day / 336, 1 + day / 28 % 12, 1 + day % 28,
+                                       minute / 60, minute % 60, 0, 0, open, high, low, price);
       if (out.size() + static_cast<size_t>(length) >= kBlockBytes) break;
       out.append(line, static_cast<size_t>(length));
       if (++minute == 24 * 60) minute = 0, ++day;
@@ -58,8 +58,8 @@ const std::string& maximalBatch() {
 }
 
 size_t lineCount() {
-  static const size_t count = static_cast<size_t>(
-      std::count(maximalBatch().begin(), maximalBatch().end(), '\n'));
+  static const size_t count =
+      static_cast<size_t>(std::count(maximalBatch().begin(), maximalBatch().end(), '\n'));
   return count;
 }
 
@@ -84,11 +84,15 @@ void BM_FullConversionAndUpdate(benchmark::State& state) {
   }
   state.counters["lines"] = static_cast<double>(lineCount());
   state.counters["snapshots"] = static_cast<double>(chart->snapshots().size());
-  state.counters["lines_per_s"] =
-      benchmark::Counter(static_cast<double>(lineCount()), benchmark::Counter::kIsIterationInvariantRate);
+  state.counters["lines_per_s"] = benchmark::Counter(static_cast<double>(lineCount()),
+                                                     benchmark::Counter::kIsIterationInvariantRate);
 }
-BENCHMARK(BM_FullConversionAndUpdate)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)
-    ->UseRealTime()->Iterations(3);
+BENCHMARK(BM_FullConversionAndUpdate)
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(3);
 
 // The yardstick: split into strings, std::regex, stoi/stof, then the same update.
 void BM_LiteralConversionAndUpdate(benchmark::State& state) {
@@ -108,10 +112,13 @@ void BM_LiteralConversionAndUpdate(benchmark::State& state) {
     }
     state.ResumeTiming();
   }
-  state.counters["lines_per_s"] =
-      benchmark::Counter(static_cast<double>(lineCount()), benchmark::Counter::kIsIterationInvariantRate);
+  state.counters["lines_per_s"] = benchmark::Counter(static_cast<double>(lineCount()),
+                                                     benchmark::Counter::kIsIterationInvariantRate);
 }
-BENCHMARK(BM_LiteralConversionAndUpdate)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime()
+BENCHMARK(BM_LiteralConversionAndUpdate)
+    ->Arg(0)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
     ->Iterations(1);
 
 // The matcher alone, and the literal reading alone (split, regex, stoi,
@@ -129,8 +136,8 @@ void BM_ParseLinesOnly(benchmark::State& state) {
     }
     benchmark::DoNotOptimize(accepted);
   }
-  state.counters["lines_per_s"] =
-      benchmark::Counter(static_cast<double>(lineCount()), benchmark::Counter::kIsIterationInvariantRate);
+  state.counters["lines_per_s"] = benchmark::Counter(static_cast<double>(lineCount()),
+                                                     benchmark::Counter::kIsIterationInvariantRate);
 }
 BENCHMARK(BM_ParseLinesOnly)->Unit(benchmark::kMillisecond)->Iterations(3);
 
@@ -139,11 +146,12 @@ void BM_LiteralParseLinesOnly(benchmark::State& state) {
   PriceRecord record;
   for (auto _ : state) {
     size_t accepted = 0;
-    for (const std::string& piece : splitText(text, "\n")) accepted += literal::parseLine(piece, record);
+    for (const std::string& piece : splitText(text, "\n"))
+      accepted += literal::parseLine(piece, record);
     benchmark::DoNotOptimize(accepted);
   }
-  state.counters["lines_per_s"] =
-      benchmark::Counter(static_cast<double>(lineCount()), benchmark::Counter::kIsIterationInvariantRate);
+  state.counters["lines_per_s"] = benchmark::Counter(static_cast<double>(lineCount()),
+                                                     benchmark::Counter::kIsIterationInvariantRate);
 }
 BENCHMARK(BM_LiteralParseLinesOnly)->Unit(benchmark::kMillisecond)->Iterations(1);
 
@@ -216,9 +224,9 @@ void BM_RefreshWithNewBar(benchmark::State& state) {
   char line[128];
   for (auto _ : state) {
     state.PauseTiming();
-    const int length =
-        std::snprintf(line, sizeof line, "2099/%02d/%02d %02d:%02d:00.000,1.10000,1.20000,1.00000,1.15000\n",
-                      1 + minute / 40320 % 12, 1 + minute / 1440 % 28, minute / 60 % 24, minute % 60);
+    const int length = std::snprintf(
+        line, sizeof line, "2099/%02d/%02d %02d:%02d:00.000,1.10000,1.20000,1.00000,1.15000\n",
+        1 + minute / 40320 % 12, 1 + minute / 1440 % 28, minute / 60 % 24, minute % 60);
     text.append(line, static_cast<size_t>(length));
     ++minute;
     state.ResumeTiming();
@@ -228,7 +236,11 @@ void BM_RefreshWithNewBar(benchmark::State& state) {
   }
   state.counters["batch_points"] = static_cast<double>(intake.batchPointList.size());
 }
-BENCHMARK(BM_RefreshWithNewBar)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime()
+BENCHMARK(BM_RefreshWithNewBar)
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
     ->Iterations(50);
 
 // What the link requires for every refresh: zero the 128 MiB staging buffer,
@@ -279,15 +291,16 @@ void reportMemory(bool expand) {
   const double snapshots = static_cast<double>(chart.snapshots().size());
   std::printf(
       "memory, data expansion %s: %zu lines, %.0f points, %.0f snapshots\n"
-      "  sizeof(PackedColumn) %zu bytes per snapshot (no heap block of its own; texts in an arena)\n"
+      "  sizeof(PackedColumn) %zu bytes per snapshot (no heap block of its own; texts in an "
+      "arena)\n"
       "  chart (snapshots, columns, its own point list and texts): %.1f MiB resident, "
       "%.1f bytes per point\n"
       "  intake lists (records, points, texts): %.1f MiB resident\n"
       "  peak resident set %.1f MiB, of which %.1f MiB before the conversion (the text)\n",
       expand ? "on" : "off", lineCount(), static_cast<double>(chart.points().size()), snapshots,
       sizeof(PackedColumn), afterChart - afterIntake,
-      (afterChart - afterIntake) * (1 << 20) / snapshots, afterIntake - before,
-      statusMiB("VmHWM"), before);
+      (afterChart - afterIntake) * (1 << 20) / snapshots, afterIntake - before, statusMiB("VmHWM"),
+      before);
   std::fflush(stdout);
 }
 

@@ -45,10 +45,13 @@ inline bool parseLine(const std::string& piece, PriceRecord& record, std::string
   }
   record.second = 0;
   record.millisecond = 0;
-  record.minuteKey = ((((static_cast<int64_t>(record.year) * 100 + record.month) * 100 +
-                        record.day) * 100 + record.hour) * 100 + record.minute);
-  minuteText = match[1].str() + "/" + match[2].str() + "/" + match[3].str() + " " +
-               match[4].str() + ":" + match[5].str();
+  record.minuteKey =
+      ((((static_cast<int64_t>(record.year) * 100 + record.month) * 100 + record.day) * 100 +
+        record.hour) *
+           100 +
+       record.minute);
+  minuteText = match[1].str() + "/" + match[2].str() + "/" + match[3].str() + " " + match[4].str() +
+               ":" + match[5].str();
   record.minuteText = minuteText;
   return true;
 }
@@ -71,8 +74,12 @@ inline void convertAll(TickIntake& intake, std::string_view text, bool expand) {
     record.minuteText = intake.texts.store(minuteText);
     intake.recordList.push_back(record);
     auto add = [&](int32_t kind, double price) {
-      PricePoint point{static_cast<int32_t>(intake.pointList.size()), record.minuteText,
-                       record.minuteKey, kind, price, record.index};
+      PricePoint point{static_cast<int32_t>(intake.pointList.size()),
+                       record.minuteText,
+                       record.minuteKey,
+                       kind,
+                       price,
+                       record.index};
       intake.pointList.push_back(point);
     };
     if (expand) {

@@ -12,9 +12,14 @@ namespace {
   CodepageCause cause = CodepageCause::Unknown;
   switch (error) {
     case EILSEQ:
-    case EINVAL: cause = CodepageCause::NoUnicodeTranslation; break;
-    case E2BIG: cause = CodepageCause::InsufficientBuffer; break;
-    default: break;
+    case EINVAL:
+      cause = CodepageCause::NoUnicodeTranslation;
+      break;
+    case E2BIG:
+      cause = CodepageCause::InsufficientBuffer;
+      break;
+    default:
+      break;
   }
   throw std::runtime_error(codepageErrorText(cause, error));
 }

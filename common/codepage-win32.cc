@@ -12,11 +12,20 @@ constexpr UINT kShiftJis = 932;
   const DWORD error = GetLastError();
   CodepageCause cause = CodepageCause::Unknown;
   switch (error) {
-    case ERROR_INVALID_PARAMETER: cause = CodepageCause::InvalidParameter; break;
-    case ERROR_INSUFFICIENT_BUFFER: cause = CodepageCause::InsufficientBuffer; break;
-    case ERROR_INVALID_FLAGS: cause = CodepageCause::InvalidFlags; break;
-    case ERROR_NO_UNICODE_TRANSLATION: cause = CodepageCause::NoUnicodeTranslation; break;
-    default: break;
+    case ERROR_INVALID_PARAMETER:
+      cause = CodepageCause::InvalidParameter;
+      break;
+    case ERROR_INSUFFICIENT_BUFFER:
+      cause = CodepageCause::InsufficientBuffer;
+      break;
+    case ERROR_INVALID_FLAGS:
+      cause = CodepageCause::InvalidFlags;
+      break;
+    case ERROR_NO_UNICODE_TRANSLATION:
+      cause = CodepageCause::NoUnicodeTranslation;
+      break;
+    default:
+      break;
   }
   throw std::runtime_error(codepageErrorText(cause, static_cast<long>(error)));
 }

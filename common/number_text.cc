@@ -10,8 +10,8 @@ void appendFixed(std::string& out, double value, int digits) {
   if (digits < 0) digits = 0;
   if (!std::isfinite(value)) {
     // to_chars and the stream agree on these spellings.
-    out += std::isnan(value) ? (std::signbit(value) ? "-nan" : "nan")
-                             : (value < 0 ? "-inf" : "inf");
+    out +=
+        std::isnan(value) ? (std::signbit(value) ? "-nan" : "nan") : (value < 0 ? "-inf" : "inf");
     return;
   }
   char buffer[400];

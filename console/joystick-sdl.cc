@@ -38,8 +38,8 @@ JoystickState readState(SDL_Joystick* joystick) {
   JoystickState state;
   state.x = readAxis(joystick, 0);
   state.y = readAxis(joystick, 1);
-  const int count = std::min<int>(SDL_JoystickNumButtons(joystick),
-                                  static_cast<int>(kJoystickButtonCount));
+  const int count =
+      std::min<int>(SDL_JoystickNumButtons(joystick), static_cast<int>(kJoystickButtonCount));
   for (int i = 0; i < count; ++i) {
     state.buttons[static_cast<std::size_t>(i)] = SDL_JoystickGetButton(joystick, i) ? 0x80 : 0;
   }

@@ -9,10 +9,17 @@ std::optional<char> mapJoystickState(const JoystickState& state) {
     if (!isButtonPressed(state.buttons[i])) continue;
     neutral = false;
     switch (i + 1) {
-      case 1: command = 'X'; break;  // refresh
-      case 2: command = 'Y'; break;  // newest
-      case 3: command = 'Z'; break;  // controller help
-      default: break;
+      case 1:
+        command = 'X';
+        break;  // refresh
+      case 2:
+        command = 'Y';
+        break;  // newest
+      case 3:
+        command = 'Z';
+        break;  // controller help
+      default:
+        break;
     }
   }
   if (state.x < kAxisLowLimit) {

@@ -32,24 +32,38 @@ int letterKey(char byte) {
 // Key of a final byte of CSI/SS3 without parameters: ESC [ A, ESC O H, ...
 int finalKey(char final) {
   switch (final) {
-    case 'A': return vk::kUp;
-    case 'B': return vk::kDown;
-    case 'C': return vk::kRight;
-    case 'D': return vk::kLeft;
-    case 'H': return vk::kHome;
-    case 'F': return vk::kEnd;
-    default: return -1;
+    case 'A':
+      return vk::kUp;
+    case 'B':
+      return vk::kDown;
+    case 'C':
+      return vk::kRight;
+    case 'D':
+      return vk::kLeft;
+    case 'H':
+      return vk::kHome;
+    case 'F':
+      return vk::kEnd;
+    default:
+      return -1;
   }
 }
 
 // Key of ESC [ n ~.
 int tildeKey(int number) {
   switch (number) {
-    case 1: case 7: return vk::kHome;
-    case 4: case 8: return vk::kEnd;
-    case 5: return vk::kPageUp;
-    case 6: return vk::kPageDown;
-    default: return -1;
+    case 1:
+    case 7:
+      return vk::kHome;
+    case 4:
+    case 8:
+      return vk::kEnd;
+    case 5:
+      return vk::kPageUp;
+    case 6:
+      return vk::kPageDown;
+    default:
+      return -1;
   }
 }
 

@@ -60,8 +60,8 @@ int run(int argc, char** argv) {
     return -1;
   }
 
-  viewer.link = ViewerLink{getsendtimeMT5, getsymbolcMT5, getSendCheckMT5, setsendcheckMT5,
-                           ReadLinesMT5};
+  viewer.link =
+      ViewerLink{getsendtimeMT5, getsymbolcMT5, getSendCheckMT5, setsendcheckMT5, ReadLinesMT5};
   viewer.io.out = &std::cout;
   viewer.io.err = &std::cerr;
   viewer.io.resetScreen = resetScreen;

@@ -9,7 +9,8 @@ std::filesystem::path programDirectory() {
   const DWORD length = GetModuleFileNameW(nullptr, buffer, MAX_PATH);
   std::wstring path(buffer, length);
   const size_t slash = path.find_last_of(L'\\');
-  return std::filesystem::path(slash == std::wstring::npos ? std::wstring() : path.substr(0, slash));
+  return std::filesystem::path(slash == std::wstring::npos ? std::wstring()
+                                                           : path.substr(0, slash));
 }
 
 const char* linkLibraryFileName() { return "tickwell.dll"; }

@@ -17,13 +17,27 @@ int32_t towardPast(int64_t offset, int32_t limit) {
 
 std::optional<int32_t> moveOffset(char command, int32_t offset, int32_t limit, int32_t pageStep) {
   switch (command) {
-    case '6': case '8': case 'R': case 'U': return towardFuture(t3(offset) - 3, limit);
-    case '2': case '4': case 'D': case 'L': return towardPast(t3(offset) + 3, limit);
-    case '+': return towardFuture(t3(offset) - pageStep, limit);
-    case '-': return towardPast(t3(offset) + pageStep, limit);
-    case '0': case 'Y': return 0;
-    case '5': return limit;
-    default: return std::nullopt;
+    case '6':
+    case '8':
+    case 'R':
+    case 'U':
+      return towardFuture(t3(offset) - 3, limit);
+    case '2':
+    case '4':
+    case 'D':
+    case 'L':
+      return towardPast(t3(offset) + 3, limit);
+    case '+':
+      return towardFuture(t3(offset) - pageStep, limit);
+    case '-':
+      return towardPast(t3(offset) + pageStep, limit);
+    case '0':
+    case 'Y':
+      return 0;
+    case '5':
+      return limit;
+    default:
+      return std::nullopt;
   }
 }
 

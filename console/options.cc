@@ -135,13 +135,27 @@ ParsedOptions parseOptions(int argc, const char* const* argv, std::ostream& err)
   OptionScan scan;
   for (int letter; (letter = getopt(scan, argc, argv, "m:f:s:b:p:r:eh", err)) != -1;) {
     switch (letter) {
-      case 'm': values.modeGiven = true; break;
-      case 'f': digits = scan.argument; break;
-      case 's': show = scan.argument; break;
-      case 'b': reversal = scan.argument; break;
-      case 'p': percent = scan.argument; break;
-      case 'r': scroll = scan.argument; break;
-      case 'e': values.dataExpand = true; break;
+      case 'm':
+        values.modeGiven = true;
+        break;
+      case 'f':
+        digits = scan.argument;
+        break;
+      case 's':
+        show = scan.argument;
+        break;
+      case 'b':
+        reversal = scan.argument;
+        break;
+      case 'p':
+        percent = scan.argument;
+        break;
+      case 'r':
+        scroll = scan.argument;
+        break;
+      case 'e':
+        values.dataExpand = true;
+        break;
       case 'h': {
         writeHelp(err);
         ParsedOptions parsed;
@@ -149,7 +163,8 @@ ParsedOptions parseOptions(int argc, const char* const* argv, std::ostream& err)
         parsed.exitCode = -1;
         return parsed;
       }
-      default: break;  // message written; the scan goes on
+      default:
+        break;  // message written; the scan goes on
     }
   }
 

@@ -13,9 +13,9 @@ namespace tavelund {
 
 // Scanner state, reset by parseOptions before each scan.
 struct OptionScan {
-  int index = 1;            // next element of argv to look at
-  int charIndex = 0;        // position inside a grouped element (-eb4)
-  std::string argument;     // argument of the option just returned
+  int index = 1;         // next element of argv to look at
+  int charIndex = 0;     // position inside a grouped element (-eb4)
+  std::string argument;  // argument of the option just returned
   bool endOfOptions = false;
 };
 

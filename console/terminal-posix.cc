@@ -127,7 +127,8 @@ void onSuspend(int) {
 }  // namespace
 
 void initConsole() {
-  if (!isOpen(STDIN_FILENO) || !isOpen(STDOUT_FILENO)) consoleFailure("GetStdHandle", "Console Error");
+  if (!isOpen(STDIN_FILENO) || !isOpen(STDOUT_FILENO))
+    consoleFailure("GetStdHandle", "Console Error");
   winsize size{};
   if (::ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) != 0) {
     consoleFailure("GetConsoleScreenBufferInfo", "Console Error");

@@ -90,8 +90,8 @@ void executeCommand(Viewer& viewer) {
       break;
   }
   ChartSettings& settings = viewer.settings;
-  if (const auto moved = moveOffset(command, settings.scrollOffset.load(),
-                                    settings.viewOffsetLimit, settings.scrollBack)) {
+  if (const auto moved = moveOffset(command, settings.scrollOffset.load(), settings.viewOffsetLimit,
+                                    settings.scrollBack)) {
     settings.scrollOffset.exchange(*moved);
     settings.viewOffset = *moved;
   }

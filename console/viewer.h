@@ -46,7 +46,7 @@ struct ViewerIo {
   // The size watch's pause; when empty, a plain sleep of the watch period.
   std::function<void(std::chrono::milliseconds period)> waitForScreenEvent;
   std::function<void()> wakeScreenWatch;  // called when Q ends the run
-  std::filesystem::path programFolder;  // the CSV folder goes inside it
+  std::filesystem::path programFolder;    // the CSV folder goes inside it
 };
 
 struct ViewerPeriods {

@@ -117,8 +117,8 @@ void logLineExcerpt(std::string_view lines) {
   size_t start = 0;
   for (long long index = 0; index <= last; ++index) {
     const size_t newline = lines.find('\n', start);
-    first.push_back(lines.substr(start, newline == std::string_view::npos ? std::string_view::npos
-                                                                          : newline - start));
+    first.push_back(lines.substr(
+        start, newline == std::string_view::npos ? std::string_view::npos : newline - start));
     start = newline + 1;
   }
   for (long long index = last; index >= 0; --index) {

@@ -38,8 +38,13 @@ class ColumnList {
     iterator(const ColumnList* list, size_t at) : list_(list), at_(at) {}
     PfColumn operator*() const { return (*list_)[at_]; }
     iterator& operator++() { return ++at_, *this; }
-    iterator operator++(int) { iterator was = *this; ++at_; return was; }
+    iterator operator++(int) {
+      iterator was = *this;
+      ++at_;
+      return was;
+    }
     friend bool operator==(const iterator& a, const iterator& b) { return a.at_ == b.at_; }
+
    private:
     const ColumnList* list_;
     size_t at_;

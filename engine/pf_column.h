@@ -38,7 +38,8 @@ struct ColumnPoint {
 class BoxRun {
  public:
   BoxRun() = default;
-  BoxRun(char letter, int32_t count) : letter_(count > 0 ? letter : '\0'), count_(count > 0 ? count : 0) {}
+  BoxRun(char letter, int32_t count)
+      : letter_(count > 0 ? letter : '\0'), count_(count > 0 ? count : 0) {}
 
   // Appends n boxes of `letter`; nothing when n is 0 or less. A column's boxes
   // are always of one letter, so a different letter is a caller's fault and

@@ -133,13 +133,14 @@ void PfChart::printChart(std::ostream& out) const {
   auto label = [&](int64_t i) -> const std::string& {
     static const std::string none;
     return i >= 0 && i < static_cast<int64_t>(rowLabels.size()) ? rowLabels[static_cast<size_t>(i)]
-                                                                 : none;
+                                                                : none;
   };
   out << dots << label(0) << std::endl;
   std::string line;
   for (int32_t r = rowCount - 1; r >= 0; --r) {
     line.clear();
-    for (int32_t j = viewCount - 1; j >= 0; --j) line += grid[static_cast<size_t>(j)][static_cast<size_t>(r)];
+    for (int32_t j = viewCount - 1; j >= 0; --j)
+      line += grid[static_cast<size_t>(j)][static_cast<size_t>(r)];
     line += label(int64_t{rowCount} - r);
     if (r == nowMarker.row) line += nowMarker.text;
     if (r == reversalMarker.row) line += reversalMarker.text;

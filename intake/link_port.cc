@@ -4,8 +4,6 @@
 
 namespace tavelund {
 
-LinkPort linkLibraryPort() {
-  return LinkPort{&setsendcheckMT5, &getSendCheckMT5, &ReadLinesMT5};
-}
+LinkPort linkLibraryPort() { return LinkPort{&setsendcheckMT5, &getSendCheckMT5, &ReadLinesMT5}; }
 
 }  // namespace tavelund

@@ -9,7 +9,11 @@ struct PricePoint {
   PricePoint() = default;
   PricePoint(int32_t index, std::string_view text, int64_t minuteKey, int32_t kind, double price,
              int32_t recordIndex)
-      : text(text), minuteKey(minuteKey), price(price), index(index), kind(kind),
+      : text(text),
+        minuteKey(minuteKey),
+        price(price),
+        index(index),
+        kind(kind),
         recordIndex(recordIndex) {}
 
   // Minute text of the record it comes from; it refers to storage that
@@ -17,8 +21,8 @@ struct PricePoint {
   std::string_view text;
   int64_t minuteKey = 0;
   double price = 0;
-  int32_t index = -1;       // position in the run's cumulative point list
-  int32_t kind = 0;         // 1 open, 2 high, 3 low, 4 close
+  int32_t index = -1;  // position in the run's cumulative point list
+  int32_t kind = 0;    // 1 open, 2 high, 3 low, 4 close
   int32_t recordIndex = -1;
   // Millions of points are kept per run: no padding between the fields.
 };

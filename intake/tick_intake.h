@@ -45,8 +45,8 @@ bool parseTimelineLine(std::string_view line, PriceRecord& record);
 // conversion while `recordList` is empty, else the update that rebuilds the
 // newest record and appends the records after it. Takes no lock; prints the
 // full conversion's progress to `console.out`.
-void convertTimeline(TickIntake& intake, std::string_view timelineText, std::wstring_view dataExpand,
-                     const ConsolePort& console);
+void convertTimeline(TickIntake& intake, std::string_view timelineText,
+                     std::wstring_view dataExpand, const ConsolePort& console);
 
 // Asks the MT5 side for a fresh batch through the send flag, waits for it
 // (at most 10 s before the first records, 5 s after) and converts what the

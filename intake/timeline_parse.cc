@@ -54,8 +54,7 @@ bool readPriceSlow(std::string_view text, double& value) {
 }
 
 // Exact powers of ten as floats (10^10 is the last one a float holds exactly).
-constexpr float kFloatTens[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f,
-                                1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
+constexpr float kFloatTens[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
 
 bool readPrice(std::string_view text, double& value) {
   const char* begin = text.data();
@@ -167,8 +166,7 @@ bool parseTimelineLine(std::string_view line, PriceRecord& record) {
     return false;
   const size_t hourEnd = minuteBegin - 1;
   const size_t hourBegin = digitsBefore(date, hourEnd);
-  if (hourBegin == std::string_view::npos || hourBegin <= restBegin ||
-      date[hourBegin - 1] != ' ')
+  if (hourBegin == std::string_view::npos || hourBegin <= restBegin || date[hourBegin - 1] != ' ')
     return false;
   const size_t dayEnd = hourBegin - 1;
   if (dayEnd <= restBegin) return false;  // group 3 needs one character

@@ -13,8 +13,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   tavelund::decodeSettingsText(text, settings);
   for (const std::string* field : {&settings.BoxReverse, &settings.DataExpand, &settings.ShowLines,
                                    &settings.FigureLength, &settings.ScrollBackCounts}) {
-    if (field->empty() || field->find_first_of(std::string_view(" \t\n\v\f\r\0", 7)) !=
-                              std::string::npos) {
+    if (field->empty() ||
+        field->find_first_of(std::string_view(" \t\n\v\f\r\0", 7)) != std::string::npos) {
       std::abort();
     }
   }

@@ -42,9 +42,7 @@ bool usableFieldText(std::string_view text) {
   return true;
 }
 
-std::string cutAtZero(const std::string& text) {
-  return text.substr(0, text.find('\0'));
-}
+std::string cutAtZero(const std::string& text) { return text.substr(0, text.find('\0')); }
 
 }  // namespace
 
@@ -59,10 +57,10 @@ std::string encodeSettingsText(const LauncherSettings& settings) {
   auto& allocator = document.GetAllocator();
   for (const FieldKey& key : kFields) {
     const std::string text = cutAtZero(settings.*key.field);
-    document.AddMember(rapidjson::StringRef(key.name),
-                       rapidjson::Value(text.data(), static_cast<rapidjson::SizeType>(text.size()),
-                                        allocator),
-                       allocator);
+    document.AddMember(
+        rapidjson::StringRef(key.name),
+        rapidjson::Value(text.data(), static_cast<rapidjson::SizeType>(text.size()), allocator),
+        allocator);
   }
   rapidjson::StringBuffer buffer;
   rapidjson::Writer<rapidjson::StringBuffer> writer(buffer);

@@ -60,9 +60,11 @@ enum ChannelId { kSendCheck, kSendTime, kTimeline, kBland, kTimeSpan, kChannelCo
 
 // Construction and destruction order.
 Channel channels[kChannelCount] = {
-    {L"LOW_SENDCHECKShared", L"LOW_SENDCHECKmutex", kSmallBlock, sendCheckStaging, sendCheckSnapshot},
+    {L"LOW_SENDCHECKShared", L"LOW_SENDCHECKmutex", kSmallBlock, sendCheckStaging,
+     sendCheckSnapshot},
     {L"LOW_SENDTIMEShared", L"LOW_SENDTIMEmutex", kSmallBlock, sendTimeStaging, sendTimeSnapshot},
-    {L"LOW_TIMELINEShared", L"LOW_TIMELINEmutex", kTimelineBlock, timelineStaging, timelineSnapshot},
+    {L"LOW_TIMELINEShared", L"LOW_TIMELINEmutex", kTimelineBlock, timelineStaging,
+     timelineSnapshot},
     {L"LOW_BLANDShared", L"LOW_BLANDmutex", kSmallBlock, blandStaging, blandSnapshot},
     {L"LOW_TIMESPANShared", L"LOW_TIMESPANmutex", kSmallBlock, timeSpanStaging, timeSpanSnapshot},
 };
@@ -210,8 +212,8 @@ bool initSendticksMT5(void) {
       [] {
         CSharedMemory* made[kChannelCount] = {};
         for (int i = 0; i < kChannelCount; ++i) {
-          made[i] = new CSharedMemory(channels[i].mappingName, channels[i].mutexName,
-                                      channels[i].size);
+          made[i] =
+              new CSharedMemory(channels[i].mappingName, channels[i].mutexName, channels[i].size);
         }
         for (int i = 0; i < kChannelCount; ++i) {
           delete channels[i].shared;
@@ -253,7 +255,8 @@ int getSendCheckMT5(void) {
 }
 
 const char* getsendtimeMT5(void) {
-  return guarded([] { return readText(channels[kSendTime]); }, static_cast<const char*>(kEmptyText));
+  return guarded([] { return readText(channels[kSendTime]); },
+                 static_cast<const char*>(kEmptyText));
 }
 
 const char* getsymbolcMT5(void) {

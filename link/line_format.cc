@@ -6,8 +6,8 @@
 namespace tavelund {
 
 void appendTimelineLine(std::string& out, const TimelineBar& bar) {
-  appendDateTimeText(out, LocalTime{bar.year, bar.month, bar.day, bar.hour, bar.minute,
-                                    bar.second, bar.millisecond});
+  appendDateTimeText(out, LocalTime{bar.year, bar.month, bar.day, bar.hour, bar.minute, bar.second,
+                                    bar.millisecond});
   out += ',';
   appendFixed(out, bar.open, 5);
   out += ',';

@@ -158,8 +158,8 @@ MutexHandle* makeMutex(const std::string& name) {
   const int fd = openObject(name);
   if (fd < 0) return nullptr;
   struct stat info {};
-  if (fstat(fd, &info) != 0 ||
-      (static_cast<size_t>(info.st_size) < sizeof(MutexBlock) && ftruncate(fd, sizeof(MutexBlock)) != 0)) {
+  if (fstat(fd, &info) != 0 || (static_cast<size_t>(info.st_size) < sizeof(MutexBlock) &&
+                                ftruncate(fd, sizeof(MutexBlock)) != 0)) {
     close(fd);
     return nullptr;
   }
@@ -248,7 +248,8 @@ CSharedMemory::CSharedMemory(const wchar_t* mappingName, const wchar_t* mutexNam
   void* memory = MAP_FAILED;
   // A block keeps its creator's size; a view larger than it cannot be made.
   if (fstat(fd, &info) == 0 && info.st_size >= blockSize) {
-    memory = mmap(nullptr, static_cast<size_t>(blockSize), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+    memory =
+        mmap(nullptr, static_cast<size_t>(blockSize), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
   }
   if (memory == MAP_FAILED) {
     printLinkMessage(L"Can not map file into file.\n");

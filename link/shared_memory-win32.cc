@@ -26,8 +26,8 @@ CSharedMemory::CSharedMemory(const wchar_t* mappingName, const wchar_t* mutexNam
     return;
   }
   mappingHandle_ = mapping;
-  void* view = MapViewOfFile(mapping, FILE_MAP_READ | FILE_MAP_WRITE, 0, 0,
-                             static_cast<SIZE_T>(blockSize));
+  void* view =
+      MapViewOfFile(mapping, FILE_MAP_READ | FILE_MAP_WRITE, 0, 0, static_cast<SIZE_T>(blockSize));
   if (view == nullptr) {
     printLinkMessage(L"Can not map file into file.\n");
     CloseHandle(mapping);

@@ -8,13 +8,13 @@
 #include <wchar.h>
 
 #if defined(_WIN32)
-#  if defined(TICKWELL_BUILDING)
-#    define TICKWELL_API __declspec(dllexport)
-#  else
-#    define TICKWELL_API __declspec(dllimport)
-#  endif
+#if defined(TICKWELL_BUILDING)
+#define TICKWELL_API __declspec(dllexport)
 #else
-#  define TICKWELL_API __attribute__((visibility("default")))
+#define TICKWELL_API __declspec(dllimport)
+#endif
+#else
+#define TICKWELL_API __attribute__((visibility("default")))
 #endif
 
 #ifdef __cplusplus

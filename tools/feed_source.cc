@@ -28,7 +28,8 @@ std::string lowered(std::string_view text) {
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   }
   // "<DATE>" names the same column as "date".
-  if (out.size() >= 2 && out.front() == '<' && out.back() == '>') out = out.substr(1, out.size() - 2);
+  if (out.size() >= 2 && out.front() == '<' && out.back() == '>')
+    out = out.substr(1, out.size() - 2);
   return out;
 }
 
@@ -50,8 +51,8 @@ bool parsePrice(std::string_view text, double& value) {
   text = trim(text);
   if (text.empty()) return false;
   if (text.front() == '+') text.remove_prefix(1);
-  auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value,
-                                      std::chars_format::fixed);
+  auto [end, error] =
+      std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::fixed);
   return error == std::errc() && end == text.data() + text.size() && std::isfinite(value);
 }
 
@@ -59,7 +60,8 @@ bool parsePrice(std::string_view text, double& value) {
 bool parseDate(std::string_view text, TimelineBar& bar) {
   if (text.size() != 10) return false;
   const char separator = text[4];
-  if ((separator != '-' && separator != '/' && separator != '.') || text[7] != separator) return false;
+  if ((separator != '-' && separator != '/' && separator != '.') || text[7] != separator)
+    return false;
   if (!parseFixedWidthInt(text.substr(0, 4), 4, 4, bar.year) ||
       !parseFixedWidthInt(text.substr(5, 2), 2, 2, bar.month) ||
       !parseFixedWidthInt(text.substr(8, 2), 2, 2, bar.day)) {
@@ -79,7 +81,8 @@ bool parseTime(std::string_view text, TimelineBar& bar) {
   }
   const auto parts = splitViews(rest, ":");
   if (parts.size() < 2 || parts.size() > 3) return false;
-  if (!parseFixedWidthInt(parts[0], 1, 2, bar.hour) || !parseFixedWidthInt(parts[1], 2, 2, bar.minute)) {
+  if (!parseFixedWidthInt(parts[0], 1, 2, bar.hour) ||
+      !parseFixedWidthInt(parts[1], 2, 2, bar.minute)) {
     return false;
   }
   if (parts.size() == 3 && !parseFixedWidthInt(parts[2], 2, 2, bar.second)) return false;
@@ -122,19 +125,26 @@ BarsResult parseBars(std::string_view text, const std::string& fileName) {
   for (size_t i = 0; i < names.size(); ++i) {
     const std::string name = lowered(trim(names[i]));
     const int index = static_cast<int>(i);
-    if (name == "date") dateColumn = index;
-    else if (name == "time") timeColumn = index;
-    else if (name == "open") openColumn = index;
-    else if (name == "high") highColumn = index;
-    else if (name == "low") lowColumn = index;
-    else if (name == "close") closeColumn = index;
+    if (name == "date")
+      dateColumn = index;
+    else if (name == "time")
+      timeColumn = index;
+    else if (name == "open")
+      openColumn = index;
+    else if (name == "high")
+      highColumn = index;
+    else if (name == "low")
+      lowColumn = index;
+    else if (name == "close")
+      closeColumn = index;
   }
   if (dateColumn < 0 || openColumn < 0 || highColumn < 0 || lowColumn < 0 || closeColumn < 0) {
     return fail(headerIndex + 1,
                 "header must name the columns date, open, high, low and close; found \"" +
                     std::string(header) + "\"");
   }
-  const int needed = std::max({dateColumn, timeColumn, openColumn, highColumn, lowColumn, closeColumn});
+  const int needed =
+      std::max({dateColumn, timeColumn, openColumn, highColumn, lowColumn, closeColumn});
 
   for (size_t i = headerIndex + 1; i < lines.size(); ++i) {
     const size_t lineNumber = i + 1;
@@ -142,8 +152,8 @@ BarsResult parseBars(std::string_view text, const std::string& fileName) {
     if (row.empty()) continue;
     const auto fields = splitViews(row, delimiter);
     if (static_cast<int>(fields.size()) <= needed) {
-      return fail(lineNumber, "expected at least " + std::to_string(needed + 1) + " fields, found " +
-                                  std::to_string(fields.size()));
+      return fail(lineNumber, "expected at least " + std::to_string(needed + 1) +
+                                  " fields, found " + std::to_string(fields.size()));
     }
     TimelineBar bar;
     if (timeColumn >= 0) {
@@ -175,8 +185,9 @@ BarsResult parseBars(std::string_view text, const std::string& fileName) {
   }
   if (result.bars.empty()) return fail(lines.size(), "no bars after the header");
   // The viewer's save lists the newest bar first; the timeline wants it last.
-  std::stable_sort(result.bars.begin(), result.bars.end(),
-                   [](const TimelineBar& a, const TimelineBar& b) { return timeKey(a) < timeKey(b); });
+  std::stable_sort(
+      result.bars.begin(), result.bars.end(),
+      [](const TimelineBar& a, const TimelineBar& b) { return timeKey(a) < timeKey(b); });
   return result;
 }
 

@@ -90,7 +90,9 @@ int main(int argc, char** argv) {
     } else if (arg == "--watch" && i + 1 < argc && number(argv[i + 1], watchMs)) {
       ++i;
     } else {
-      std::cerr << (arg == "-h" || arg == "--help" ? "" : "tickwell-peek: bad option " + std::string(arg) + "\n")
+      std::cerr << (arg == "-h" || arg == "--help"
+                        ? ""
+                        : "tickwell-peek: bad option " + std::string(arg) + "\n")
                 << kUsage;
       return arg == "-h" || arg == "--help" ? 0 : 2;
     }
@@ -109,7 +111,8 @@ int main(int argc, char** argv) {
   }
   initSendticksMT5();
   // Wait for a first batch if asked to.
-  while (summarise(ReadLinesMT5()).lines == 0 && MonotonicClock::now() < deadline && !stopRequested()) {
+  while (summarise(ReadLinesMT5()).lines == 0 && MonotonicClock::now() < deadline &&
+         !stopRequested()) {
     sleepPeriod(std::chrono::milliseconds(50));
   }
   size_t lines = show();

@@ -35,9 +35,9 @@ QPixmap pixmapFrom(const unsigned char* png, std::size_t size) {
 }  // namespace
 
 LauncherWindow::LauncherWindow(LauncherSettings& settings, QWidget* parent)
-    : QMainWindow(parent), settings_(settings), trace_([](const std::string& text) {
-        std::cerr << text << std::flush;
-      }) {
+    : QMainWindow(parent),
+      settings_(settings),
+      trace_([](const std::string& text) { std::cerr << text << std::flush; }) {
   LoadSettings(settings_);
   setWindowTitle(QString::fromUtf8(kLauncherTitle));
 

@@ -34,8 +34,8 @@ HINSTANCE moduleInstance = nullptr;
 std::string numberBoxText(HWND dialog) {
   HWND box = ::GetDlgItem(dialog, IDC_NUMBER_BOX);
   std::wstring wide(static_cast<std::size_t>(::GetWindowTextLengthW(box)) + 1, L'\0');
-  wide.resize(static_cast<std::size_t>(
-      ::GetWindowTextW(box, wide.data(), static_cast<int>(wide.size()))));
+  wide.resize(
+      static_cast<std::size_t>(::GetWindowTextW(box, wide.data(), static_cast<int>(wide.size()))));
   std::string text;
   for (wchar_t c : wide) text += c < 0x80 ? static_cast<char>(c) : '?';
   return text;
@@ -63,8 +63,8 @@ INT_PTR CALLBACK numberDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
     }
     case WM_HSCROLL:
       if (reinterpret_cast<HWND>(lParam) == ::GetDlgItem(dialog, IDC_NUMBER_SLIDER)) {
-        const auto position = static_cast<int>(
-            ::SendDlgItemMessageW(dialog, IDC_NUMBER_SLIDER, TBM_GETPOS, 0, 0));
+        const auto position =
+            static_cast<int>(::SendDlgItemMessageW(dialog, IDC_NUMBER_SLIDER, TBM_GETPOS, 0, 0));
         ::SetDlgItemTextW(dialog, IDC_NUMBER_BOX,
                           asciiToWide(tavelund::sliderToNumberBox(position)).c_str());
       }
@@ -193,11 +193,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     return 0;
   }
 
-  HWND window = ::CreateWindowExW(0, className, fullTitle.c_str(),
-                                  WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX |
-                                      WS_MAXIMIZEBOX,
-                                  10, 10, kPictureSize, kPictureSize, nullptr, nullptr, instance,
-                                  nullptr);
+  HWND window =
+      ::CreateWindowExW(0, className, fullTitle.c_str(),
+                        WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX,
+                        10, 10, kPictureSize, kPictureSize, nullptr, nullptr, instance, nullptr);
   if (!window) return 0;
   ::ShowWindow(window, showCommand);
   ::UpdateWindow(window);

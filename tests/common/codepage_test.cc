@@ -34,8 +34,7 @@ TEST(Codepage, UntranslatableBytesRaiseTheErrorText) {
     narrowToWide("\xff");
     FAIL() << "no error raised";
   } catch (const std::runtime_error& error) {
-    EXPECT_EQ(std::string(error.what()),
-              codepageErrorText(CodepageCause::NoUnicodeTranslation));
+    EXPECT_EQ(std::string(error.what()), codepageErrorText(CodepageCause::NoUnicodeTranslation));
   }
 }
 

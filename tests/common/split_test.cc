@@ -15,8 +15,7 @@ TEST(SplitText, TheTextAfterTheLastDelimiterIsAPiece) {
 }
 
 TEST(SplitText, MultiCharacterDelimiter) {
-  EXPECT_EQ(splitText("2024/03/05 10:15:00.000,1", ":00.000"),
-            (Pieces{"2024/03/05 10:15", ",1"}));
+  EXPECT_EQ(splitText("2024/03/05 10:15:00.000,1", ":00.000"), (Pieces{"2024/03/05 10:15", ",1"}));
   EXPECT_EQ(splitText("x:00.000:00.000", ":00.000"), (Pieces{"x", "", ""}));
 }
 

@@ -46,8 +46,9 @@ std::string barDate(int index, char separator = '/') {
 class ViewerEndToEnd : public ::testing::Test {
  protected:
   void SetUp() override {
-    folder_ = fs::temp_directory_path() / ("viewer_e2e_" + std::to_string(::getpid()) + "_" +
-                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    folder_ = fs::temp_directory_path() /
+              ("viewer_e2e_" + std::to_string(::getpid()) + "_" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(folder_);
     fs::create_directories(folder_);
     // The viewer binds the link library from its own folder and saves
@@ -87,8 +88,8 @@ class ViewerEndToEnd : public ::testing::Test {
     const std::string feed = std::string(TAVELUND_BIN_DIR) + "/tickwell-feed";
     const std::string log = (folder_ / "feed.log").string();
     const std::string csv = (folder_ / "bars.csv").string();
-    std::vector<std::string> args = {feed, "--first", std::to_string(kFirstBatch), "--add",
-                                     std::to_string(kPerRequest), csv};
+    std::vector<std::string> args = {
+        feed, "--first", std::to_string(kFirstBatch), "--add", std::to_string(kPerRequest), csv};
     std::vector<char*> argv;
     for (std::string& arg : args) argv.push_back(arg.data());
     argv.push_back(nullptr);
@@ -98,7 +99,8 @@ class ViewerEndToEnd : public ::testing::Test {
     posix_spawn_file_actions_adddup2(&actions, 1, 2);
     ASSERT_EQ(posix_spawn(&feedPid_, feed.c_str(), &actions, nullptr, argv.data(), environ), 0);
     posix_spawn_file_actions_destroy(&actions);
-    ASSERT_TRUE(waitUntil([&] { return fileText(log).find("published") != std::string::npos; }, 10s))
+    ASSERT_TRUE(
+        waitUntil([&] { return fileText(log).find("published") != std::string::npos; }, 10s))
         << fileText(log);
   }
 
@@ -167,8 +169,8 @@ TEST_F(ViewerEndToEnd, ALinkLibraryMissingBesideTheProgramEndsWithOne) {
   // The program still starts (the loader finds the library elsewhere), but
   // the file beside it, which the viewer binds explicitly, is missing.
   fs::remove(folder_ / "libtickwell.so");
-  TerminalSession session(runCommand().insert(0, "LD_LIBRARY_PATH=" +
-                                                    testing::shellQuote(TAVELUND_BIN_DIR) + " "));
+  TerminalSession session(
+      runCommand().insert(0, "LD_LIBRARY_PATH=" + testing::shellQuote(TAVELUND_BIN_DIR) + " "));
   ASSERT_TRUE(ended(10s)) << session.screen();
   EXPECT_EQ(exitCode(), "1");
   EXPECT_TRUE(session.showsWithin("Could not load the dynamic library : ", 2s)) << session.screen();
@@ -255,7 +257,8 @@ TEST_F(ViewerEndToEnd, KeysScrollRefreshShowScreensSaveAndQuit) {
   session.sendKeys("q");
   ASSERT_TRUE(ended(5s));
   const auto took = std::chrono::steady_clock::now() - pressed;
-  EXPECT_LT(took, 1s) << std::chrono::duration_cast<std::chrono::milliseconds>(took).count() << " ms";
+  EXPECT_LT(took, 1s) << std::chrono::duration_cast<std::chrono::milliseconds>(took).count()
+                      << " ms";
   EXPECT_EQ(exitCode(), "0");
   expectTerminalRestored(session);
 }
@@ -300,7 +303,8 @@ TEST_F(ViewerEndToEnd, SuspendGivesTheTerminalBackAndContinuingRedraws) {
   session.pressWhenStill("End");
   ASSERT_TRUE(session.showsWithin("LAST LINE : " + barDate(0) + " 00:00(", 5s)) << session.screen();
   session.pressWhenStill("q");
-  ASSERT_TRUE(waitUntil([&] { return session.screen().find("UPDATE >> ") == std::string::npos; }, 5s))
+  ASSERT_TRUE(
+      waitUntil([&] { return session.screen().find("UPDATE >> ") == std::string::npos; }, 5s))
       << session.screen();
   // $? of fg is the viewer's exit code.
   session.sendKeys("'echo $? > rc.part && mv rc.part rc' Enter");

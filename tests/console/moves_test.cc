@@ -10,7 +10,8 @@ namespace tavelund {
 namespace {
 
 // Applies the commands in turn from `offset` and lists the offsets.
-std::vector<int32_t> walk(int32_t offset, int32_t limit, int32_t step, const std::string& commands) {
+std::vector<int32_t> walk(int32_t offset, int32_t limit, int32_t step,
+                          const std::string& commands) {
   std::vector<int32_t> offsets;
   for (char command : commands) {
     offset = moveOffset(command, offset, limit, step).value();
@@ -60,8 +61,8 @@ TEST(Moves, ExtremePageStepsDoNotOverflow) {
   const int32_t min = std::numeric_limits<int32_t>::min();
   EXPECT_EQ(moveOffset('-', 99, 100, max), 100);
   EXPECT_EQ(moveOffset('+', 99, 100, max), 0);
-  EXPECT_EQ(moveOffset('+', 99, 100, min), 0);  // far past the limit toward the future: 0
-  EXPECT_EQ(moveOffset('-', 99, 100, min), 100);               // far below 0: the limit
+  EXPECT_EQ(moveOffset('+', 99, 100, min), 0);    // far past the limit toward the future: 0
+  EXPECT_EQ(moveOffset('-', 99, 100, min), 100);  // far below 0: the limit
   EXPECT_EQ(moveOffset('-', max, max, 3), max);
   // A negative step moves the other way, within the same bounds.
   EXPECT_EQ(moveOffset('-', 30, 100, -12), 18);

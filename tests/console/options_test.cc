@@ -144,7 +144,7 @@ TEST(Options, ModeEndsWithZeroWhenGivenAValue) {
 
 TEST(Options, HelpEndsAtOnceWhateverElseStands) {
   for (const Parsed& run : {parse({"-h"}), parse({"-e", "-h"}), parse({"-h", "-b", "abc"}),
-                         parse({"-eh"}), parse({"-m", "x", "-h"})}) {
+                            parse({"-eh"}), parse({"-m", "x", "-h"})}) {
     EXPECT_TRUE(run.parsed.endNow);
     EXPECT_EQ(run.parsed.exitCode, -1);
     EXPECT_EQ(run.err, helpText());
@@ -159,7 +159,8 @@ TEST(Options, UnknownLettersAndMissingArgumentsDoNotEndTheRun) {
   EXPECT_EQ(unknown.err, "viewer: invalid option -- z\n");
   EXPECT_EQ(unknown.parsed.values.reversal, 3);
   EXPECT_EQ(parse({"-:"}).err, "viewer: invalid option -- :\n");
-  EXPECT_EQ(parse({"-zy", "-b4"}).err, "viewer: invalid option -- z\nviewer: invalid option -- y\n");
+  EXPECT_EQ(parse({"-zy", "-b4"}).err,
+            "viewer: invalid option -- z\nviewer: invalid option -- y\n");
   EXPECT_EQ(parse({"-zy", "-b4"}).parsed.values.reversal, 4);
   EXPECT_EQ(parse({"-s"}).err, "viewer: option requires an argument -- s\n");
 }

@@ -51,8 +51,8 @@ std::string dailyLines(int count, double start, double step) {
   for (int i = 0; i < count; ++i) {
     const int day = 1 + i % 28, month = 1 + (i / 28) % 12, year = 2000 + i / 336;
     char line[96];
-    std::snprintf(line, sizeof line, "%04d/%02d/%02d 00:00:00.000,%.5f,%.5f,%.5f,%.5f\n", year, month,
-                  day, price, price, price, price);
+    std::snprintf(line, sizeof line, "%04d/%02d/%02d 00:00:00.000,%.5f,%.5f,%.5f,%.5f\n", year,
+                  month, day, price, price, price, price);
     text += line;
     price += step * ((i / 10) % 2 == 0 ? 1 : -1);
   }

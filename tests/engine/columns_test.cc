@@ -298,7 +298,8 @@ TEST(Trim, IncrementalUpdatesMatchABuildFromScratch) {
       price += step(random);
       std::vector<PricePoint> batch;
       for (int kind = 0; kind < 3; ++kind)
-        batch.push_back(point(static_cast<int32_t>(final.size()) + kind, price + kind * 0.2, record));
+        batch.push_back(
+            point(static_cast<int32_t>(final.size()) + kind, price + kind * 0.2, record));
       applyPoints(incremental, batch);
       if (moves == 2) final.insert(final.end(), batch.begin(), batch.end());
     }
@@ -319,7 +320,8 @@ TEST(Trim, IncrementalUpdatesMatchABuildFromScratch) {
   for (size_t i = 0; i < scratch.snapshots().size(); ++i) {
     ASSERT_EQ(scratch.snapshots()[i].boxes, incremental.snapshots()[i].boxes) << i;
     ASSERT_EQ(scratch.snapshots()[i].number, incremental.snapshots()[i].number) << i;
-    ASSERT_EQ(scratch.snapshots()[i].endPoint.index, incremental.snapshots()[i].endPoint.index) << i;
+    ASSERT_EQ(scratch.snapshots()[i].endPoint.index, incremental.snapshots()[i].endPoint.index)
+        << i;
   }
 }
 
@@ -353,8 +355,9 @@ TEST(Snapshots, KeepTheirOwnTextsAndReadBackEveryField) {
   const std::vector<double> prices = {100.0, 99.0};
   for (size_t i = 0; i < prices.size(); ++i) {
     const std::string minute = "2024/03/05 10:0" + std::to_string(i + 1);
-    PricePoint next{9 + static_cast<int32_t>(i), minute,
-                    202403051001 + static_cast<int64_t>(i), 4, prices[i], 5 + static_cast<int32_t>(i)};
+    PricePoint next{
+        9 + static_cast<int32_t>(i), minute, 202403051001 + static_cast<int64_t>(i), 4, prices[i],
+        5 + static_cast<int32_t>(i)};
     chart.update(std::vector<PricePoint>{next}, settings);
   }
   ASSERT_EQ(4u, chart.snapshots().size());

@@ -147,11 +147,14 @@ TEST_F(CsvSave, WritesTheRowsOfTheLinesReadAfterTheRequest) {
       << "no temporary file is left behind";
 
   const std::string text = out.str();
-  EXPECT_EQ(text.rfind("    Save Start : \n    getsendtimeMT5()  : BEFORE : 2024/01/02 10:15:01.000\n", 0),
+  EXPECT_EQ(text.rfind(
+                "    Save Start : \n    getsendtimeMT5()  : BEFORE : 2024/01/02 10:15:01.000\n", 0),
             0u);
   EXPECT_NE(text.find(std::string(30, '\b') + "    Saving... "), std::string::npos);
-  EXPECT_NE(text.find(" milSecond\r\n    Done.\n    getsendtimeMT5()  : AFTER  : 2024/01/02 10:15:01.000\n"),
-            std::string::npos);
+  EXPECT_NE(
+      text.find(
+          " milSecond\r\n    Done.\n    getsendtimeMT5()  : AFTER  : 2024/01/02 10:15:01.000\n"),
+      std::string::npos);
   EXPECT_NE(text.find("    Saved : " + (folder / "CSV" / "EURUSD_20240102030405.csv").string() +
                       "\n    Done... \n"),
             std::string::npos);
@@ -200,8 +203,8 @@ TEST_F(CsvSave, AnUnwritableFileIsReportedAndLeavesNothing) {
   fs::create_directories(folder / "CSV" / "EURUSD_20240102030405.csv" / "inside");
   side.after = "2024/01/02 10:15:00.000,1,2,3,4";
   EXPECT_EQ(saveCsv(kFakeLink, options), CsvSaveOutcome::CannotSave);
-  EXPECT_EQ(err.str(), "Can Not Save : " +
-                           (folder / "CSV" / "EURUSD_20240102030405.csv").string() + "\n");
+  EXPECT_EQ(err.str(),
+            "Can Not Save : " + (folder / "CSV" / "EURUSD_20240102030405.csv").string() + "\n");
   EXPECT_FALSE(fs::exists(folder / "CSV" / "EURUSD_20240102030405.csv.part"));
   EXPECT_EQ(out.str().find("    Saved : "), std::string::npos);
 }

@@ -57,7 +57,8 @@ TEST_F(Drawing, RisingColumnWithLabelsAndMarkers) {
       "X   102.00 (-2.00%)\n"
       "X   101.00 (-3.00%) > 101.27 (Reversal)\n"
       ".   100.00 (-4.00%)\n"
-      "\n" + kRule,
+      "\n" +
+          kRule,
       drawn());
   ASSERT_EQ(7u, chart.rowLabels.size());  // the last one is never printed
   EXPECT_EQ("   99.00 (-5.00%)", chart.rowLabels.back());
@@ -81,7 +82,8 @@ TEST_F(Drawing, ReversalShowsTheOldColumnUntilTheNextPoint) {
       "XO   102.31 (+1.00%)\n"
       "XO   101.27 (+0.00%) * 101.00 (Now)\n"
       "..   100.22 (-1.00%)\n"
-      "\n" + kRule,
+      "\n" +
+          kRule,
       drawn());
   EXPECT_EQ(2, chart.viewCount);
   EXPECT_EQ(0, chart.view[0].viewIndex);
@@ -100,7 +102,8 @@ TEST_F(Drawing, ReversalShowsTheOldColumnUntilTheNextPoint) {
       "XOX   101.40 (-2.00%)\n"
       "XO.   100.40 (-3.00%) > 100.88 (Reversal)\n"
       "...   99.40 (-4.00%)\n"
-      "\n" + kRule,
+      "\n" +
+          kRule,
       drawn());
 }
 
@@ -115,7 +118,8 @@ TEST_F(Drawing, ShowColumnsOneDrawsOnlyTheSnapshotColumn) {
       "O   102.31 (+1.00%)\n"
       "O   101.27 (+0.00%) * 101.00 (Now)\n"
       ".   100.22 (-1.00%)\n"
-      "\n" + kRule,
+      "\n" +
+          kRule,
       drawn());
 }
 

@@ -85,13 +85,13 @@ TEST(Conversion, UnreadableLinesAreSkippedAndNumberingStaysDense) {
       "\n"
       "no comma at all\n" +
       line(1, 1, 2, 0.5, 1.5) +
-      "2024/03/05 09:02:00.000,1,2,3\n"                 // four fields
-      "2024/03/05 09:02:00.000,1,2\n"                   // three fields
-      "2024/03/05 09:02:00.000,1\n"                     // two fields
-      "99999999999/03/05 09:02:00.000,1,2,3,4\n"        // year beyond int
-      "2024/03/05 09:02:00.000,abc,2,3,4\n"             // a price that is no number
-      "2024/03/05 09:02:00.000,1,2,3,1e39\n"            // beyond float range
-      "2024/03/:5 09:02:00.000,1,2,3,4\n"               // day group without digits
+      "2024/03/05 09:02:00.000,1,2,3\n"           // four fields
+      "2024/03/05 09:02:00.000,1,2\n"             // three fields
+      "2024/03/05 09:02:00.000,1\n"               // two fields
+      "99999999999/03/05 09:02:00.000,1,2,3,4\n"  // year beyond int
+      "2024/03/05 09:02:00.000,abc,2,3,4\n"       // a price that is no number
+      "2024/03/05 09:02:00.000,1,2,3,1e39\n"      // beyond float range
+      "2024/03/:5 09:02:00.000,1,2,3,4\n"         // day group without digits
       "2024-03-05 09:02:00.000,1,2,3,4\n" +
       line(3, 1, 2, 0.5, 1.25) + "2024/03/05 09:04:00.000,1,2,3,7";  // no line end
   TickIntake intake;
@@ -159,7 +159,8 @@ class Update : public ::testing::Test {
 };
 
 TEST_F(Update, SameBatchTwiceRebuildsOnlyTheNewestRecord) {
-  const std::string batch = line(1, 1, 2, 0.5, 1.5) + line(2, 2, 3, 1.5, 2.5) + line(3, 3, 4, 2.5, 3.5);
+  const std::string batch =
+      line(1, 1, 2, 0.5, 1.5) + line(2, 2, 3, 1.5, 2.5) + line(3, 3, 4, 2.5, 3.5);
   convert(batch);
   convert(batch);
   EXPECT_EQ(3u, intake.recordList.size());

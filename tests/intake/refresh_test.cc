@@ -49,9 +49,7 @@ class Refresh : public ::testing::Test {
     FakeSide::written.clear();
     FakeSide::text = kTimeline;
     console.out = &out;
-    console.clearScreen = [this] {
-      clears.push_back(intake.recordList.size());
-    };
+    console.clearScreen = [this] { clears.push_back(intake.recordList.size()); };
   }
   long long refreshMilliseconds() {
     out.str("");
@@ -149,7 +147,8 @@ TEST_F(Refresh, FirstRefreshWaitsTenSecondsForASilentSide) {
 
 TEST_F(Refresh, NoTextFromTheLibraryIsAnEmptyTimeline) {
   FakeSide::flag = 1;
-  LinkPort nullText{&FakeSide::setSendCheck, &FakeSide::getSendCheck, [] { return static_cast<const char*>(nullptr); }};
+  LinkPort nullText{&FakeSide::setSendCheck, &FakeSide::getSendCheck,
+                    [] { return static_cast<const char*>(nullptr); }};
   refreshRecords(intake, settings, nullText, console);
   EXPECT_TRUE(intake.recordList.empty());
 }

@@ -56,13 +56,46 @@ class LineMaker {
   }
 
   std::string price() {
-    static const char* const forms[] = {
-        "1.08525", "-2.5", "0.00000", "123456.78901", " 1.5", "+1.5", "\t2.25", "1e5", "1E-3",
-        "0x1p3", "0x1.8P1", "inf", "-INF", "nan", "NaN(123)", "infinity", "1.5abc", ".5", "5.",
-        "-", "", "abc", "1e39", "-1e39", "1e-50", "1e-40", "3.4028235e38", "3.40282357e38",
-        "0000000000000000000000000001.5", "1.0000000000000000000000000001",
-        "0.0000000000000000000000000000001", "123456789012345678901234567890123456789012",
-        "1..5", "--1", "1,5", "0x", "e5", " ", "\v1", "1 2"};
+    static const char* const forms[] = {"1.08525",
+                                        "-2.5",
+                                        "0.00000",
+                                        "123456.78901",
+                                        " 1.5",
+                                        "+1.5",
+                                        "\t2.25",
+                                        "1e5",
+                                        "1E-3",
+                                        "0x1p3",
+                                        "0x1.8P1",
+                                        "inf",
+                                        "-INF",
+                                        "nan",
+                                        "NaN(123)",
+                                        "infinity",
+                                        "1.5abc",
+                                        ".5",
+                                        "5.",
+                                        "-",
+                                        "",
+                                        "abc",
+                                        "1e39",
+                                        "-1e39",
+                                        "1e-50",
+                                        "1e-40",
+                                        "3.4028235e38",
+                                        "3.40282357e38",
+                                        "0000000000000000000000000001.5",
+                                        "1.0000000000000000000000000001",
+                                        "0.0000000000000000000000000000001",
+                                        "123456789012345678901234567890123456789012",
+                                        "1..5",
+                                        "--1",
+                                        "1,5",
+                                        "0x",
+                                        "e5",
+                                        " ",
+                                        "\v1",
+                                        "1 2"};
     if (pick(3) == 0) return forms[pick(static_cast<int>(std::size(forms)))];
     std::string text = pick(5) == 0 ? "-" : "";
     text += digits(6) + "." + digits(6);
@@ -81,9 +114,15 @@ class LineMaker {
     for (int i = 0; i < edits && !text.empty(); ++i) {
       const size_t at = static_cast<size_t>(pick(static_cast<int>(text.size())));
       switch (pick(3)) {
-        case 0: text.erase(at, 1); break;
-        case 1: text.insert(at, noise(1)); break;
-        default: text[at] = noise(1)[0]; break;
+        case 0:
+          text.erase(at, 1);
+          break;
+        case 1:
+          text.insert(at, noise(1));
+          break;
+        default:
+          text[at] = noise(1)[0];
+          break;
       }
     }
   }
@@ -120,13 +159,13 @@ TEST(TimelineEquivalence, HandPickedLinesReadAsTheRegexReadsThem) {
   const char* const lines[] = {
       "2024/03/05 09:07:59.999,2.00000,3.00000,1.00000,2.50000",
       "2024/3/5 9:7:3.4,1,2,3,4",
-      "2024/03/ 5 12 09:07:00.000,1,2,3,4",     // blanks inside the day group
-      "2024/03/05:1 09:07:00.000,1,2,3,4",      // colon inside the day group
-      "2024/03/:5 09:07:00.000,1,2,3,4",        // day group without leading digits
-      "2024/03/  09:07:00.000,1,2,3,4",         // day group of blanks only
+      "2024/03/ 5 12 09:07:00.000,1,2,3,4",  // blanks inside the day group
+      "2024/03/05:1 09:07:00.000,1,2,3,4",   // colon inside the day group
+      "2024/03/:5 09:07:00.000,1,2,3,4",     // day group without leading digits
+      "2024/03/  09:07:00.000,1,2,3,4",      // day group of blanks only
       "2024/03/5 5 09:07:00.000,1,2,3,4",
-      "2024/03/05 09:07:00.000 ,1,2,3,4",       // blank after the fraction
-      "2024/03/05 09:07:00,1,2,3,4",            // no fraction
+      "2024/03/05 09:07:00.000 ,1,2,3,4",  // blank after the fraction
+      "2024/03/05 09:07:00,1,2,3,4",       // no fraction
       "2024/03/05  09:07:00.1,1,2,3,4",
       "2024/03/05 09:07:00.1.2,1,2,3,4",
       "2024//05 09:07:00.1,1,2,3,4",
@@ -136,8 +175,8 @@ TEST(TimelineEquivalence, HandPickedLinesReadAsTheRegexReadsThem) {
       "2024/03/05 09:07:00.1,1,2,3",
       "2024/03/05 09:07:00.1,1,2,3,4,5,6",
       "2024/03/05 09:07:00.1,1,2,3,",
-      "99999999999/03/05 09:07:00.1,1,2,3,4",   // year beyond int
-      "2147483647/03/05 09:07:00.1,1,2,3,4",    // year at the int limit
+      "99999999999/03/05 09:07:00.1,1,2,3,4",  // year beyond int
+      "2147483647/03/05 09:07:00.1,1,2,3,4",   // year at the int limit
       "2147483648/03/05 09:07:00.1,1,2,3,4",
       "2024/03/05 09:07:99999999999999.99999999999999,1,2,3,4",  // unread groups may be long
       "2024/03/0000000000000000000005 09:07:00.1,1,2,3,4",

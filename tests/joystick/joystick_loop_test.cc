@@ -74,12 +74,17 @@ struct Harness {
     keyReads.fetch_add(1);
     KeySet down;
     switch (keys.load()) {
-      case Keys::none: break;
+      case Keys::none:
+        break;
       case Keys::allButQ:
         for (const KeyCommand& entry : keyboardCommands()) down.set(static_cast<size_t>(entry.key));
         break;
-      case Keys::down: down.set(vk::kDown); break;
-      case Keys::q: down.set(vk::kQ); break;
+      case Keys::down:
+        down.set(vk::kDown);
+        break;
+      case Keys::q:
+        down.set(vk::kQ);
+        break;
     }
     return down;
   }
@@ -319,8 +324,8 @@ TEST(JoystickInputLoop, UnpluggingPutsTheTerminalBackBeforeTheMessage) {
   const std::string& text = end.output;
   const size_t screenTaken = text.find("\x1b[?1049h");
   const size_t screenLeft = text.find("\x1b[?1049l");
-  const size_t message = text.find(
-      "Failed to reacquire joystick. Error code: -2147220983\r\nExit...\r\n");
+  const size_t message =
+      text.find("Failed to reacquire joystick. Error code: -2147220983\r\nExit...\r\n");
   ASSERT_NE(screenTaken, std::string::npos) << "the chart never took the screen";
   ASSERT_NE(screenLeft, std::string::npos) << "the screen was not given back";
   ASSERT_NE(message, std::string::npos) << "the message is missing";

@@ -26,8 +26,8 @@ TEST(JoystickMap, DeadZoneIsInclusiveOnBothAxes) {
     std::optional<char> onX, onY;
   };
   const Case cases[] = {
-      {0, 'L', 'U'},      {22766, 'L', 'U'}, {22767, 'N', 'N'}, {kAxisCentre, 'N', 'N'},
-      {42767, 'N', 'N'},  {42768, 'R', 'D'}, {65535, 'R', 'D'},
+      {0, 'L', 'U'},     {22766, 'L', 'U'}, {22767, 'N', 'N'}, {kAxisCentre, 'N', 'N'},
+      {42767, 'N', 'N'}, {42768, 'R', 'D'}, {65535, 'R', 'D'},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(mapJoystickState(stick(c.value, kAxisCentre)), c.onX) << "x = " << c.value;

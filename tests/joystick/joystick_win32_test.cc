@@ -178,7 +178,8 @@ TEST(DirectInputJoystick, OpenSetsTheFormatAndBackgroundAccessAndReleaseUndoesIt
   EXPECT_EQ(script.format, &c_dfDIJoystick2);
   EXPECT_EQ(script.window, nullptr);
   EXPECT_EQ(script.cooperativeFlags, 10u);
-  EXPECT_EQ(script.calls, (Calls{"CreateDevice", "SetDataFormat", "SetCooperativeLevel", "Acquire"}));
+  EXPECT_EQ(script.calls,
+            (Calls{"CreateDevice", "SetDataFormat", "SetCooperativeLevel", "Acquire"}));
   script.calls.clear();
   releaseJoystick(context);
   EXPECT_FALSE(context.joystickReady);
@@ -193,12 +194,14 @@ TEST(DirectInputJoystick, AFailedStepSaysWhichAndLeavesTheKeyboard) {
     Calls calls;
   };
   const Case cases[] = {
-      {[](Script& s) { s.createResult = REGDB_E_CLASSNOTREG; }, "",
+      {[](Script& s) { s.createResult = REGDB_E_CLASSNOTREG; },
+       "",
        {"CreateDevice", "input.Release"}},
       {[](Script& s) { s.formatResult = DIERR_INVALIDPARAM; },
        "Failed to set joystick data format.\n",
        {"CreateDevice", "SetDataFormat", "device.Release", "input.Release"}},
-      {[](Script& s) { s.cooperativeResult = E_HANDLE; }, "Failed to set cooperative level.\n",
+      {[](Script& s) { s.cooperativeResult = E_HANDLE; },
+       "Failed to set cooperative level.\n",
        {"CreateDevice", "SetDataFormat", "SetCooperativeLevel", "device.Release", "input.Release"}},
       {[](Script& s) { s.acquireResults = {DIERR_OTHERAPPHASPRIO}; },
        "Failed to acquire joystick.\n",

@@ -48,10 +48,14 @@ void VirtualController::detach() {
 
 const char* describe(VirtualController::Result result) {
   switch (result) {
-    case VirtualController::Result::ready: return "ready";
-    case VirtualController::Result::sdlFailed: return "SDL_Init failed";
-    case VirtualController::Result::realControllerPresent: return "a real controller is attached";
-    case VirtualController::Result::attachFailed: return "virtual controller refused";
+    case VirtualController::Result::ready:
+      return "ready";
+    case VirtualController::Result::sdlFailed:
+      return "SDL_Init failed";
+    case VirtualController::Result::realControllerPresent:
+      return "a real controller is attached";
+    case VirtualController::Result::attachFailed:
+      return "virtual controller refused";
   }
   return "?";
 }

@@ -59,11 +59,11 @@ ChildEnd runInTerminal(void (*body)(), std::chrono::seconds limit, unsigned* fin
 
 }  // namespace tavelund::joytest
 
-#define ATTACH_OR_SKIP(controller)                                                              \
-  do {                                                                                          \
-    const auto attachResult = (controller).attach();                                            \
+#define ATTACH_OR_SKIP(controller)                                                             \
+  do {                                                                                         \
+    const auto attachResult = (controller).attach();                                           \
     if (attachResult == ::tavelund::joytest::VirtualController::Result::realControllerPresent) \
-      GTEST_SKIP() << "a real controller is attached; it would be taken first";                 \
-    ASSERT_EQ(attachResult, ::tavelund::joytest::VirtualController::Result::ready)              \
-        << SDL_GetError() << " (" << ::tavelund::joytest::describe(attachResult) << ")";        \
+      GTEST_SKIP() << "a real controller is attached; it would be taken first";                \
+    ASSERT_EQ(attachResult, ::tavelund::joytest::VirtualController::Result::ready)             \
+        << SDL_GetError() << " (" << ::tavelund::joytest::describe(attachResult) << ")";       \
   } while (0)

@@ -75,8 +75,8 @@ TEST(NumberDialog, OpeningShowsTheFieldAndClampsTheSlider) {
   EXPECT_EQ(start.number, 9u);
   EXPECT_EQ(start.sliderPosition, 5u);
   // OK without a change stores the minimum.
-  EXPECT_EQ(acceptNumberDialog(*numberFieldFor(kCommandBoxReverse),
-                               std::to_string(start.number), settings),
+  EXPECT_EQ(acceptNumberDialog(*numberFieldFor(kCommandBoxReverse), std::to_string(start.number),
+                               settings),
             "3");
 
   settings.ShowLines = "1";

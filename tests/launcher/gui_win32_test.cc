@@ -191,7 +191,8 @@ TEST_F(LauncherWindow, ClassAndClientSize) {
   EXPECT_TRUE(waitFor([&] {
     ::GetClientRect(window, &client);
     return client.right == 512 && client.bottom == 512;
-  })) << client.right << " x " << client.bottom;
+  })) << client.right
+      << " x " << client.bottom;
 }
 
 // Menus of another process cannot be read through its window under Wine, so
@@ -459,7 +460,8 @@ TEST(LauncherTrace, OptionsSendsRuleOptionsRuleToTheDebugger) {
   });
 
   HWND window = nullptr;
-  EXPECT_TRUE(waitFor([&] { return (window = ::FindWindowW(nullptr, kTitle)) != nullptr || ended; }));
+  EXPECT_TRUE(
+      waitFor([&] { return (window = ::FindWindowW(nullptr, kTitle)) != nullptr || ended; }));
   if (window) {
     ::PostMessageW(window, WM_COMMAND, 34300, 0);
     HWND box = waitForDialog(L"RUN OPTIONS");
@@ -472,8 +474,8 @@ TEST(LauncherTrace, OptionsSendsRuleOptionsRuleToTheDebugger) {
   }
   debugger.join();
   const std::string rule(60, '-');
-  EXPECT_EQ(traces, (std::vector<std::string>{rule + "\n", "-b 3 -s 20 -f 3 -r 30 ",
-                                              "\n" + rule + "\n"}));
+  EXPECT_EQ(traces,
+            (std::vector<std::string>{rule + "\n", "-b 3 -s 20 -f 3 -r 30 ", "\n" + rule + "\n"}));
 }
 
 }  // namespace

@@ -12,8 +12,7 @@
 namespace tavelund::testing_support {
 
 inline std::string base64(std::string_view bytes) {
-  static const char* alphabet =
-      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  static const char* alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
   std::string out;
   std::size_t i = 0;
   for (; i + 3 <= bytes.size(); i += 3) {

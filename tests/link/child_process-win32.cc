@@ -44,8 +44,9 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
     startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
   }
   PROCESS_INFORMATION info{};
-  started_ = CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, output != INVALID_HANDLE_VALUE,
-                            0, nullptr, nullptr, &startup, &info) != 0;
+  started_ =
+      CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, output != INVALID_HANDLE_VALUE,
+                     0, nullptr, nullptr, &startup, &info) != 0;
   if (output != INVALID_HANDLE_VALUE) CloseHandle(output);
   if (started_) {
     CloseHandle(info.hThread);

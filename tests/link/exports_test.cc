@@ -100,8 +100,10 @@ TEST_F(Exports, SendTimeNowHasTheLocalTimeForm) {
   ASSERT_EQ(text.size(), 23u) << text;
   const std::string form = "dddd/dd/dd dd:dd:dd.ddd";
   for (size_t i = 0; i < form.size(); ++i) {
-    if (form[i] == 'd') EXPECT_TRUE(text[i] >= '0' && text[i] <= '9') << text;
-    else EXPECT_EQ(text[i], form[i]) << text;
+    if (form[i] == 'd')
+      EXPECT_TRUE(text[i] >= '0' && text[i] <= '9') << text;
+    else
+      EXPECT_EQ(text[i], form[i]) << text;
   }
 }
 
@@ -122,7 +124,8 @@ TEST_F(Exports, EachBatchReplacesTheLastOneCompletely) {
   const char* one = ReadLinesMT5();
   EXPECT_STREQ(one, "2025/01/01 00:00:00.000,1.00000,1.00000,1.00000,1.00000\n");
   EXPECT_TRUE(zeroFrom(timeline, std::strlen(one), two.size() + 16));
-  EXPECT_TRUE(zeroFrom(reinterpret_cast<const unsigned char*>(one), std::strlen(one), two.size() + 16));
+  EXPECT_TRUE(
+      zeroFrom(reinterpret_cast<const unsigned char*>(one), std::strlen(one), two.size() + 16));
 
   // The accumulator was emptied: a publish without lines empties the block.
   completeSendticksMT5();
@@ -154,8 +157,8 @@ TEST_F(Exports, OversizedBatchKeepsTheNewestWholeLines) {
   // is over the block's text limit.
   auto stamp = [](long long i) {
     char text[64];
-    std::snprintf(text, sizeof text, "%04d/01/01 00:00:00.%06d", static_cast<int>(i / 900000) + 1000,
-                  static_cast<int>(i % 900000) + 100000);
+    std::snprintf(text, sizeof text, "%04d/01/01 00:00:00.%06d",
+                  static_cast<int>(i / 900000) + 1000, static_cast<int>(i % 900000) + 100000);
     return std::string(text);
   };
   const size_t lineBytes = stamp(0).size() + 4 * 8 + 1;

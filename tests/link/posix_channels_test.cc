@@ -13,10 +13,10 @@
 namespace tavelund::testing {
 namespace {
 
-const char* const kObjects[] = {
-    "LOW_SENDCHECKShared", "LOW_SENDTIMEShared", "LOW_TIMELINEShared", "LOW_BLANDShared",
-    "LOW_TIMESPANShared",  "LOW_SENDCHECKmutex", "LOW_SENDTIMEmutex",  "LOW_TIMELINEmutex",
-    "LOW_BLANDmutex",      "LOW_TIMESPANmutex"};
+const char* const kObjects[] = {"LOW_SENDCHECKShared", "LOW_SENDTIMEShared", "LOW_TIMELINEShared",
+                                "LOW_BLANDShared",     "LOW_TIMESPANShared", "LOW_SENDCHECKmutex",
+                                "LOW_SENDTIMEmutex",   "LOW_TIMELINEmutex",  "LOW_BLANDmutex",
+                                "LOW_TIMESPANmutex"};
 
 bool objectPresent(const std::string& name) {
   struct stat info {};

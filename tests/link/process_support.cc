@@ -64,7 +64,8 @@ bool waitForFlag(int value) {
 
 void publish(std::initializer_list<int> days) {
   for (int day : days) {
-    link().lineSendTimeLineMT5(2024, 3, day, 9, 7, 0, 0, 1.0 + day, 2.0 + day, 0.5 + day, 1.5 + day);
+    link().lineSendTimeLineMT5(2024, 3, day, 9, 7, 0, 0, 1.0 + day, 2.0 + day, 0.5 + day,
+                               1.5 + day);
   }
   link().completeSendticksMT5();
 }

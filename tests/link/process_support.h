@@ -23,7 +23,8 @@ constexpr std::chrono::milliseconds kStartTimeout{30000};
 bool anyChannelExists();
 
 // Starts this test program again in `role` (see runRole).
-std::unique_ptr<ChildProcess> startRole(const std::string& role, const std::string& outputPath = {});
+std::unique_ptr<ChildProcess> startRole(const std::string& role,
+                                        const std::string& outputPath = {});
 
 // Called by main for "--role NAME": returns the exit code.
 int runRole(const std::string& role);

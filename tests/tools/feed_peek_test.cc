@@ -57,7 +57,9 @@ std::string dataFile(const char* name) { return std::string(TAVELUND_TEST_DATA_D
 
 class FeedAndPeek : public ::testing::Test {
  protected:
-  void SetUp() override { ASSERT_TRUE(waitFor([] { return !anyChannel(); }, kTimeout)); }
+  void SetUp() override {
+    ASSERT_TRUE(waitFor([] { return !anyChannel(); }, kTimeout));
+  }
   void TearDown() override { deinitSendticksMT5(); }
 
   void setFlag(int value) { setsendcheckMT5(&value); }
@@ -92,13 +94,15 @@ TEST_F(FeedAndPeek, FeedAnswersRequestsAndPeekShowsWhatIsPublished) {
   EXPECT_NE(shown.find("TIME SPAN   : H1 (16385)\n"), std::string::npos) << shown;
   EXPECT_NE(shown.find("SEND FLAG   : 1\n"), std::string::npos) << shown;
   EXPECT_NE(shown.find("LINES       : 10\n"), std::string::npos) << shown;
-  EXPECT_NE(shown.find("FIRST LINE  : 2021/01/04 00:00:00.000,100.00000,100.75000,99.50000,100.00000\n"),
-            std::string::npos)
+  EXPECT_NE(
+      shown.find("FIRST LINE  : 2021/01/04 00:00:00.000,100.00000,100.75000,99.50000,100.00000\n"),
+      std::string::npos)
       << shown;
   EXPECT_NE(shown.find("LAST LINE   : 2021/01/15 00:00:00.000,"), std::string::npos) << shown;
 
   // A second producer is refused while the channels are in use.
-  ChildProcess second(tool("tickwell-feed"), {dataFile("bars-daily.csv")}, output("feed-second.txt"));
+  ChildProcess second(tool("tickwell-feed"), {dataFile("bars-daily.csv")},
+                      output("feed-second.txt"));
   EXPECT_EQ(second.waitExit(kTimeout), 3);
 
   setFlag(0);
@@ -120,16 +124,17 @@ TEST_F(FeedAndPeek, FeedAnswersRequestsAndPeekShowsWhatIsPublished) {
 TEST_F(FeedAndPeek, BadFileEndsTheFeedBeforeAnyChannelIsMade) {
   ChildProcess feed(tool("tickwell-feed"), {dataFile("no-such-file.csv")}, output("feed-bad.txt"));
   EXPECT_EQ(feed.waitExit(kTimeout), 1);
-  ChildProcess usage(tool("tickwell-feed"), {"--first", "x", dataFile("bars-daily.csv")}, output("feed-bad.txt"));
+  ChildProcess usage(tool("tickwell-feed"), {"--first", "x", dataFile("bars-daily.csv")},
+                     output("feed-bad.txt"));
   EXPECT_EQ(usage.waitExit(kTimeout), 2);
   EXPECT_FALSE(anyChannel());
 }
 
 TEST_F(FeedAndPeek, LiveModeKeepsChangingTheNewestBar) {
-  ChildProcess feed(tool("tickwell-feed"),
-                    {"--first", "5", "--live", "4", "--requests", "3", "--poll", "5",
-                     dataFile("bars-daily.csv")},
-                    output("feed-live.txt"));
+  ChildProcess feed(
+      tool("tickwell-feed"),
+      {"--first", "5", "--live", "4", "--requests", "3", "--poll", "5", dataFile("bars-daily.csv")},
+      output("feed-live.txt"));
   ASSERT_TRUE(waitFor([] { return anyChannel(); }, kTimeout));
   initSendticksMT5();
   ASSERT_TRUE(waitFor([] { return getSendCheckMT5() == 1; }, kTimeout));
@@ -155,7 +160,8 @@ TEST_F(FeedAndPeek, RealDataSet) {
     GTEST_SKIP() << "the S&P 500 data set is not installed (TAVELUND_DATA_CSV='" << csv
                  << "'); run ./dev setup";
   }
-  ChildProcess feed(tool("tickwell-feed"), {"--first", "300", "--requests", "1", "--poll", "5", csv},
+  ChildProcess feed(tool("tickwell-feed"),
+                    {"--first", "300", "--requests", "1", "--poll", "5", csv},
                     output("feed-real.txt"));
   ASSERT_TRUE(waitFor([] { return anyChannel(); }, kTimeout));
   initSendticksMT5();

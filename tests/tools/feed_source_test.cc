@@ -13,7 +13,8 @@ TEST(ParseBars, ReadsTheThreeFormsOldestFirst) {
   const BarsResult daily = loadBars(dataFile("bars-daily.csv"));
   ASSERT_TRUE(daily.ok()) << daily.error;
   ASSERT_EQ(daily.bars.size(), 40u);
-  EXPECT_EQ(timelineLine(daily.bars[0]), "2021/01/04 00:00:00.000,100.00000,100.75000,99.50000,100.00000\n");
+  EXPECT_EQ(timelineLine(daily.bars[0]),
+            "2021/01/04 00:00:00.000,100.00000,100.75000,99.50000,100.00000\n");
 
   // The viewer's save lists the newest row first, to the minute.
   const BarsResult viewer = loadBars(dataFile("bars-viewer.csv"));
@@ -27,23 +28,28 @@ TEST(ParseBars, ReadsTheThreeFormsOldestFirst) {
   const BarsResult terminal = loadBars(dataFile("bars-mt5.tsv"));
   ASSERT_TRUE(terminal.ok()) << terminal.error;
   ASSERT_EQ(terminal.bars.size(), 10u);
-  EXPECT_EQ(timelineLine(terminal.bars[1]), "2024/03/05 09:00:00.000,100.00000,102.74000,99.50000,101.99000\n");
+  EXPECT_EQ(timelineLine(terminal.bars[1]),
+            "2024/03/05 09:00:00.000,100.00000,102.74000,99.50000,101.99000\n");
 }
 
 TEST(ParseBars, AcceptsVariantsOfTheSameForms) {
   const BarsResult result = parseBars(
-      "\xEF\xBB\xBF" "Date,Open,High,Low,Close\r\n"
+      "\xEF\xBB\xBF"
+      "Date,Open,High,Low,Close\r\n"
       "2024-01-02 10:15:30.250, 1.5 ,2,1,1.75\r\n"
       "\r\n"
       "2024-01-02T10:14,1,2,0.5,1.5\r\n",
       "v.csv");
   ASSERT_TRUE(result.ok()) << result.error;
   ASSERT_EQ(result.bars.size(), 2u);
-  EXPECT_EQ(timelineLine(result.bars[0]), "2024/01/02 10:14:00.000,1.00000,2.00000,0.50000,1.50000\n");
-  EXPECT_EQ(timelineLine(result.bars[1]), "2024/01/02 10:15:30.250,1.50000,2.00000,1.00000,1.75000\n");
+  EXPECT_EQ(timelineLine(result.bars[0]),
+            "2024/01/02 10:14:00.000,1.00000,2.00000,0.50000,1.50000\n");
+  EXPECT_EQ(timelineLine(result.bars[1]),
+            "2024/01/02 10:15:30.250,1.50000,2.00000,1.00000,1.75000\n");
 
   // MT5's daily export has no time column.
-  const BarsResult daily = parseBars("<DATE>\t<OPEN>\t<HIGH>\t<LOW>\t<CLOSE>\n2024.03.05\t1\t2\t0.5\t1.5\n", "d.tsv");
+  const BarsResult daily =
+      parseBars("<DATE>\t<OPEN>\t<HIGH>\t<LOW>\t<CLOSE>\n2024.03.05\t1\t2\t0.5\t1.5\n", "d.tsv");
   ASSERT_TRUE(daily.ok()) << daily.error;
   EXPECT_EQ(timelineLine(daily.bars[0]).substr(0, 23), "2024/03/05 00:00:00.000");
 }
@@ -54,28 +60,35 @@ TEST(ParseBars, RefusesBadInputNamingFileAndLine) {
     const char* error;
   } cases[] = {
       {"", "f.csv:1: no header line (the file is empty)"},
-      {"a,b,c\n1,2,3\n", "f.csv:1: header must name the columns date, open, high, low and close; found \"a,b,c\""},
+      {"a,b,c\n1,2,3\n",
+       "f.csv:1: header must name the columns date, open, high, low and close; found \"a,b,c\""},
       {"date,open,high,low,close\n", "f.csv:2: no bars after the header"},
-      {"date,open,high,low,close\n2024-01-02,1,2,1\n", "f.csv:2: expected at least 5 fields, found 4"},
-      {"date,open,high,low,close\n2024-01-02,1,2,1,1\n2024-13-02,1,2,1,1\n", "f.csv:3: bad date \"2024-13-02\""},
-      {"date,open,high,low,close\n2024-01-02 25:00,1,2,1,1\n", "f.csv:2: bad date \"2024-01-02 25:00\""},
+      {"date,open,high,low,close\n2024-01-02,1,2,1\n",
+       "f.csv:2: expected at least 5 fields, found 4"},
+      {"date,open,high,low,close\n2024-01-02,1,2,1,1\n2024-13-02,1,2,1,1\n",
+       "f.csv:3: bad date \"2024-13-02\""},
+      {"date,open,high,low,close\n2024-01-02 25:00,1,2,1,1\n",
+       "f.csv:2: bad date \"2024-01-02 25:00\""},
       {"date,open,high,low,close\n2024-01-02,1,abc,1,1\n", "f.csv:2: bad high price \"abc\""},
       {"date,open,high,low,close\n2024-01-02,1,2,1,nan\n", "f.csv:2: bad close price \"nan\""},
       {"date,open,high,low,close\n2024-01-02,1,1e400,1,1\n", "f.csv:2: bad high price \"1e400\""},
       {"date,open,high,low,close\n2024-01-02,1,1,2,1\n", "f.csv:2: low is above high"},
-      {"<DATE>\t<TIME>\t<OPEN>\t<HIGH>\t<LOW>\t<CLOSE>\n2024.03.05\t9h\t1\t2\t1\t1\n", "f.csv:2: bad time \"9h\""},
+      {"<DATE>\t<TIME>\t<OPEN>\t<HIGH>\t<LOW>\t<CLOSE>\n2024.03.05\t9h\t1\t2\t1\t1\n",
+       "f.csv:2: bad time \"9h\""},
   };
   for (const auto& c : cases) {
     const BarsResult result = parseBars(c.text, "f.csv");
     EXPECT_EQ(result.error, c.error) << c.text;
     EXPECT_TRUE(result.bars.empty());
   }
-  EXPECT_EQ(loadBars(dataFile("no-such-file.csv")).error, dataFile("no-such-file.csv") + ": cannot open the file");
+  EXPECT_EQ(loadBars(dataFile("no-such-file.csv")).error,
+            dataFile("no-such-file.csv") + ": cannot open the file");
 }
 
 std::vector<TimelineBar> numberedBars(int count) {
   std::vector<TimelineBar> bars;
-  for (int i = 0; i < count; ++i) bars.push_back({2024, 1, i + 1, 0, 0, 0, 0, 10.0 + i, 12.0 + i, 9.0 + i, 11.0 + i});
+  for (int i = 0; i < count; ++i)
+    bars.push_back({2024, 1, i + 1, 0, 0, 0, 0, 10.0 + i, 12.0 + i, 9.0 + i, 11.0 + i});
   return bars;
 }
 
@@ -100,7 +113,7 @@ TEST(BatchPlan, LiveModeFormsTheNewestBarBeforeAddingMore) {
   BatchPlan plan(numberedBars(3), {2, 1, 3});
   auto newest = [&] { return plan.batch().back(); };
   EXPECT_EQ(plan.batch().size(), 2u);
-  EXPECT_LT(newest().close, 13.0);  // still forming
+  EXPECT_LT(newest().close, 13.0);              // still forming
   EXPECT_EQ(plan.batch().front().close, 11.0);  // older bars are complete
   plan.advance();
   EXPECT_EQ(plan.batch().size(), 2u);
@@ -116,7 +129,8 @@ TEST(BatchPlan, LiveModeFormsTheNewestBarBeforeAddingMore) {
 }
 
 TEST(FormingBar, WalksThroughTheExtremesWithinTheFinalRange) {
-  const TimelineBar rising{2024, 1, 2, 0, 0, 0, 0, 10, 14, 8, 13};  // path 10 -> 8 -> 14 -> 13, length 9
+  const TimelineBar rising{2024, 1,  2,  0, 0, 0,
+                           0,    10, 14, 8, 13};  // path 10 -> 8 -> 14 -> 13, length 9
   const int steps = 9;
   double previousHigh = 10, previousLow = 10;
   for (int step = 1; step <= steps; ++step) {
@@ -131,7 +145,7 @@ TEST(FormingBar, WalksThroughTheExtremesWithinTheFinalRange) {
     previousHigh = bar.high;
     previousLow = bar.low;
   }
-  EXPECT_DOUBLE_EQ(formingBar(rising, 2, steps).close, 8);   // the low comes first on a rising bar
+  EXPECT_DOUBLE_EQ(formingBar(rising, 2, steps).close, 8);  // the low comes first on a rising bar
   EXPECT_DOUBLE_EQ(formingBar(rising, 5, steps).close, 11);
   EXPECT_DOUBLE_EQ(formingBar(rising, 5, steps).high, 11);
   EXPECT_EQ(timelineLine(formingBar(rising, steps, steps)), timelineLine(rising));

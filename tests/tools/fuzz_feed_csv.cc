@@ -16,7 +16,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     return 0;
   }
   const std::size_t count = result.bars.size();
-  feed::BatchPlan plan(std::move(result.bars), {size % 7, size % 3 + 1, static_cast<int>(size % 5)});
+  feed::BatchPlan plan(std::move(result.bars),
+                       {size % 7, size % 3 + 1, static_cast<int>(size % 5)});
   for (int i = 0; i < 8; ++i) {
     const auto batch = plan.batch();
     if (batch.empty() || batch.size() > count) __builtin_trap();
