@@ -4,6 +4,44 @@ function(tavelund_warnings target)
   target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic)
 endfunction()
 
+# tavelund_platform_sources(VAR name...): for each name, the file of this
+# target's platform, "name-win32.cc" or "name-posix.cc", appended to VAR.
+function(tavelund_platform_sources var)
+  if(WIN32)
+    set(suffix win32)
+  else()
+    set(suffix posix)
+  endif()
+  set(sources ${${var}})
+  foreach(name IN LISTS ARGN)
+    list(APPEND sources ${name}-${suffix}.cc)
+  endforeach()
+  set(${var} ${sources} PARENT_SCOPE)
+endfunction()
+
+# tavelund_require(DELIVERABLE FOUND what-is-missing): a deliverable whose
+# dependency is missing stops the configuration, unless the user switched
+# the deliverable off (TAVELUND_<DELIVERABLE>=OFF), so that a build never
+# quietly lacks a program and passes its tests without it.
+function(tavelund_require deliverable found missing)
+  if(NOT ${found})
+    message(FATAL_ERROR "${deliverable}: ${missing}.\n"
+      "Install it (./dev setup does), or configure with -DTAVELUND_${deliverable}=OFF "
+      "to build without it.")
+  endif()
+endfunction()
+
+# tavelund_add_fuzz(name SOURCES ... LIBS ...): a libFuzzer target. The fuzz
+# preset instruments the whole build for coverage and the sanitizers; only
+# the fuzz programs link libFuzzer's main.
+function(tavelund_add_fuzz name)
+  cmake_parse_arguments(F "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${F_SOURCES})
+  target_link_libraries(${name} PRIVATE ${F_LIBS})
+  target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+  tavelund_warnings(${name})
+endfunction()
+
 # GoogleTest: Debian's package natively; for the Windows build the same
 # sources (/usr/src/googletest, shipped by Debian's googletest package) are
 # built with the cross compiler.
@@ -30,6 +68,7 @@ endmacro()
 function(tavelund_add_gtest name)
   cmake_parse_arguments(T "NO_MAIN" "TIMEOUT" "SOURCES;LIBS;LABELS;RESOURCE_LOCK" ${ARGN})
   add_executable(${name} ${T_SOURCES})
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
   tavelund_warnings(${name})
   if(T_NO_MAIN)
     target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock)

@@ -61,7 +61,7 @@ int run(int argc, char** argv) {
   }
 
   viewer.link =
-      ViewerLink{getsendtimeMT5, getsymbolcMT5, getSendCheckMT5, setsendcheckMT5, ReadLinesMT5};
+      LinkCalls{getsendtimeMT5, getsymbolcMT5, getSendCheckMT5, setsendcheckMT5, ReadLinesMT5};
   viewer.io.out = &std::cout;
   viewer.io.err = &std::cerr;
   viewer.io.resetScreen = resetScreen;

@@ -6,7 +6,7 @@
 #include "console/moves.h"
 #include "console/screens.h"
 #include "console/terminal.h"
-#include "engine/chart_lock.h"
+#include "common/chart_lock.h"
 
 namespace tavelund {
 namespace {
@@ -14,24 +14,21 @@ namespace {
 void runSave(Viewer& viewer) {
   std::ostream& out = *viewer.io.out;
   writeSaveScreenTop(out);
-  CsvSaveLink link{viewer.link.getSendTime, viewer.link.readLines, viewer.link.setSendCheck,
-                   viewer.link.getSendCheck, viewer.link.getSymbol};
   CsvSaveOptions options;
   options.programFolder = viewer.io.programFolder;
   options.out = viewer.io.out;
   options.err = viewer.io.err;
   // The save runs on a thread of its own, which the view thread waits for.
   std::thread save([&] {
-    if (saveCsv(link, options) == CsvSaveOutcome::FolderFailed) viewer.io.endProcess(1);
+    if (saveCsv(viewer.link, options) == CsvSaveOutcome::FolderFailed) viewer.io.endProcess(1);
   });
   save.join();
   writeSaveScreenBottom(out);
 }
 
 void refresh(Viewer& viewer) {
-  LinkPort port{viewer.link.setSendCheck, viewer.link.getSendCheck, viewer.link.readLines};
   ConsolePort console{viewer.io.out, viewer.io.resetScreen};
-  refreshRecords(viewer.intake, viewer.settings, port, console);
+  refreshRecords(viewer.intake, viewer.settings, viewer.link, console);
   viewer.chart.applySettings(viewer.settings, viewer.settings.digits);
   viewer.chart.update(viewer.intake.batchPointList, viewer.settings);
   redrawChart(viewer, viewerTitle(viewer));

@@ -26,15 +26,6 @@ struct LinkInfo {
   std::string timeSpanLabel;
 };
 
-// The link-library exports the running viewer calls, as a seam for tests.
-struct ViewerLink {
-  const char* (*getSendTime)();
-  const char* (*getSymbol)();
-  int (*getSendCheck)();
-  int (*setSendCheck)(int* value);
-  const char* (*readLines)();
-};
-
 // What the viewer needs from the console and the process.
 struct ViewerIo {
   std::ostream* out = nullptr;  // chart, screens, progress
@@ -62,7 +53,7 @@ struct Viewer {
   LinkInfo linkInfo;
   PfChart chart;
   TickIntake intake;
-  ViewerLink link{};
+  LinkCalls link;
   ViewerIo io;
   ViewerPeriods periods;
 

@@ -10,7 +10,7 @@
 #include "common/deadline.h"
 #include "common/path_text.h"
 #include "common/run_log.h"
-#include "engine/chart_lock.h"
+#include "common/chart_lock.h"
 #include "engine/csv_save_file.h"
 
 namespace tavelund {
@@ -126,7 +126,7 @@ void logLineExcerpt(std::string_view lines) {
   }
 }
 
-CsvSaveOutcome saveCsv(const CsvSaveLink& link, const CsvSaveOptions& options) {
+CsvSaveOutcome saveCsv(const LinkCalls& link, const CsvSaveOptions& options) {
   std::lock_guard<std::mutex> lock(chartLock);
   std::ostream& out = *options.out;
   std::ostream& err = *options.err;

@@ -9,17 +9,9 @@
 #include <string_view>
 
 #include "common/local_time.h"
+#include "link/link_calls.h"
 
 namespace tavelund {
-
-// The exports the save calls, as a seam for tests.
-struct CsvSaveLink {
-  const char* (*getSendTime)();
-  const char* (*readLines)();
-  int (*setSendCheck)(int* value);
-  int (*getSendCheck)();
-  const char* (*getSymbol)();
-};
 
 struct CsvSaveOptions {
   std::filesystem::path programFolder;  // the CSV folder is made inside it
@@ -39,7 +31,7 @@ enum class CsvSaveOutcome {
 // The whole save: request, wait, excerpts in the run log, file. Holds
 // chartLock from start to end. The file appears complete or not at all: it
 // is written under a temporary name in the same folder and then renamed.
-CsvSaveOutcome saveCsv(const CsvSaveLink& link, const CsvSaveOptions& options);
+CsvSaveOutcome saveCsv(const LinkCalls& link, const CsvSaveOptions& options);
 
 // symbol + "_" + YYYYMMDDhhmmss + ".csv"
 std::string csvFileName(std::string_view symbol, const LocalTime& time);

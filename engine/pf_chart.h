@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "common/chart_settings.h"
-#include "engine/chart_lock.h"
+#include "common/chart_lock.h"
 #include "engine/pf_column.h"
 #include "intake/price_point.h"
 #include "intake/text_arena.h"

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "common/deadline.h"
-#include "engine/chart_lock.h"
+#include "common/chart_lock.h"
 #include "intake/prefault.h"
 
 namespace tavelund {
@@ -142,7 +142,7 @@ void convertTimeline(TickIntake& intake, std::string_view timelineText,
     updateConversion(intake, timelineText, expand);
 }
 
-void refreshRecords(TickIntake& intake, const ChartSettings& settings, const LinkPort& link,
+void refreshRecords(TickIntake& intake, const ChartSettings& settings, const LinkCalls& link,
                     const ConsolePort& console) {
   std::lock_guard<std::mutex> lock(chartLock);
   const bool haveRecords = !intake.recordList.empty();

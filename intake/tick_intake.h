@@ -9,7 +9,7 @@
 
 #include "common/chart_settings.h"
 #include "intake/console_port.h"
-#include "intake/link_port.h"
+#include "link/link_calls.h"
 #include "intake/price_point.h"
 #include "intake/text_arena.h"
 
@@ -51,7 +51,7 @@ void convertTimeline(TickIntake& intake, std::string_view timelineText,
 // Asks the MT5 side for a fresh batch through the send flag, waits for it
 // (at most 10 s before the first records, 5 s after) and converts what the
 // timeline then holds. Takes chartLock for its whole run.
-void refreshRecords(TickIntake& intake, const ChartSettings& settings, const LinkPort& link,
+void refreshRecords(TickIntake& intake, const ChartSettings& settings, const LinkCalls& link,
                     const ConsolePort& console);
 
 }  // namespace tavelund

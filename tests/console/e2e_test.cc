@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "terminal_session.h"
+#include "tests/support/terminal_session.h"
 
 extern char** environ;
 

@@ -30,7 +30,7 @@ struct FakeSide {
 };
 FakeSide side;
 
-const ViewerLink kFakeLink{
+const LinkCalls kFakeLink{
     [] { return "2024/01/02 03:04:05.006"; },
     [] { return "SP500"; },
     [] { return side.sendCheck.load() == 0 ? (side.sendCheck.store(1), 1) : 1; },

@@ -28,18 +28,20 @@ struct FakeSide {
 };
 FakeSide side;
 
-const CsvSaveLink kFakeLink{
-    [] { return side.sendTime.c_str(); },
-    [] { return (side.requested ? side.after : side.before).c_str(); },
-    [](int* value) {
-      side.requested = *value == 0;
-      return 1;
-    },
-    [] {
-      const int poll = side.polls++;
-      return side.answerAfter >= 0 && poll >= side.answerAfter ? 1 : 0;
-    },
-    [] { return side.symbol.c_str(); },
+const LinkCalls kFakeLink{
+    .getSendTime = [] { return side.sendTime.c_str(); },
+    .getSymbol = [] { return side.symbol.c_str(); },
+    .getSendCheck =
+        [] {
+          const int poll = side.polls++;
+          return side.answerAfter >= 0 && poll >= side.answerAfter ? 1 : 0;
+        },
+    .setSendCheck =
+        [](int* value) {
+          side.requested = *value == 0;
+          return 1;
+        },
+    .readLines = [] { return (side.requested ? side.after : side.before).c_str(); },
 };
 
 std::string readFile(const fs::path& path) {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/chart_lock.h"
+#include "common/chart_lock.h"
 #include "intake/tick_intake.h"
 
 namespace tavelund {
@@ -76,7 +76,9 @@ class Refresh : public ::testing::Test {
 
   TickIntake intake;
   ChartSettings settings;
-  LinkPort link{&FakeSide::setSendCheck, &FakeSide::getSendCheck, &FakeSide::readLines};
+  LinkCalls link{.getSendCheck = &FakeSide::getSendCheck,
+                 .setSendCheck = &FakeSide::setSendCheck,
+                 .readLines = &FakeSide::readLines};
   std::ostringstream out;
   ConsolePort console;
   std::vector<size_t> clears;
@@ -147,8 +149,8 @@ TEST_F(Refresh, FirstRefreshWaitsTenSecondsForASilentSide) {
 
 TEST_F(Refresh, NoTextFromTheLibraryIsAnEmptyTimeline) {
   FakeSide::flag = 1;
-  LinkPort nullText{&FakeSide::setSendCheck, &FakeSide::getSendCheck,
-                    [] { return static_cast<const char*>(nullptr); }};
+  LinkCalls nullText = link;
+  nullText.readLines = [] { return static_cast<const char*>(nullptr); };
   refreshRecords(intake, settings, nullText, console);
   EXPECT_TRUE(intake.recordList.empty());
 }

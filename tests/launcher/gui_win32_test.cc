@@ -17,7 +17,8 @@
 #include <vector>
 
 #include "common/deadline.h"
-#include "launcher/settings.h"
+include "launcher/settings.h"
+#include "tests/support/wait.h"
 #include "launcher_test_util.h"
 
 namespace tavelund {
@@ -30,12 +31,7 @@ constexpr const wchar_t* kTitle = L"Vantrell Gratwell";
 constexpr std::chrono::seconds kPatience{60};
 
 bool waitFor(const std::function<bool()>& condition) {
-  const auto deadline = MonotonicClock::now() + kPatience;
-  while (MonotonicClock::now() < deadline) {
-    if (condition()) return true;
-    sleepPeriod(std::chrono::milliseconds(20));
-  }
-  return condition();
+  return tavelund::testing::waitFor(condition, kPatience, std::chrono::milliseconds(20));
 }
 
 std::filesystem::path besideThisProgram(const wchar_t* name) {

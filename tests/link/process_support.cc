@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "link/shared_memory.h"
+#include "tests/support/channels.h"
 
 namespace tavelund::testing {
 
@@ -27,21 +28,8 @@ const LinkExports& link() {
   return exports;
 }
 
-bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
-  const auto deadline = std::chrono::steady_clock::now() + timeout;
-  for (;;) {
-    if (condition()) return true;
-    if (std::chrono::steady_clock::now() >= deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-}
-
 bool anyChannelExists() {
-  for (const wchar_t* name : {L"LOW_SENDCHECKShared", L"LOW_SENDTIMEShared", L"LOW_TIMELINEShared",
-                              L"LOW_BLANDShared", L"LOW_TIMESPANShared"}) {
-    if (link().checkSendticksMT5(name)) return true;
-  }
-  return false;
+  return anyChannelExists([](const wchar_t* name) { return link().checkSendticksMT5(name); });
 }
 
 std::unique_ptr<ChildProcess> startRole(const std::string& role, const std::string& outputPath) {

@@ -6,16 +6,14 @@
 #include <memory>
 #include <string>
 
-#include "tests/link/child_process.h"
-#include "tests/link/link_exports.h"
+#include "tests/support/child_process.h"
+#include "tests/support/link_exports.h"
+#include "tests/support/wait.h"
 
 namespace tavelund::testing {
 
 // The link library loaded from the bin folder by file name (once).
 const LinkExports& link();
-
-// Polls `condition` every few milliseconds until it holds or time runs out.
-bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout);
 
 // Generous: Wine starts a process in about a second on a quiet machine.
 constexpr std::chrono::milliseconds kStartTimeout{30000};

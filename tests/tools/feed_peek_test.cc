@@ -7,7 +7,9 @@
 #include <gtest/gtest.h>
 
 #include "link/tickwell.h"
-#include "tests/link/child_process.h"
+#include "tests/support/channels.h"
+#include "tests/support/child_process.h"
+#include "tests/support/wait.h"
 
 namespace tavelund::testing {
 namespace {
@@ -15,22 +17,7 @@ namespace {
 using namespace std::chrono_literals;
 constexpr std::chrono::milliseconds kTimeout{30000};
 
-bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
-  const auto deadline = std::chrono::steady_clock::now() + timeout;
-  for (;;) {
-    if (condition()) return true;
-    if (std::chrono::steady_clock::now() >= deadline) return false;
-    std::this_thread::sleep_for(5ms);
-  }
-}
-
-bool anyChannel() {
-  for (const wchar_t* name : {L"LOW_SENDCHECKShared", L"LOW_SENDTIMEShared", L"LOW_TIMELINEShared",
-                              L"LOW_BLANDShared", L"LOW_TIMESPANShared"}) {
-    if (checkSendticksMT5(name)) return true;
-  }
-  return false;
-}
+bool anyChannel() { return anyChannelExists(checkSendticksMT5); }
 
 std::string fileText(const std::string& path) {
   std::ifstream file(path, std::ios::binary);

@@ -6,27 +6,14 @@
 #include <gtest/gtest.h>
 
 #include "link/tickwell.h"
-#include "tests/link/child_process.h"
+#include "tests/support/channels.h"
+#include "tests/support/child_process.h"
+#include "tests/support/wait.h"
 
 namespace tavelund::testing {
 namespace {
 
-bool anyChannel() {
-  for (const wchar_t* name : {L"LOW_SENDCHECKShared", L"LOW_SENDTIMEShared", L"LOW_TIMELINEShared",
-                              L"LOW_BLANDShared", L"LOW_TIMESPANShared"}) {
-    if (checkSendticksMT5(name)) return true;
-  }
-  return false;
-}
-
-bool waitFor(bool (*condition)(), std::chrono::milliseconds timeout) {
-  const auto deadline = std::chrono::steady_clock::now() + timeout;
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() >= deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  return true;
-}
+bool anyChannel() { return anyChannelExists(checkSendticksMT5); }
 
 TEST(FeedSignals, TerminationAndInterruptEndTheFeedCleanly) {
   for (int signal : {SIGTERM, SIGINT}) {

@@ -10,7 +10,7 @@
 
 #include "console/joystick.h"
 #include "console/process_end.h"
-#include "tests/joystick/virtual_controller.h"
+#include "tests/console/joystick/virtual_controller.h"
 
 namespace tavelund {
 namespace {

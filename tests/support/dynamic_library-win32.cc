@@ -1,7 +1,7 @@
 #include <windows.h>
 
 #include "common/codepage.h"
-#include "tests/link/dynamic_library.h"
+#include "tests/support/dynamic_library.h"
 
 namespace tavelund::testing {
 

@@ -1,6 +1,6 @@
 #include <dlfcn.h>
 
-#include "tests/link/dynamic_library.h"
+#include "tests/support/dynamic_library.h"
 
 namespace tavelund::testing {
 

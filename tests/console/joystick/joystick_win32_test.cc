@@ -14,7 +14,7 @@
 
 #include "console/joystick-win32.h"
 #include "console/joystick_lost.h"
-#include "tests/link/child_process.h"
+#include "tests/support/child_process.h"
 
 namespace tavelund {
 namespace {

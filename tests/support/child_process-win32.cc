@@ -1,7 +1,7 @@
 #include <windows.h>
 
 #include "common/codepage.h"
-#include "tests/link/child_process.h"
+#include "tests/support/child_process.h"
 
 namespace tavelund::testing {
 namespace {

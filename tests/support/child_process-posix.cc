@@ -5,7 +5,7 @@
 #include <thread>
 #include <unistd.h>
 
-#include "tests/link/child_process.h"
+#include "tests/support/child_process.h"
 
 extern char** environ;
 

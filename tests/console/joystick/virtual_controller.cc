@@ -1,4 +1,4 @@
-#include "tests/joystick/virtual_controller.h"
+#include "tests/console/joystick/virtual_controller.h"
 
 #include <poll.h>
 #include <pty.h>

@@ -13,6 +13,8 @@
 
 #include <unistd.h>
 
+#include "tests/support/wait.h"
+
 namespace tavelund::testing {
 
 inline std::string shellQuote(const std::string& text) {
@@ -47,12 +49,7 @@ inline std::string fileText(const std::filesystem::path& path) {
 
 // Polls `condition` every 20 ms until it holds or `limit` has passed.
 inline bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds limit) {
-  const auto deadline = std::chrono::steady_clock::now() + limit;
-  for (;;) {
-    if (condition()) return true;
-    if (std::chrono::steady_clock::now() >= deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
+  return waitFor(condition, limit, std::chrono::milliseconds(20));
 }
 
 class TerminalSession {

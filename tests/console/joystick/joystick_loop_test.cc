@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <iostream>
 #include <sstream>
 #include <string>
@@ -15,10 +16,11 @@
 
 #include "console/terminal.h"
 #include "console/viewer.h"
+#include "tests/support/wait.h"
 #ifndef _WIN32
 #include <termios.h>
 
-#include "tests/joystick/virtual_controller.h"
+#include "tests/console/joystick/virtual_controller.h"
 #endif
 
 namespace tavelund {
@@ -115,14 +117,9 @@ struct Harness {
   }
 };
 
-template <typename Condition>
-bool waitFor(Condition condition, std::chrono::seconds limit = std::chrono::seconds(30)) {
-  const auto deadline = Clock::now() + limit;
-  while (!condition()) {
-    if (Clock::now() >= deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  return true;
+bool waitFor(const std::function<bool()>& condition,
+             std::chrono::milliseconds limit = std::chrono::seconds(30)) {
+  return tavelund::testing::waitFor(condition, limit);
 }
 
 // The view thread and the size watch (which starts the input thread) of one

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "link/tickwell.h"
-#include "tests/link/dynamic_library.h"
+#include "tests/support/dynamic_library.h"
 
 namespace tavelund::testing {
 
