@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "common/deadline.h"
-include "launcher/settings.h"
+#include "launcher/settings.h"
 #include "tests/support/wait.h"
 #include "launcher_test_util.h"
 
