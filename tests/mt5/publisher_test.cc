@@ -1,0 +1,279 @@
+// TickwellPublisher.mq5, built as C++ against the stand-in terminal, in this
+// process with the real link library. The test drives the terminal: it
+// opens bars, fires the timer and plays the viewer through the exports.
+#include <algorithm>
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "link/line_format.h"
+#include "link/tickwell.h"
+#include "tests/mt5/standin/publisher.h"
+#include "tests/support/channels.h"
+
+namespace {
+
+using Calls = std::vector<std::string>;
+
+// Bar `index` of a chart of daily bars from 2024-01-01, opened at 09:30:15
+// (the seconds must not reach the timeline).
+MqlRates dailyBar(int index) {
+  MqlRates bar;
+  bar.time = mql5standin::toDatetime(2024, 1, 1, 9, 30, 15) + index * 86400LL;
+  bar.open = 100 + index;
+  bar.high = bar.open + 2.125;
+  bar.low = bar.open - 1.5;
+  bar.close = bar.open + 0.75;
+  return bar;
+}
+
+mql5standin::Chart chartOf(int bars, int opened, const std::string& symbol = "XAUUSD") {
+  mql5standin::Chart chart;
+  chart.symbol = symbol;
+  chart.period = PERIOD_H4;
+  for (int i = 0; i < bars; ++i) chart.bars.push_back(dailyBar(i));
+  chart.opened = static_cast<std::size_t>(opened);
+  return chart;
+}
+
+std::vector<std::string> linesOf(const std::string& text) {
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    const std::size_t end = text.find('\n', start);
+    lines.push_back(text.substr(start, end - start));
+    start = end == std::string::npos ? text.size() : end + 1;
+  }
+  return lines;
+}
+
+std::string expectedLine(int index) {
+  const MqlRates bar = dailyBar(index);
+  MqlDateTime t;
+  TimeToStruct(bar.time, t);
+  std::string line = tavelund::timelineLine(tavelund::TimelineBar{
+      t.year, t.mon, t.day, t.hour, t.min, 0, 0, bar.open, bar.high, bar.low, bar.close});
+  line.pop_back();
+  return line;
+}
+
+// The calls of one batch of `bars` lines, in the order the viewer relies on.
+Calls batchCalls(int bars) {
+  Calls calls(static_cast<std::size_t>(bars), "lineSendTimeLineMT5");
+  calls.insert(calls.end(), {"completeSendticksMT5", "setsendtimeNowMT5", "setsendcheckMT5(1)"});
+  return calls;
+}
+
+Calls operator+(Calls a, const Calls& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+bool anyChannel() { return tavelund::testing::anyChannelExists(checkSendticksMT5); }
+
+class Publisher : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_FALSE(anyChannel()) << "another process holds the channels";
+    HistoryBars = 20000;
+    TimerMilliseconds = 20;
+    PublishOnNewBar = false;
+  }
+  void TearDown() override { deinitSendticksMT5(); }
+
+  // A fresh terminal on `chart`, recording from here on.
+  void attachTo(mql5standin::Chart chart) {
+    mql5standin::reset(std::move(chart));
+    mql5standin::recordImports(true);
+    seen_ = 0;
+  }
+  // The exports called since the last look.
+  Calls takeCalls() {
+    const Calls& all = mql5standin::importCalls();
+    Calls fresh(all.begin() + static_cast<long>(seen_), all.end());
+    seen_ = all.size();
+    return fresh;
+  }
+  void askForFreshBars() {
+    int ask = 0;
+    setsendcheckMT5(&ask);
+  }
+  std::size_t logCount(const std::string& part) const {
+    const auto& log = mql5standin::expertsLog();
+    return static_cast<std::size_t>(std::count_if(log.begin(), log.end(), [&](const auto& line) {
+      return line.find(part) != std::string::npos;
+    }));
+  }
+
+  std::size_t seen_ = 0;
+};
+
+TEST_F(Publisher, StartPublishesOneCompleteBatchAndOnlyThenRaisesTheFlag) {
+  attachTo(chartOf(50, 50));
+  HistoryBars = 20;
+  ASSERT_EQ(OnInit(), INIT_SUCCEEDED);
+  EXPECT_EQ(takeCalls(), (Calls{"preInitSendticksMT5", "initSendticksMT5", "setsymbolcMT5(XAUUSD)",
+                                "settimespanMT5(16388)"} +
+                          batchCalls(20)));
+  EXPECT_EQ(mql5standin::timerMilliseconds(), 20);
+
+  EXPECT_STREQ(getsymbolcMT5(), "XAUUSD");
+  EXPECT_EQ(gettimespanMT5(), 16388);
+  EXPECT_EQ(getSendCheckMT5(), 1);
+  EXPECT_EQ(std::string(getsendtimeMT5()).size(), 23u);
+  const auto lines = linesOf(ReadLinesMT5());
+  ASSERT_EQ(lines.size(), 20u);
+  // The newest 20 bars, oldest first, each at its open minute.
+  EXPECT_EQ(lines.front(), expectedLine(30));
+  EXPECT_EQ(lines.back(), expectedLine(49));
+  EXPECT_EQ(lines.back().substr(0, 24), "2024/02/19 09:30:00.000,");
+  EXPECT_EQ(logCount("published 20 bars, newest 2024.02.19 09:30"), 1u);
+}
+
+TEST_F(Publisher, ARequestIsAnsweredWithAFreshBatchHoldingTheFormingBar) {
+  attachTo(chartOf(50, 40));
+  HistoryBars = 30;
+  ASSERT_EQ(OnInit(), INIT_SUCCEEDED);
+  takeCalls();
+
+  // Nobody asks: the timer only looks at the flag.
+  OnTimer();
+  OnTimer();
+  EXPECT_EQ(takeCalls(), (Calls{"getSendCheckMT5", "getSendCheckMT5"}));
+
+  ASSERT_TRUE(mql5standin::openNextBar());
+  askForFreshBars();
+  OnTimer();
+  EXPECT_EQ(takeCalls(), Calls{"getSendCheckMT5"} + batchCalls(30));
+  EXPECT_EQ(getSendCheckMT5(), 1);
+  const auto lines = linesOf(ReadLinesMT5());
+  ASSERT_EQ(lines.size(), 30u);
+  EXPECT_EQ(lines.front(), expectedLine(11));
+  EXPECT_EQ(lines.back(), expectedLine(40));
+}
+
+TEST_F(Publisher, PublishingOnEveryNewBarIsOffUnlessAsked) {
+  attachTo(chartOf(10, 5));
+  ASSERT_EQ(OnInit(), INIT_SUCCEEDED);
+  takeCalls();
+  mql5standin::openNextBar();
+  OnTimer();
+  EXPECT_EQ(takeCalls(), Calls{"getSendCheckMT5"});
+  EXPECT_EQ(linesOf(ReadLinesMT5()).size(), 5u);
+  OnDeinit(REASON_REMOVE);
+
+  PublishOnNewBar = true;
+  attachTo(chartOf(10, 5));
+  ASSERT_EQ(OnInit(), INIT_SUCCEEDED);
+  takeCalls();
+  OnTimer();  // the bar published at the start is still the newest
+  EXPECT_EQ(takeCalls(), Calls{"getSendCheckMT5"});
+  mql5standin::openNextBar();
+  OnTimer();
+  EXPECT_EQ(takeCalls(), Calls{"getSendCheckMT5"} + batchCalls(6));
+  const auto lines = linesOf(ReadLinesMT5());
+  ASSERT_EQ(lines.size(), 6u);
+  EXPECT_EQ(lines.back(), expectedLine(5));
+  OnTimer();  // once per bar
+  EXPECT_EQ(takeCalls(), Calls{"getSendCheckMT5"});
+}
+
+TEST_F(Publisher, WithoutHistoryTheFlagStaysDownUntilTheFirstBatchGoesOut) {
+  attachTo(chartOf(5, 0));
+  ASSERT_EQ(OnInit(), INIT_SUCCEEDED);
+  EXPECT_EQ(getSendCheckMT5(), 0);
+  EXPECT_STREQ(ReadLinesMT5(), "");
+  OnTimer();
+  OnTimer();
+  // One message for the whole wait, not one per pass.
+  EXPECT_EQ(logCount("no bars of XAUUSD to publish yet (CopyRates error 4401); trying again"), 1u);
+  EXPECT_EQ(getSendCheckMT5(), 0);
+
+  mql5standin::openNextBar();
+  takeCalls();
+  OnTimer();
+  EXPECT_EQ(takeCalls(), Calls{"getSendCheckMT5"} + batchCalls(1));
+  EXPECT_EQ(getSendCheckMT5(), 1);
+  EXPECT_EQ(linesOf(ReadLinesMT5()), std::vector<std::string>{expectedLine(0)});
+  EXPECT_EQ(logCount("publishing again"), 1u);
+}
+
+TEST_F(Publisher, RefusedStartsSayWhyAndTouchNoChannel) {
+  attachTo(chartOf(5, 5));
+  mql5standin::allowDllImports(false);
+  EXPECT_EQ(OnInit(), INIT_FAILED);
+  EXPECT_EQ(logCount("DLL imports are not allowed for this expert"), 1u);
+  EXPECT_EQ(logCount("\"Allow DLL imports\""), 1u);
+  EXPECT_EQ(takeCalls(), Calls{});
+  EXPECT_FALSE(anyChannel());
+  OnDeinit(REASON_INITFAILED);
+  EXPECT_EQ(takeCalls(), Calls{"deinitSendticksMT5"});
+
+  for (auto [history, timer] : {std::pair{0, 20}, std::pair{20, 0}, std::pair{-5, 20}}) {
+    attachTo(chartOf(5, 5));
+    HistoryBars = history;
+    TimerMilliseconds = timer;
+    EXPECT_EQ(OnInit(), INIT_PARAMETERS_INCORRECT) << history << " " << timer;
+    EXPECT_EQ(logCount("HistoryBars and TimerMilliseconds must be 1 or more"), 1u);
+    EXPECT_EQ(takeCalls(), Calls{});
+  }
+  EXPECT_FALSE(anyChannel());
+}
+
+TEST_F(Publisher, StopReleasesTheChannelsWhateverTheReason) {
+  for (int reason : {REASON_REMOVE, REASON_CHARTCHANGE}) {
+    attachTo(chartOf(5, 5));
+    ASSERT_EQ(OnInit(), INIT_SUCCEEDED);
+    ASSERT_TRUE(anyChannel());
+    takeCalls();
+    OnDeinit(reason);
+    EXPECT_EQ(takeCalls(), Calls{"deinitSendticksMT5"});
+    EXPECT_EQ(mql5standin::timerMilliseconds(), 0);
+    EXPECT_FALSE(anyChannel()) << "reason " << reason;
+    EXPECT_EQ(logCount("stopped (reason " + std::to_string(reason) + "), channels released"), 1u);
+  }
+}
+
+TEST_F(Publisher, ABatchIsBoundedByTheLengthOfItsLines) {
+  // A price's room in a line is never smaller than its real text, rounding
+  // carries and signs included.
+  for (double price : {0.0, 0.5, 9.999994, 9.999995, 99999.999996, -0.00001, -123.456789, 1.08525,
+                       1e9, 999999999.999995, 1e15, -1e300}) {
+    tavelund::TimelineBar bar{2024, 3, 5, 9, 7, 0, 0, price, price, price, price};
+    const std::size_t real = tavelund::timelineLine(bar).size();
+    EXPECT_LE(real, static_cast<std::size_t>(28 + 4 * PriceBytes(price))) << price;
+  }
+  constexpr int kMany = 110000;
+  MqlArray<MqlRates> rates;
+  rates.resize(kMany);
+  for (int i = 0; i < kMany; ++i) rates[i] = dailyBar(i);
+  EXPECT_EQ(BarsThatFit(rates, kMany), kMany);
+  rates[7].high = 1e300;  // one wide price widens every line
+  const int fit = BarsThatFit(rates, kMany);
+  EXPECT_EQ(fit, 134217727 / (28 + 4 * PriceBytes(1e300)));
+  EXPECT_LT(fit, kMany);
+  EXPECT_EQ(BarsThatFit(rates, 10), 10);
+
+  // With the default input a whole history fits and nothing is dropped.
+  attachTo(chartOf(20500, 20500));
+  ASSERT_EQ(OnInit(), INIT_SUCCEEDED);
+  const auto lines = linesOf(ReadLinesMT5());
+  ASSERT_EQ(lines.size(), 20000u);
+  EXPECT_EQ(lines.front(), expectedLine(500));
+  EXPECT_EQ(lines.back(), expectedLine(20499));
+}
+
+#ifndef _WIN32
+TEST(PublisherStandIn, ATextWithoutItsTerminatingZeroNeverReachesTheLibrary) {
+  // What the terminal would hand the library for an array filled without
+  // its zero: the stand-in stops rather than let the library read past it.
+  MqlArray<uchar> text;
+  StringToCharArray("EURUSD", text, 0, 6);
+  EXPECT_EQ(ArraySize(text), 6);
+  EXPECT_DEATH(mql5_import::setsymbolcMT5(text), "no terminating zero");
+}
+#endif
+
+}  // namespace

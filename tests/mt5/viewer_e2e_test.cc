@@ -1,0 +1,158 @@
+// The native viewer in a tmux pane, fed by TickwellPublisher.mq5 running in
+// the stand-in terminal: the chart it draws is the one the program
+// published, U brings the bar that opened since, and once both have ended
+// no channel is left.
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "link/tickwell.h"
+#include "tests/support/channels.h"
+#include "tests/support/terminal_session.h"
+
+extern char** environ;
+
+namespace tavelund {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using testing::fileText;
+using testing::TerminalSession;
+using testing::waitUntil;
+
+constexpr int kBars = 330;
+constexpr int kOpened = 300;
+
+std::string barDate(int index, char separator = '/') {
+  using namespace std::chrono;
+  const year_month_day day{sys_days{2000y / January / 3} + days{index}};
+  char text[16];
+  std::snprintf(text, sizeof text, "%04d%c%02u%c%02u", static_cast<int>(day.year()), separator,
+                static_cast<unsigned>(day.month()), separator, static_cast<unsigned>(day.day()));
+  return text;
+}
+
+bool anyChannel() { return testing::anyChannelExists(checkSendticksMT5); }
+
+class PublisherAndViewer : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(waitUntil([] { return !anyChannel(); }, 30s)) << "the channels are in use";
+    folder_ = fs::temp_directory_path() / ("mt5_viewer_e2e_" + std::to_string(::getpid()));
+    fs::remove_all(folder_);
+    fs::create_directories(folder_);
+    const fs::path bin = TAVELUND_BIN_DIR;
+    fs::copy_file(bin / "ConsoleTavelundPF", folder_ / "ConsoleTavelundPF");
+    fs::copy_file(bin / "libtickwell.so", folder_ / "libtickwell.so");
+    std::ofstream bars(folder_ / "bars.csv");
+    bars << "date,open,high,low,close\n";
+    for (int i = 0; i < kBars; ++i) {
+      const double mid = 1900 * (1 + 0.04 * std::sin(i / 7.0) + 0.02 * std::sin(i / 2.3));
+      bars << barDate(i, '-') << ',' << mid << ',' << mid * 1.01 << ',' << mid * 0.99 << ','
+           << mid * 1.002 << '\n';
+    }
+    std::ofstream(folder_ / "control.txt");
+    std::ofstream(folder_ / "run.sh") << "cd " << testing::shellQuote(folder_.string()) << "\n"
+                                      << "./ConsoleTavelundPF\n"
+                                      << "echo $? > rc.part; mv rc.part rc\n"
+                                      << "exec sleep 600\n";
+  }
+
+  void TearDown() override {
+    if (terminalPid_ > 0) {
+      ::kill(terminalPid_, SIGKILL);
+      ::waitpid(terminalPid_, nullptr, 0);
+    }
+    fs::remove_all(folder_);
+  }
+
+  void startTerminal() {
+    const std::string program = std::string(TAVELUND_BIN_DIR) + "/mt5-standin";
+    std::vector<std::string> args = {program,
+                                     "--symbol",
+                                     "XAUUSD",
+                                     "--period",
+                                     "16408",
+                                     "--opened",
+                                     std::to_string(kOpened),
+                                     "--control",
+                                     (folder_ / "control.txt").string(),
+                                     (folder_ / "bars.csv").string()};
+    std::vector<char*> argv;
+    for (std::string& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    const std::string log = (folder_ / "terminal.log").string();
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_adddup2(&actions, 1, 2);
+    ASSERT_EQ(posix_spawn(&terminalPid_, program.c_str(), &actions, nullptr, argv.data(), environ),
+              0);
+    posix_spawn_file_actions_destroy(&actions);
+  }
+  std::string terminalLog() const { return fileText(folder_ / "terminal.log"); }
+  bool terminalLogShows(const std::string& text) const {
+    return waitUntil([&] { return terminalLog().find(text) != std::string::npos; }, 15s);
+  }
+  void command(const std::string& text) const {
+    std::ofstream(folder_ / "control.txt", std::ios::app) << text << '\n';
+  }
+  // The stand-in's exit code, or -1 when it does not end in time.
+  int terminalExit() {
+    int status = 0;
+    if (!waitUntil([&] { return ::waitpid(terminalPid_, &status, WNOHANG) == terminalPid_; },
+                   15s)) {
+      return -1;
+    }
+    terminalPid_ = -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+
+  fs::path folder_;
+  pid_t terminalPid_ = -1;
+};
+
+TEST_F(PublisherAndViewer, TheViewerDrawsWhatTheProgramPublishesAndUBringsTheNewBar) {
+  startTerminal();
+  ASSERT_TRUE(terminalLogShows("TickwellPublisher: published 300 bars")) << terminalLog();
+
+  TerminalSession session("sh " + testing::shellQuote((folder_ / "run.sh").string()));
+  ASSERT_TRUE(session.showsWithin("=> " + barDate(kOpened - 1) + " 00:00(", 20s))
+      << session.screen();
+  EXPECT_NE(session.lineStartingWith("UPDATE >> ").find("    XAUUSD (D1)"), std::string::npos)
+      << session.screen();
+  EXPECT_TRUE(session.showsWithin("(Now)", 5s)) << session.screen();
+
+  command("bar");
+  ASSERT_TRUE(terminalLogShows("[terminal] bar 301 of 330 opened")) << terminalLog();
+  session.pressWhenStill("u");
+  ASSERT_TRUE(session.showsWithin("=> " + barDate(kOpened) + " 00:00(", 20s)) << session.screen();
+  EXPECT_NE(terminalLog().find("published 301 bars, newest " + barDate(kOpened, '.') + " 00:00"),
+            std::string::npos)
+      << terminalLog();
+
+  session.pressWhenStill("q");
+  ASSERT_TRUE(waitUntil([&] { return fs::exists(folder_ / "rc"); }, 10s)) << session.screen();
+  EXPECT_EQ(fileText(folder_ / "rc"), "0\n");
+
+  command("quit");
+  EXPECT_EQ(terminalExit(), 0) << terminalLog();
+  EXPECT_NE(terminalLog().find("stopped (reason 1), channels released"), std::string::npos);
+  EXPECT_FALSE(anyChannel());
+}
+
+}  // namespace
+}  // namespace tavelund
