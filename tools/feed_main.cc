@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "common/deadline.h"
+#include "common/version.h"
 #include "link/tickwell.h"
 #include "tools/feed_source.h"
 #include "tools/stop_signal.h"
@@ -25,7 +26,8 @@ const char kUsage[] =
     "  --live STEPS       the newest bar forms over STEPS publishes (default off)\n"
     "  --interval MS      also publish unasked every MS milliseconds (default 0: only on request)\n"
     "  --requests N       end after answering N requests (default 0: run until Ctrl-C)\n"
-    "  --poll MS          how often the send flag is checked (default 20)\n";
+    "  --poll MS          how often the send flag is checked (default 20)\n"
+    "  --version          print the version and end\n";
 
 struct Options {
   std::string symbol = "SP500";
@@ -77,6 +79,8 @@ std::string parseOptions(int argc, char** argv, Options& options) {
       if (!value(1, options.pollMs)) return "--poll needs milliseconds (at least 1)";
     } else if (arg == "-h" || arg == "--help") {
       return "help";
+    } else if (arg == "--version") {
+      return "version";
     } else if (!arg.empty() && arg[0] == '-') {
       return "unknown option " + std::string(arg);
     } else if (options.path.empty()) {
@@ -113,6 +117,10 @@ int main(int argc, char** argv) {
   const std::string problem = parseOptions(argc, argv, options);
   if (problem == "help") {
     std::cout << kUsage;
+    return 0;
+  }
+  if (problem == "version") {
+    std::cout << "tickwell-feed " << kVersion << "\n";
     return 0;
   }
   if (!problem.empty()) {

@@ -7,6 +7,7 @@
 
 #include "common/deadline.h"
 #include "common/time_span_label.h"
+#include "common/version.h"
 #include "link/tickwell.h"
 #include "tools/stop_signal.h"
 
@@ -15,9 +16,10 @@ using namespace tavelund;
 namespace {
 
 const char kUsage[] =
-    "usage: tickwell-peek [--wait SECONDS] [--watch MS]\n"
+    "usage: tickwell-peek [--wait SECONDS] [--watch MS] [--version]\n"
     "  --wait SECONDS  wait up to SECONDS for a published timeline\n"
-    "  --watch MS      show the channels again every MS milliseconds until Ctrl-C\n";
+    "  --watch MS      show the channels again every MS milliseconds until Ctrl-C\n"
+    "  --version       print the version and end\n";
 
 const wchar_t* const kMappings[] = {L"LOW_SENDCHECKShared", L"LOW_SENDTIMEShared",
                                     L"LOW_TIMELINEShared", L"LOW_BLANDShared",
@@ -89,6 +91,9 @@ int main(int argc, char** argv) {
       ++i;
     } else if (arg == "--watch" && i + 1 < argc && number(argv[i + 1], watchMs)) {
       ++i;
+    } else if (arg == "--version") {
+      std::cout << "tickwell-peek " << kVersion << "\n";
+      return 0;
     } else {
       std::cerr << (arg == "-h" || arg == "--help"
                         ? ""
