@@ -7,6 +7,8 @@ Writes, from one drawing routine:
   --inc  FILE   the same picture as PNG bytes in a C initializer list, for
                 the front-end that has no resource compiler
   --icon-inc FILE  the 256-pixel icon image the same way
+  --icon-png FILE  the 256-pixel icon image as a PNG file (the Linux
+                   desktop entry's icon)
 
 Standard library only, so every build machine can run it.
 """
@@ -221,6 +223,7 @@ def main():
     parser.add_argument("--ico")
     parser.add_argument("--inc")
     parser.add_argument("--icon-inc")
+    parser.add_argument("--icon-png")
     args = parser.parse_args()
     if args.bmp or args.inc:
         canvas = window_picture()
@@ -234,6 +237,9 @@ def main():
             f.write(ico_bytes(ICON_SIZES))
     if args.icon_inc:
         write_initializer(args.icon_inc, png_bytes(icon_picture(256), keep_alpha=True))
+    if args.icon_png:
+        with open(args.icon_png, "wb") as f:
+            f.write(png_bytes(icon_picture(256), keep_alpha=True))
 
 
 if __name__ == "__main__":
