@@ -239,8 +239,8 @@ TEST_F(Publisher, StopReleasesTheChannelsWhateverTheReason) {
 TEST_F(Publisher, ABatchIsBoundedByTheLengthOfItsLines) {
   // A price's room in a line is never smaller than its real text, rounding
   // carries and signs included.
-  for (double price : {0.0, 0.5, 9.999994, 9.999995, 99999.999996, -0.00001, -123.456789, 1.08525,
-                       1e9, 999999999.999995, 1e15, -1e300}) {
+  for (double price : {0.0, 0.5, 9.999994, 9.999995, -9.999995, 99999.999996, -99999.999996,
+                       -0.00001, -123.456789, 1.08525, 1e9, 999999999.999995, 1e15, -1e300}) {
     tavelund::TimelineBar bar{2024, 3, 5, 9, 7, 0, 0, price, price, price, price};
     const std::size_t real = tavelund::timelineLine(bar).size();
     EXPECT_LE(real, static_cast<std::size_t>(28 + 4 * PriceBytes(price))) << price;
