@@ -172,8 +172,9 @@ TEST_F(StandInTerminal, PublishesUnaskedOnEveryNewBarWhenSetTo) {
   command("bar");
   ASSERT_TRUE(waitFor([] { return linesOf(ReadLinesMT5()).size() == 6u; }, kTimeout));
   EXPECT_EQ(linesOf(ReadLinesMT5()).back(), timelineLineOf(5));
+  // The send time follows the lines.
+  EXPECT_TRUE(waitFor([&] { return getsendtimeMT5() != sendTime; }, kTimeout));
   EXPECT_EQ(getSendCheckMT5(), 1);
-  EXPECT_NE(getsendtimeMT5(), sendTime);
   command("quit");
   EXPECT_EQ(terminal.waitExit(kTimeout), 0);
 }
