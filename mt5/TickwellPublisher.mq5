@@ -38,8 +38,11 @@ const int TimelineBytes = 134217727;
 // more commas and the line feed.
 const int LineFixedBytes = 28;
 
-datetime g_newestPublished = 0; // open time of the newest bar last published
-bool     g_failing = false;     // the last publish failed (its reason is logged once)
+datetime g_newestPublished = 0;   // open time of the newest bar last published
+bool     g_failing = false;       // the last publish failed (its reason is logged once)
+// Every program in the terminal shares one tickwell.dll, so a start that was
+// refused must not release the channels of the program that holds them.
+bool     g_holdsChannels = false;
 
 void Log(string text)
 {
@@ -134,6 +137,10 @@ datetime FormingBarTime()
 
 int OnInit()
 {
+   // A change of the chart's symbol or period keeps the globals.
+   g_newestPublished = 0;
+   g_failing = false;
+   g_holdsChannels = false;
    if(HistoryBars < 1 || TimerMilliseconds < 1)
      {
       Log("HistoryBars and TimerMilliseconds must be 1 or more");
@@ -149,6 +156,7 @@ int OnInit()
       Log("the tickwell channels are in use: a viewer or another publisher holds them. Close it and attach this expert again (start the viewer after the expert)");
       return(INIT_FAILED);
      }
+   g_holdsChannels = true;
    if(!initSendticksMT5())
      {
       Log("tickwell.dll could not make its channels");
@@ -190,7 +198,13 @@ void OnTimer()
 void OnDeinit(const int reason)
 {
    EventKillTimer();
+   if(!g_holdsChannels)
+     {
+      Log("stopped (reason " + IntegerToString(reason) + ")");
+      return;
+     }
    deinitSendticksMT5();
+   g_holdsChannels = false;
    Log("stopped (reason " + IntegerToString(reason) + "), channels released");
 }
 //+------------------------------------------------------------------+

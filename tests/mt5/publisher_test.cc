@@ -209,7 +209,7 @@ TEST_F(Publisher, RefusedStartsSayWhyAndTouchNoChannel) {
   EXPECT_EQ(takeCalls(), Calls{});
   EXPECT_FALSE(anyChannel());
   OnDeinit(REASON_INITFAILED);
-  EXPECT_EQ(takeCalls(), Calls{"deinitSendticksMT5"});
+  EXPECT_EQ(takeCalls(), Calls{});
 
   for (auto [history, timer] : {std::pair{0, 20}, std::pair{20, 0}, std::pair{-5, 20}}) {
     attachTo(chartOf(5, 5));
@@ -220,6 +220,23 @@ TEST_F(Publisher, RefusedStartsSayWhyAndTouchNoChannel) {
     EXPECT_EQ(takeCalls(), Calls{});
   }
   EXPECT_FALSE(anyChannel());
+}
+
+TEST_F(Publisher, ARefusedStartLeavesTheChannelsOfTheRunningProgramAlone) {
+  // Programs in one terminal share the library: this test holds its
+  // channels as the running program would.
+  ASSERT_TRUE(initSendticksMT5());
+  std::string symbol = "EURUSD";
+  setsymbolcMT5(symbol.c_str());
+  attachTo(chartOf(5, 5));
+  EXPECT_EQ(OnInit(), INIT_FAILED);
+  EXPECT_EQ(logCount("the tickwell channels are in use"), 1u);
+  OnDeinit(REASON_INITFAILED);
+  EXPECT_EQ(takeCalls(), Calls{"preInitSendticksMT5"});
+  EXPECT_TRUE(anyChannel());
+  symbol = "GBPUSD";
+  EXPECT_NE(setsymbolcMT5(symbol.c_str()), 0) << "the running program's channels are gone";
+  EXPECT_STREQ(getsymbolcMT5(), "GBPUSD");
 }
 
 TEST_F(Publisher, StopReleasesTheChannelsWhateverTheReason) {
