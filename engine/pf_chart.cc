@@ -1,6 +1,7 @@
 // Column building: one snapshot of the current column per applied point.
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <limits>
 #include <mutex>
 #include <vector>
@@ -50,13 +51,53 @@ void PfChart::update(std::span<const PricePoint> batch, ChartSettings& settings)
     settings.viewOffset = settings.viewOffsetLimit;
 }
 
+void PfChart::readPointsFrom(const std::vector<PricePoint>& list) {
+  if (sharedPoints_ == &list) return;
+  if (applied_ > 0) {
+    // Points applied so far came from elsewhere: start again from the list.
+    columns_.clear();
+    states_.clear();
+    snapshots_.clear();
+    ownPoints_.clear();
+    applied_ = 0;
+    checkpoint_ = Checkpoint{};
+  }
+  sharedPoints_ = &list;
+}
+
 void PfChart::applyBatch(std::span<const PricePoint> batch) {
-  if (!points_.empty() && !batch.empty()) takeBack(batch.front().recordIndex);
-  roomFor(points_, batch.size());
+  if (batch.empty()) return;
+  size_t keep = applied_;
+  if (sharedPoints_) {
+    const PricePoint* list = sharedPoints_->data();
+    const bool tail = std::greater_equal<const PricePoint*>()(batch.data(), list) &&
+                      batch.data() + batch.size() == list + sharedPoints_->size();
+    if (!tail) {
+      // Not from the list after all: go on with a copy of what was applied.
+      const size_t readable = readablePoints();
+      ownPoints_.assign(list, list + readable);
+      sharedPoints_ = nullptr;
+      rebuildFromPoints(readable);
+      keep = applied_;
+    } else {
+      // The list changed from the batch on: the points applied there are
+      // gone, and they were those of the batch's first record or later.
+      keep = std::min(applied_, static_cast<size_t>(batch.data() - list));
+    }
+  }
+  if (!sharedPoints_) {
+    // Walking back from the newest point: those of the batch's first record
+    // or later are taken back.
+    while (keep > 0 && ownPoints_[keep - 1].recordIndex >= batch.front().recordIndex) --keep;
+  }
+  takeBack(keep, batch.front().recordIndex);
+
   roomFor(snapshots_, batch.size());
-  // A full batch fills hundreds of MiB: back them on another thread meanwhile.
-  Prefault prefault({roomOf(points_, batch.size()), roomOf(snapshots_, batch.size())},
-                    batch.size());
+  if (!sharedPoints_) roomFor(ownPoints_, batch.size());
+  // A full batch fills many MiB: back them on another thread meanwhile.
+  std::vector<PrefaultRange> fresh = {roomOf(snapshots_, batch.size())};
+  if (!sharedPoints_) fresh.push_back(roomOf(ownPoints_, batch.size()));
+  Prefault prefault(std::move(fresh), batch.size());
   // The next refresh re-reads the batch's newest record: note the chart as
   // it stands before that record, to take it back exactly.
   size_t newestStart = batch.size();
@@ -65,122 +106,130 @@ void PfChart::applyBatch(std::span<const PricePoint> batch) {
   for (size_t i = 0; i < batch.size(); ++i) {
     if (i == newestStart) {
       checkpoint_.record = batch[i].recordIndex;
-      checkpoint_.points = points_.size();
+      checkpoint_.points = applied_;
       checkpoint_.columns = columns_.size();
-      checkpoint_.column = columns_.empty() ? PackedColumn{} : columns_.back();
+      checkpoint_.states = states_.size();
+      checkpoint_.column = columns_.empty() ? StoredColumn{} : columns_.back();
     }
     addPoint(batch[i]);
     if ((i & 1023) == 1023) prefault.reached(i);
   }
 }
 
-// Takes back every trailing point of record `recordIndex` or later, with its
-// snapshot and whatever it did to the columns, so the chart stands exactly as
-// after the last point kept. Trimming the columns by their end points alone
-// would also drop a column that earlier records built and the re-read record
-// merely extended, and re-applying the record could not bring it back.
-void PfChart::takeBack(int32_t recordIndex) {
-  size_t keep = points_.size();
-  while (keep > 0 && points_[keep - 1].recordIndex >= recordIndex) --keep;
-  if (keep == points_.size()) return;
+// Takes back every point from `keep` on (those of record `recordIndex` or
+// later), with its snapshot and whatever it did to the columns, so the chart
+// stands exactly as after the last point kept. Trimming the columns by their
+// end points alone would also drop a column that earlier records built and
+// the re-read record merely extended, and re-applying the record could not
+// bring it back.
+void PfChart::takeBack(size_t keep, int32_t recordIndex) {
+  if (keep == applied_) return;
   if (recordIndex == checkpoint_.record && keep == checkpoint_.points &&
-      snapshots_.size() == points_.size() && checkpoint_.columns <= columns_.size()) {
+      checkpoint_.columns <= columns_.size() && checkpoint_.states <= states_.size()) {
     // The usual case: the newest record again. Its start was noted.
-    points_.resize(keep);
+    if (!sharedPoints_) ownPoints_.resize(keep);
+    applied_ = keep;
     snapshots_.resize(keep);
+    states_.resize(checkpoint_.states);
     columns_.resize(checkpoint_.columns);
     if (!columns_.empty()) columns_.back() = checkpoint_.column;
     return;
   }
   // Any other record: build the chart again from the points before it
   // (rare: the intake always re-reads from its newest record).
-  points_.resize(keep);
-  rebuildFromPoints();
+  rebuildFromPoints(keep);
 }
 
-void PfChart::rebuildFromPoints() {
-  std::vector<PricePoint> kept;
-  kept.swap(points_);
+void PfChart::rebuildFromPoints(size_t keep) {
   columns_.clear();
+  states_.clear();
   snapshots_.clear();
   checkpoint_ = Checkpoint{};
-  textsStored_ = true;  // the kept points' texts are in the arena already
-  applyBatch(kept);
-  textsStored_ = false;
+  if (!sharedPoints_) ownPoints_.resize(keep);
+  applied_ = 0;
+  for (size_t at = 0; at < keep; ++at) {
+    ++applied_;
+    applyPoint(static_cast<int32_t>(at));
+  }
+}
+
+void PfChart::addPoint(const PricePoint& point) {
+  if (!sharedPoints_) {
+    ownPoints_.push_back(point);
+    // The chart keeps its own copy of each text, once per run of equal texts
+    // (the points of one record, or a record read again).
+    PricePoint& stored = ownPoints_.back();
+    if (stored.text != lastText_) lastText_ = texts_.store(stored.text);
+    stored.text = lastText_;
+  }
+  ++applied_;
+  applyPoint(static_cast<int32_t>(applied_ - 1));
 }
 
 ColumnPoint PfChart::pointAt(int32_t from, int32_t at) const {
-  const auto count = static_cast<int64_t>(points_.size());
+  const auto count = static_cast<int64_t>(readablePoints());
   if (from < 0 || from >= count || at < 0 || at >= count) return ColumnPoint{};
-  const PricePoint& source = points_[static_cast<size_t>(from)];
-  const PricePoint& seen = points_[static_cast<size_t>(at)];
+  const PricePoint& source = pointData()[from];
+  const PricePoint& seen = pointData()[at];
   ColumnPoint point(source);
   point.index = seen.index;
   point.recordIndex = seen.recordIndex;
   return point;
 }
 
-PfColumn PfChart::unpack(const PackedColumn& packed) const {
+// The column that a state belongs to: the last one whose states start at or
+// before it.
+size_t PfChart::columnOfState(int32_t state) const {
+  const auto after =
+      std::upper_bound(columns_.begin(), columns_.end(), state,
+                       [](int32_t s, const StoredColumn& column) { return s < column.firstState; });
+  return after == columns_.begin() ? 0 : static_cast<size_t>(after - columns_.begin() - 1);
+}
+
+PfColumn PfChart::unpack(size_t c, int32_t stateAt, int32_t endAt, int32_t lastAt) const {
+  const StoredColumn& stored = columns_[c];
+  const ColumnState& state = states_[static_cast<size_t>(stateAt)];
   PfColumn column;
-  column.number = packed.number;
-  column.boxes = BoxRun(packed.letter, packed.boxCount);
-  if (packed.percent >= 0 && packed.percent < static_cast<int32_t>(percentTexts_.size()))
-    column.percentText = percentTexts_[static_cast<size_t>(packed.percent)];
-  column.startPoint = pointAt(packed.startFrom, packed.startAt);
-  column.endPoint = pointAt(packed.endAt, packed.endAt);
-  column.direction = packed.direction;
-  column.extremePrice = packed.extremePrice;
-  column.reversalPrice = packed.reversalPrice;
-  column.boxSize = packed.boxSize;
-  column.basePrice = packed.basePrice;
-  column.endBoxPrice = packed.endBoxPrice;
-  column.lastPoint = pointAt(packed.lastAt, packed.lastAt);
+  column.number = static_cast<int32_t>(c) - 1;
+  // Only the first column starts undecided, and only its first state is.
+  column.direction = c == 0 && stateAt == stored.firstState ? 0 : stored.direction;
+  column.boxes =
+      column.direction == 0 ? BoxRun() : BoxRun(column.direction > 0 ? 'X' : 'O', state.boxCount);
+  if (stored.percent >= 0 && stored.percent < static_cast<int32_t>(percentTexts_.size()))
+    column.percentText = percentTexts_[static_cast<size_t>(stored.percent)];
+  column.startPoint = pointAt(stored.startFrom, stored.startAt);
+  column.endPoint = pointAt(endAt, endAt);
+  column.extremePrice = state.extremePrice;
+  column.reversalPrice = state.reversalPrice;
+  column.boxSize = stored.boxSize;
+  column.basePrice = stored.basePrice;
+  if (column.direction > 0)
+    column.endBoxPrice = stored.basePrice + state.boxCount * stored.boxSize;
+  else if (column.direction < 0)
+    column.endBoxPrice = stored.basePrice - state.boxCount * stored.boxSize;
+  else
+    column.endBoxPrice = stored.basePrice;  // the first price
+  column.lastPoint = pointAt(lastAt, lastAt);
   return column;
 }
 
-PfColumn ColumnList::operator[](size_t at) const { return chart_->unpack((*list_)[at]); }
-
-PackedColumn PfChart::newColumn(const PackedColumn& from, int32_t at, int32_t newDirection) const {
-  const double f = boxFraction;
-  const double R = static_cast<double>(reversal);
-  const double p = points_[static_cast<size_t>(at)].price;
-  PackedColumn column;
-  column.number = from.number + 1;
-  column.percent = percent_;
-  column.boxSize = from.extremePrice * f;
-  column.basePrice = from.extremePrice;
-  column.startFrom = from.endAt;
-  column.startAt = at;
-  column.endAt = at;
-  column.direction = static_cast<int8_t>(newDirection);
-  column.extremePrice = p;
-  column.lastAt = at;
-  if (newDirection < 0) {
-    const int32_t n = truncatedCount((from.extremePrice - p) / column.boxSize);
-    column.setBoxes(n, 'O');
-    column.reversalPrice = (p * f) * R + p;
-    column.endBoxPrice = column.basePrice - n * column.boxSize;
-  } else {
-    const int32_t n = truncatedCount((p - from.extremePrice) / column.boxSize);
-    column.setBoxes(n, 'X');
-    column.reversalPrice = p - (p * f) * R;
-    column.endBoxPrice = column.basePrice + n * column.boxSize;
-  }
-  return column;
+PfColumn PfChart::columnAt(size_t c) const {
+  const StoredColumn& stored = columns_[c];
+  // A column's last point is the one that last changed it: its end point.
+  const int32_t endAt = states_[static_cast<size_t>(stored.newestState)].endAt;
+  return unpack(c, stored.newestState, endAt, endAt);
 }
 
-void PfChart::addPoint(const PricePoint& pricePoint) {
-  points_.push_back(pricePoint);
-  PricePoint& stored = points_.back();
-  // The chart keeps its own copy of each text, once per run of equal texts
-  // (the points of one record, or a record read again).
-  if (textsStored_) {
-    lastText_ = stored.text;
-  } else {
-    if (stored.text != lastText_) lastText_ = texts_.store(stored.text);
-    stored.text = lastText_;
-  }
-  applyPoint(static_cast<int32_t>(points_.size() - 1));
+PfColumn PfChart::snapshotAt(size_t k) const {
+  const Snapshot snapshot = snapshots_[k];
+  const int32_t own = static_cast<int32_t>(k);  // snapshot k belongs to point k
+  const int32_t endAt =
+      snapshot.endsAtOwnPoint() ? own : states_[static_cast<size_t>(snapshot.state())].endAt;
+  return unpack(columnOfState(snapshot.state()), snapshot.state(), endAt, own);
+}
+
+PfColumn ColumnList::operator[](size_t at) const {
+  return of_ == Of::columns ? chart_->columnAt(at) : chart_->snapshotAt(at);
 }
 
 void PfChart::updatePercent() {
@@ -197,98 +246,99 @@ void PfChart::updatePercent() {
   percentDigits_ = digits;
 }
 
-void PfChart::applyPoint(int32_t at) {
+// The first point (or the first after a rebuild) opens the undecided column.
+void PfChart::openFirstColumn(int32_t at) {
+  const double p = pointData()[at].price;
+  StoredColumn first;
+  first.percent = percent_;
+  first.startFrom = first.startAt = at;
+  first.direction = 0;
+  first.boxSize = p * boxFraction;
+  first.basePrice = p;
+  first.firstState = first.newestState = static_cast<int32_t>(states_.size());
+  states_.push_back(ColumnState{p, 0, 0, at});
+  columns_.push_back(first);
+  snapshots_.push_back(Snapshot(first.newestState, false));
+}
+
+// The current column takes point `at` as its new extreme in `direction`:
+// the decision of the first column, a new high or low, or the first extreme
+// of a column just opened by a reversal. The boxes are counted again from
+// the base, in the box size fixed when the column was created.
+void PfChart::extendTo(int32_t at, int32_t direction) {
   const double f = boxFraction;
   const double R = static_cast<double>(reversal);
-  const double p = points_[static_cast<size_t>(at)].price;
-  updatePercent();
-
-  // The first point (or the first after a rebuild) opens the undecided column.
-  if (columns_.empty()) {
-    PackedColumn first;
-    first.number = -1;
-    first.percent = percent_;
-    first.startFrom = first.startAt = first.endAt = first.lastAt = at;
-    first.direction = 0;
-    first.extremePrice = p;
-    first.reversalPrice = 0;
-    first.boxSize = p * f;
-    first.basePrice = p;
-    first.endBoxPrice = p;
-    columns_.push_back(first);
-    snapshots_.push_back(first);
-    return;
-  }
-
-  PackedColumn column = columns_.back();
-  column.lastAt = at;
-  if (column.direction == 0) {
-    if (p > column.extremePrice + R * column.boxSize) {
-      const int32_t n = truncatedCount((p - column.basePrice) / column.boxSize);
-      column.setBoxes(n, 'X');
-      column.endAt = at;
-      column.direction = 1;
-      column.extremePrice = p;
-      column.reversalPrice = p - (p * f) * R;
-      column.endBoxPrice = column.basePrice + n * column.boxSize;
-      columns_.back() = column;
-      snapshots_.push_back(column);
-      return;
-    }
-    if (column.extremePrice - R * column.boxSize > p) {
-      const int32_t n = truncatedCount((column.basePrice - p) / column.boxSize);
-      column.setBoxes(n, 'O');
-      column.endAt = at;
-      column.direction = -1;
-      column.extremePrice = p;
-      column.reversalPrice = (p * f) * R + p;
-      column.endBoxPrice = column.basePrice - n * column.boxSize;
-      columns_.back() = column;
-      snapshots_.push_back(column);
-      return;
-    }
-  } else if (column.direction == 1) {
-    // The first test that applies is the only one: with positive prices no
-    // second test could apply anyway, and with zero or negative prices a
-    // new extreme would otherwise reverse at once and leave two snapshots.
-    if (p > column.extremePrice) {
-      const int32_t n = truncatedCount((p - column.basePrice) / column.boxSize);
-      column.setBoxes(n, 'X');
-      column.endAt = at;
-      column.extremePrice = p;
-      column.reversalPrice = p - (p * f) * R;
-      column.endBoxPrice = column.basePrice + n * column.boxSize;
-      columns_.back() = column;
-      snapshots_.push_back(column);
-      return;
-    }
-    if (column.reversalPrice >= p) {
-      columns_.push_back(newColumn(column, at, -1));
-      snapshots_.push_back(column);
-      return;
-    }
+  const double p = pointData()[at].price;
+  StoredColumn& column = columns_.back();
+  ColumnState state;
+  state.extremePrice = p;
+  state.endAt = at;
+  if (direction > 0) {
+    state.boxCount = truncatedCount((p - column.basePrice) / column.boxSize);
+    state.reversalPrice = p - (p * f) * R;
   } else {
-    if (column.extremePrice > p) {
-      const int32_t n = truncatedCount((column.basePrice - p) / column.boxSize);
-      column.setBoxes(n, 'O');
-      column.endAt = at;
-      column.extremePrice = p;
-      column.reversalPrice = (p * f) * R + p;
-      column.endBoxPrice = column.basePrice - n * column.boxSize;
-      columns_.back() = column;
-      snapshots_.push_back(column);
-      return;
-    }
-    if (p >= column.reversalPrice) {
-      columns_.push_back(newColumn(column, at, 1));
-      snapshots_.push_back(column);
-      return;
-    }
+    state.boxCount = truncatedCount((column.basePrice - p) / column.boxSize);
+    state.reversalPrice = (p * f) * R + p;
   }
+  column.direction = direction;
+  column.newestState = static_cast<int32_t>(states_.size());
+  states_.push_back(state);
+}
 
-  // No change: the snapshot still records this point.
-  column.endAt = at;
-  snapshots_.push_back(column);
+// Point `at` reverses the current column: the snapshot shows the old column
+// as it stood, and a new column opens at the old extreme.
+void PfChart::reverseTo(int32_t at, int32_t direction) {
+  const StoredColumn from = columns_.back();
+  const ColumnState& fromState = states_[static_cast<size_t>(from.newestState)];
+  snapshots_.push_back(Snapshot(from.newestState, false));
+  StoredColumn column;
+  column.percent = percent_;
+  column.boxSize = fromState.extremePrice * boxFraction;
+  column.basePrice = fromState.extremePrice;
+  column.startFrom = fromState.endAt;
+  column.startAt = at;
+  column.firstState = static_cast<int32_t>(states_.size());
+  columns_.push_back(column);
+  extendTo(at, direction);
+}
+
+void PfChart::applyPoint(int32_t at) {
+  const double R = static_cast<double>(reversal);
+  const double p = pointData()[at].price;
+  updatePercent();
+  if (columns_.empty()) return openFirstColumn(at);
+
+  const StoredColumn& column = columns_.back();
+  const ColumnState& state = states_[static_cast<size_t>(column.newestState)];
+  // The first test that applies is the only one: with positive prices no
+  // second test could apply anyway, and with zero or negative prices a new
+  // extreme would otherwise reverse at once and leave two snapshots.
+  int32_t extend = 0, reverse = 0;
+  if (column.direction == 0) {
+    if (p > state.extremePrice + R * column.boxSize)
+      extend = 1;
+    else if (state.extremePrice - R * column.boxSize > p)
+      extend = -1;
+  } else if (column.direction == 1) {
+    if (p > state.extremePrice)
+      extend = 1;
+    else if (state.reversalPrice >= p)
+      reverse = -1;
+  } else {
+    if (state.extremePrice > p)
+      extend = -1;
+    else if (p >= state.reversalPrice)
+      reverse = 1;
+  }
+  if (extend != 0) {
+    extendTo(at, extend);
+    snapshots_.push_back(Snapshot(columns_.back().newestState, false));
+  } else if (reverse != 0) {
+    reverseTo(at, reverse);
+  } else {
+    // No change: the snapshot still records this point, as its end point.
+    snapshots_.push_back(Snapshot(column.newestState, true));
+  }
 }
 
 int32_t PfChart::snapshotIndexForOffset(int32_t offset) const {
@@ -301,7 +351,7 @@ int32_t PfChart::snapshotIndexForOffset(int32_t offset) const {
 
 PfColumn PfChart::lastLineColumn(int32_t viewOffset) const {
   const int32_t k = snapshotIndexForOffset(viewOffset);
-  return k < 0 ? PfColumn{} : unpack(snapshots_[static_cast<size_t>(k)]);
+  return k < 0 ? PfColumn{} : snapshotAt(static_cast<size_t>(k));
 }
 
 }  // namespace tavelund

@@ -2,6 +2,7 @@
 // The point-and-figure chart: columns built from the price path, one
 // snapshot of the current column per applied point, and its drawing as text.
 #include <cstdint>
+#include <algorithm>
 #include <cstddef>
 #include <iterator>
 #include <ostream>
@@ -24,10 +25,12 @@ struct ChartMarker {
 
 class PfChart;
 
-// A read-only list of the chart's packed columns, each read as a full
-// PfColumn value. Valid while the chart is unchanged.
+// A read-only list of the chart's stored columns or snapshots, each read as
+// a full PfColumn value. Valid while the chart is unchanged.
 class ColumnList {
  public:
+  enum class Of { columns, snapshots };
+
   class iterator {
    public:
     using iterator_category = std::input_iterator_tag;
@@ -50,20 +53,19 @@ class ColumnList {
     size_t at_;
   };
 
-  ColumnList(const PfChart& chart, const std::vector<PackedColumn>& list)
-      : chart_(&chart), list_(&list) {}
-  size_t size() const { return list_->size(); }
-  bool empty() const { return list_->empty(); }
+  ColumnList(const PfChart& chart, Of of, size_t size) : chart_(&chart), of_(of), size_(size) {}
+  size_t size() const { return size_; }
+  bool empty() const { return size_ == 0; }
   PfColumn operator[](size_t at) const;
   PfColumn front() const { return (*this)[0]; }
   PfColumn back() const { return (*this)[size() - 1]; }
   iterator begin() const { return iterator(this, 0); }
   iterator end() const { return iterator(this, size()); }
-  const std::vector<PackedColumn>& packed() const { return *list_; }
 
  private:
   const PfChart* chart_;
-  const std::vector<PackedColumn>* list_;
+  Of of_;
+  size_t size_;
 };
 
 class PfChart {
@@ -92,23 +94,45 @@ class PfChart {
   // need gigabytes of cells, so draw says so instead.
   int32_t maxDrawRows = 100000;
 
+  PfChart() = default;
+  PfChart(const PfChart&) = delete;
+  PfChart& operator=(const PfChart&) = delete;
+  PfChart(PfChart&&) = default;
+  PfChart& operator=(PfChart&&) = default;
+
   // Take chartLock themselves.
   void applySettings(const ChartSettings& settings, int32_t digits);
   void update(std::span<const PricePoint> batch, ChartSettings& settings);
   void draw(std::ostream& out, const ChartSettings& settings);
+
+  // The chart reads its points from `list` instead of keeping a copy of
+  // each. Every batch given to update is then a tail of `list`, whose owner
+  // changes it only from that batch's first point on, and only between
+  // updates; the texts of its points outlive the chart. Without a list, the
+  // chart copies the points of each batch and their texts. The caller holds
+  // chartLock.
+  void readPointsFrom(const std::vector<PricePoint>& list);
 
   // The caller holds chartLock. A copy of the snapshot that the view shows at
   // this offset (outside 0..k-1 means the newest), or a default column when
   // there are no snapshots.
   PfColumn lastLineColumn(int32_t viewOffset) const;
 
-  ColumnList snapshots() const { return ColumnList(*this, snapshots_); }
-  ColumnList columns() const { return ColumnList(*this, columns_); }
-  // The applied points; their texts are the chart's own copies.
-  const std::vector<PricePoint>& points() const { return points_; }
-  // A stored column as its full value.
-  PfColumn unpack(const PackedColumn& column) const;
+  ColumnList snapshots() const {
+    return ColumnList(*this, ColumnList::Of::snapshots, snapshots_.size());
+  }
+  ColumnList columns() const { return ColumnList(*this, ColumnList::Of::columns, columns_.size()); }
+  // The applied points.
+  std::span<const PricePoint> points() const { return {pointData(), readablePoints()}; }
+  PfColumn snapshotAt(size_t k) const;
+  PfColumn columnAt(size_t c) const;
 
+  // Memory held for the snapshots (their states included), for the record.
+  size_t snapshotBytes() const {
+    return snapshots_.size() * sizeof(Snapshot) + states_.size() * sizeof(ColumnState);
+  }
+
+ private:
   // The steps of update and draw; the caller holds chartLock.
   void applyBatch(std::span<const PricePoint> batch);  // update without lock and offsets
   void addPoint(const PricePoint& point);
@@ -116,34 +140,45 @@ class PfChart {
   void layoutRows();
   void buildGrid();
   void printChart(std::ostream& out) const;
-
   // Index of the snapshot shown at `offset`: H - offset - 1, or the newest
   // when that falls outside the list; -1 when there are no snapshots.
   int32_t snapshotIndexForOffset(int32_t offset) const;
 
- private:
-  void takeBack(int32_t recordIndex);
-  void rebuildFromPoints();
+  void takeBack(size_t keep, int32_t recordIndex);
+  void rebuildFromPoints(size_t keep);
   void applyPoint(int32_t at);
+  void openFirstColumn(int32_t at);
+  void extendTo(int32_t at, int32_t direction);
+  void reverseTo(int32_t at, int32_t direction);
   void updatePercent();
+  const PricePoint* pointData() const {
+    return sharedPoints_ ? sharedPoints_->data() : ownPoints_.data();
+  }
+  size_t readablePoints() const {
+    return sharedPoints_ ? std::min(applied_, sharedPoints_->size()) : ownPoints_.size();
+  }
   ColumnPoint pointAt(int32_t from, int32_t at) const;
-  PackedColumn newColumn(const PackedColumn& from, int32_t at, int32_t direction) const;
+  size_t columnOfState(int32_t state) const;
+  PfColumn unpack(size_t c, int32_t state, int32_t endAt, int32_t lastAt) const;
 
   // The chart as it stood before the newest record's first point.
   struct Checkpoint {
     int32_t record = -1;
     size_t points = 0;
     size_t columns = 0;
-    PackedColumn column;
+    size_t states = 0;
+    StoredColumn column;
   };
 
   Checkpoint checkpoint_;
-  std::vector<PricePoint> points_;
-  std::vector<PackedColumn> columns_;
-  std::vector<PackedColumn> snapshots_;
-  TextArena texts_;            // minute and percent texts of the points and columns
+  std::vector<PricePoint> ownPoints_;
+  const std::vector<PricePoint>* sharedPoints_ = nullptr;
+  size_t applied_ = 0;  // points applied, whichever list holds them
+  std::vector<StoredColumn> columns_;
+  std::vector<ColumnState> states_;
+  std::vector<Snapshot> snapshots_;
+  TextArena texts_;            // minute texts of its own points, percent texts
   std::string_view lastText_;  // the latest point's stored text, reused by the next of its record
-  bool textsStored_ = false;   // while rebuilding: the points' texts are stored already
   std::vector<std::string_view> percentTexts_;
   int32_t percent_ = -1;
   double percentFraction_ = -1;

@@ -1,9 +1,9 @@
 #pragma once
 // One X or O column of the chart, and the points it refers to. PfColumn is
 // the full value that drawing, the console and tests read; the chart keeps
-// one column per applied point, so it stores them packed (PackedColumn):
-// points as positions in its point list, boxes as letter and count, the
-// percent text as a number. Texts refer to the chart's text arena.
+// one snapshot per applied point, so it stores columns and snapshots in a
+// few bytes each (see StoredColumn) and builds PfColumn values on demand.
+// Texts refer to storage that outlives the chart's points.
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -84,29 +84,46 @@ struct PfColumn {
   ColumnPoint lastPoint;
 };
 
-// A column as the chart stores it. The points are positions in the chart's
-// point list (-1: none). A column's start point is the previous column's end
-// point seen from the point that reversed it: text, kind, minute key and
-// price from `startFrom`, index and record index from `startAt`. The rows
-// are left out: only the drawing writes them, into its own full copies.
-struct PackedColumn {
+// How the chart stores its columns and snapshots. A column keeps what is
+// fixed at its creation and the position of its newest state; a state is
+// what one point changed (the extreme and what follows from it); a snapshot
+// is the position of the state it shows. The points are positions in the
+// chart's point list (-1: none), the percent text a number.
+struct ColumnState {
   double extremePrice = 0;
   double reversalPrice = 0;
+  // The truncated box count as computed: below 1 draws no box, but the outer
+  // box edge is still measured with it.
+  int32_t boxCount = 0;
+  int32_t endAt = -1;  // the point that set the extreme
+};
+
+// A column's start point is the previous column's end point seen from the
+// point that reversed it: text, kind, minute key and price from
+// `startFrom`, index and record index from `startAt`.
+struct StoredColumn {
   double boxSize = 0;
   double basePrice = 0;
-  double endBoxPrice = 0;
-  int32_t number = -1;
-  int32_t boxCount = 0;
-  int32_t startFrom = -1, startAt = -1, endAt = -1, lastAt = -1;
-  int32_t percent = -1;  // the chart's percent text number
-  int8_t direction = 0;
-  char letter = '\0';
+  int32_t startFrom = -1, startAt = -1;
+  int32_t percent = -1;     // the chart's percent text number
+  int32_t firstState = -1;  // its states are firstState..newestState
+  int32_t newestState = -1;
+  int32_t direction = 0;
+};
 
-  // Boxes are replaced, never mixed: one letter, `n` of them (none below 1).
-  void setBoxes(int32_t n, char boxLetter) {
-    boxCount = n > 0 ? n : 0;
-    letter = n > 0 ? boxLetter : '\0';
-  }
+// One per applied point: the state it shows and where its end point lies.
+// The end point is the state's own, except after a point that changed
+// nothing, whose snapshot ends at that point itself.
+class Snapshot {
+ public:
+  Snapshot() = default;
+  Snapshot(int32_t state, bool endsAtOwnPoint)
+      : bits_(static_cast<uint32_t>(state) << 1 | (endsAtOwnPoint ? 1u : 0u)) {}
+  int32_t state() const { return static_cast<int32_t>(bits_ >> 1); }
+  bool endsAtOwnPoint() const { return (bits_ & 1u) != 0; }
+
+ private:
+  uint32_t bits_ = 0;
 };
 
 }  // namespace tavelund

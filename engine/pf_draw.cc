@@ -33,19 +33,13 @@ void PfChart::draw(std::ostream& out, const ChartSettings& settings) {
 void PfChart::selectView(int32_t offset, int32_t columnLimit) {
   view.clear();
   if (columns_.empty() || snapshots_.empty()) return;
-  const int32_t k = snapshotIndexForOffset(offset);
-  PackedColumn& snapshot = snapshots_[static_cast<size_t>(k)];
-  if (!points_.empty()) {
-    const size_t q = std::min(static_cast<size_t>(k), points_.size() - 1);
-    snapshot.lastAt = static_cast<int32_t>(q);
-  }
-  view.push_back(unpack(snapshot));
-  // A column numbered c follows columns_[c]; a number past the list (a
-  // snapshot that outlived its columns) starts from the newest column.
-  int64_t c = snapshot.number;
+  // Snapshot k belongs to point k, which is also its last point.
+  view.push_back(snapshotAt(static_cast<size_t>(snapshotIndexForOffset(offset))));
+  // A column numbered c follows columns_[c].
+  int64_t c = view.front().number;
   if (c >= static_cast<int64_t>(columns_.size())) c = static_cast<int64_t>(columns_.size()) - 1;
   while (c >= 0 && static_cast<int64_t>(view.size()) < columnLimit) {
-    view.push_back(unpack(columns_[static_cast<size_t>(c)]));
+    view.push_back(columnAt(static_cast<size_t>(c)));
     --c;
   }
 }

@@ -326,10 +326,25 @@ TEST(Trim, IncrementalUpdatesMatchABuildFromScratch) {
 }
 
 TEST(Snapshots, StayCompact) {
-  // One snapshot per point is kept for the whole run: points are positions,
-  // boxes a letter and a count, so a snapshot has no heap block of its own.
-  EXPECT_LE(sizeof(PackedColumn), 128u);
+  // One snapshot per point is kept for the whole run: at most 32 bytes each
+  // on average, even when every point is a new extreme.
+  PfChart rising = chartWith(3);
+  std::vector<PricePoint> prices;
+  for (int32_t i = 0; i < 5000; ++i) prices.push_back(point(i, 100.0 + i * 0.25));
+  applyPoints(rising, prices);
+  ASSERT_EQ(5000u, rising.snapshots().size());
+  EXPECT_LE(rising.snapshotBytes(), 32u * 5000);
+
+  std::mt19937 random(5);
+  std::normal_distribution<double> step(0.0, 0.05);
+  PfChart walk = chartWith(3);
+  prices.clear();
+  double price = 100;
+  for (int32_t i = 0; i < 50000; ++i) prices.push_back(point(i, price += step(random)));
+  applyPoints(walk, prices);
+  EXPECT_LE(walk.snapshotBytes(), 12u * 50000);
   EXPECT_LE(sizeof(PricePoint), 48u);
+
   PfColumn column;
   column.boxes.append(100000, 'X');
   EXPECT_EQ(100000, column.boxes.size());
