@@ -14,6 +14,7 @@
 #include <memory>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "bench/engine_literal_timeline.h"
@@ -77,19 +78,29 @@ void BM_FullConversionAndUpdate(benchmark::State& state) {
     intake = std::make_unique<TickIntake>();
     chart = std::make_unique<PfChart>();
     chart->applySettings(settings, settings.digits);
+    chart->readPointsFrom(intake->pointList);
     state.ResumeTiming();
-    convertTimeline(*intake, text.c_str(), expandText(state.range(0)), ConsolePort{});
+    convertTimeline(*intake, text.c_str(), expandText(state.range(0)), ConsolePort{},
+                    static_cast<unsigned>(state.range(1)));
     chart->update(intake->batchPointList, settings);
     benchmark::DoNotOptimize(chart->snapshots().size());
   }
+  state.counters["threads"] = static_cast<double>(state.range(1));
   state.counters["lines"] = static_cast<double>(lineCount());
   state.counters["snapshots"] = static_cast<double>(chart->snapshots().size());
   state.counters["lines_per_s"] = benchmark::Counter(static_cast<double>(lineCount()),
                                                      benchmark::Counter::kIsIterationInvariantRate);
 }
+// Data expansion off and on, on one thread per core (the default); then on
+// one and on two threads, for the speed-up.
+const int64_t kCores = std::max<int64_t>(1, std::thread::hardware_concurrency());
 BENCHMARK(BM_FullConversionAndUpdate)
-    ->Arg(0)
-    ->Arg(1)
+    ->Args({0, kCores})
+    ->Args({1, kCores})
+    ->Args({0, 1})
+    ->Args({0, 2})
+    ->Args({1, 1})
+    ->Args({1, 2})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
     ->Iterations(3);
@@ -102,6 +113,7 @@ void BM_LiteralConversionAndUpdate(benchmark::State& state) {
     TickIntake intake;
     PfChart chart;
     chart.applySettings(settings, settings.digits);
+    chart.readPointsFrom(intake.pointList);
     literal::convertAll(intake, text, state.range(0) != 0);
     chart.update(intake.batchPointList, settings);
     benchmark::DoNotOptimize(chart.snapshots().size());
@@ -179,6 +191,7 @@ void BM_ChartUpdateOnly(benchmark::State& state) {
     state.PauseTiming();
     chart.reset();
     chart = std::make_unique<PfChart>();
+    chart->readPointsFrom(intake.pointList);
     state.ResumeTiming();
     chart->update(intake.batchPointList, settings);
   }
@@ -194,6 +207,7 @@ void BM_RefreshNewestBarChanged(benchmark::State& state) {
   PfChart chart;
   ChartSettings settings;
   chart.applySettings(settings, settings.digits);
+  chart.readPointsFrom(intake.pointList);
   const wchar_t* expand = expandText(state.range(0));
   convertTimeline(intake, text.c_str(), expand, ConsolePort{});
   chart.update(intake.batchPointList, settings);
@@ -217,6 +231,7 @@ void BM_RefreshWithNewBar(benchmark::State& state) {
   PfChart chart;
   ChartSettings settings;
   chart.applySettings(settings, settings.digits);
+  chart.readPointsFrom(intake.pointList);
   const wchar_t* expand = expandText(state.range(0));
   convertTimeline(intake, text.c_str(), expand, ConsolePort{});
   chart.update(intake.batchPointList, settings);
@@ -284,6 +299,7 @@ void reportMemory(bool expand) {
   PfChart chart;
   ChartSettings settings;
   chart.applySettings(settings, settings.digits);
+  chart.readPointsFrom(intake.pointList);
   convertTimeline(intake, text.c_str(), expandText(expand), ConsolePort{});
   const double afterIntake = statusMiB("VmRSS");
   chart.update(intake.batchPointList, settings);
@@ -291,14 +307,13 @@ void reportMemory(bool expand) {
   const double snapshots = static_cast<double>(chart.snapshots().size());
   std::printf(
       "memory, data expansion %s: %zu lines, %.0f points, %.0f snapshots\n"
-      "  sizeof(PackedColumn) %zu bytes per snapshot (no heap block of its own; texts in an "
-      "arena)\n"
-      "  chart (snapshots, columns, its own point list and texts): %.1f MiB resident, "
-      "%.1f bytes per point\n"
+      "  %.1f bytes per snapshot (its position, and the column states it shows)\n"
+      "  chart (snapshots, states, columns; points read from the intake's list): %.1f MiB "
+      "resident, %.1f bytes per point\n"
       "  intake lists (records, points, texts): %.1f MiB resident\n"
       "  peak resident set %.1f MiB, of which %.1f MiB before the conversion (the text)\n",
       expand ? "on" : "off", lineCount(), static_cast<double>(chart.points().size()), snapshots,
-      sizeof(PackedColumn), afterChart - afterIntake,
+      static_cast<double>(chart.snapshotBytes()) / snapshots, afterChart - afterIntake,
       (afterChart - afterIntake) * (1 << 20) / snapshots, afterIntake - before, statusMiB("VmHWM"),
       before);
   std::fflush(stdout);

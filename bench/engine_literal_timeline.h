@@ -43,6 +43,9 @@ inline bool parseLine(const std::string& piece, PriceRecord& record, std::string
   } catch (const std::out_of_range&) {
     return false;
   }
+  // Prices that no chart can be drawn from make no record.
+  for (double price : {record.open, record.high, record.low, record.close})
+    if (!(price > 0) || !std::isfinite(price)) return false;
   record.second = 0;
   record.millisecond = 0;
   record.minuteKey =

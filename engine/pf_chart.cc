@@ -51,7 +51,7 @@ void PfChart::update(std::span<const PricePoint> batch, ChartSettings& settings)
     settings.viewOffset = settings.viewOffsetLimit;
 }
 
-void PfChart::readPointsFrom(const std::vector<PricePoint>& list) {
+void PfChart::readPointsFrom(const PointList& list) {
   if (sharedPoints_ == &list) return;
   if (applied_ > 0) {
     // Points applied so far came from elsewhere: start again from the list.

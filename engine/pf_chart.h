@@ -111,7 +111,7 @@ class PfChart {
   // updates; the texts of its points outlive the chart. Without a list, the
   // chart copies the points of each batch and their texts. The caller holds
   // chartLock.
-  void readPointsFrom(const std::vector<PricePoint>& list);
+  void readPointsFrom(const PointList& list);
 
   // The caller holds chartLock. A copy of the snapshot that the view shows at
   // this offset (outside 0..k-1 means the newest), or a default column when
@@ -172,7 +172,7 @@ class PfChart {
 
   Checkpoint checkpoint_;
   std::vector<PricePoint> ownPoints_;
-  const std::vector<PricePoint>* sharedPoints_ = nullptr;
+  const PointList* sharedPoints_ = nullptr;
   size_t applied_ = 0;  // points applied, whichever list holds them
   std::vector<StoredColumn> columns_;
   std::vector<ColumnState> states_;

@@ -11,6 +11,18 @@
 
 namespace tavelund {
 
+void adviseLargePages(const void* data, size_t bytes) {
+#ifdef MADV_HUGEPAGE
+  constexpr uintptr_t kLargePage = uintptr_t{2} << 20;
+  const uintptr_t begin = (reinterpret_cast<uintptr_t>(data) + kLargePage - 1) & ~(kLargePage - 1);
+  const uintptr_t end = (reinterpret_cast<uintptr_t>(data) + bytes) & ~(kLargePage - 1);
+  // Whole large pages only: the pages at either end may hold others' data.
+  if (begin < end) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+#else
+  (void)data, (void)bytes;
+#endif
+}
+
 Prefault::Prefault(std::vector<PrefaultRange> ranges, size_t total)
     : ranges_(std::move(ranges)), total_(total) {
 #ifdef MADV_POPULATE_WRITE

@@ -25,6 +25,12 @@ PrefaultRange roomOf(const List& list, size_t count) {
   return {list.data() + list.size(), sizeof(Entry) * (count < usable ? count : usable)};
 }
 
+// Asks the system to back `bytes` from `data` with large pages where it can:
+// one fault then fills many pages' worth, and the lists of a full conversion
+// are written from start to end anyway. Nothing happens where that is not
+// offered.
+void adviseLargePages(const void* data, size_t bytes);
+
 class Prefault {
  public:
   // Below this many bytes in all, the faults cost less than a thread.

@@ -2,6 +2,9 @@
 // One step of the price path that the chart applies.
 #include <cstdint>
 #include <string_view>
+#include <vector>
+
+#include "intake/fill_later.h"
 
 namespace tavelund {
 
@@ -26,5 +29,8 @@ struct PricePoint {
   int32_t recordIndex = -1;
   // Millions of points are kept per run: no padding between the fields.
 };
+
+// The run's points; the conversion's threads fill their parts of it at once.
+using PointList = std::vector<PricePoint, FillLater<PricePoint>>;
 
 }  // namespace tavelund

@@ -50,6 +50,16 @@ class TextArena {
 
   size_t storedBytes() const { return stored_; }
 
+  // Takes over the texts of `other`, which stay where they are.
+  void adopt(TextArena&& other) {
+    for (auto& chunk : other.chunks_) chunks_.push_back(std::move(chunk));
+    stored_ += other.stored_;
+    other.chunks_.clear();
+    other.next_ = nullptr;
+    other.room_ = 0;
+    other.stored_ = 0;
+  }
+
  private:
   static constexpr size_t kChunkBytes = size_t{1} << 20;
 

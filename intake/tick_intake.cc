@@ -9,76 +9,17 @@
 
 #include "common/deadline.h"
 #include "common/chart_lock.h"
-#include "intake/prefault.h"
+#include "intake/conversion_steps.h"
 
 namespace tavelund {
 namespace {
 
 // Appends the points of one record, as the chart applies them.
 void appendPoints(TickIntake& intake, const PriceRecord& record, bool expand) {
-  auto add = [&](int32_t kind, double price) {
-    intake.pointList.push_back(PricePoint{static_cast<int32_t>(intake.pointList.size()),
-                                          record.minuteText, record.minuteKey, kind, price,
-                                          record.index});
-  };
-  if (expand) {
-    add(1, record.open);
-    if (std::fabs(record.open - record.high) > std::fabs(record.open - record.low))
-      add(2, record.high);
-    else
-      add(3, record.low);
-  }
-  add(4, record.close);
-}
-
-// The points from `first` on: what this conversion added.
-void setBatch(TickIntake& intake, size_t first) {
-  intake.batchPointList = std::span<const PricePoint>(intake.pointList).subspan(first);
-}
-
-void fullConversion(TickIntake& intake, std::string_view text, bool expand,
-                    const ConsolePort& console) {
-  // The progress total is the number of pieces minus one: the line ends.
-  const size_t lineEnds = static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
-  // Room for every line that can be a record (the shortest is 22 bytes,
-  // "1/1/1 1:1:1.1,1,1,1,1" and its line end) and a quarter more for the
-  // bars that later refreshes add. Room never written stays virtual.
-  size_t mostRecords = std::min(lineEnds + 1, text.size() / 22 + 1);
-  mostRecords += mostRecords / 4;
-  const size_t pointsPerRecord = expand ? 3 : 1;
-  intake.recordList.reserve(intake.recordList.size() + mostRecords);
-  intake.pointList.reserve(intake.pointList.size() + mostRecords * pointsPerRecord);
-  const size_t firstPoint = intake.pointList.size();
-  // Fresh memory for the lists is backed on another thread while this one
-  // reads; a minute text takes 16 bytes in the link's format.
-  const size_t expected = std::min(lineEnds + 1, text.size() / 22 + 1);
-  intake.texts.reserve(expected * 16);
-  Prefault prefault({roomOf(intake.recordList, expected),
-                     roomOf(intake.pointList, expected * pointsPerRecord),
-                     {intake.texts.freeRoom(), std::min(intake.texts.freeBytes(), expected * 16)}},
-                    expected);
-  PriceRecord record;
-  size_t begin = 0;
-  for (;;) {
-    const void* found =
-        begin < text.size() ? std::memchr(text.data() + begin, '\n', text.size() - begin) : nullptr;
-    const size_t end =
-        found ? static_cast<size_t>(static_cast<const char*>(found) - text.data()) : text.size();
-    if (parseTimelineLine(text.substr(begin, end - begin), record)) {
-      record.index = static_cast<int32_t>(intake.recordList.size());
-      record.minuteText = intake.texts.store(record.minuteText);  // the line does not last
-      intake.recordList.push_back(record);
-      appendPoints(intake, record, expand);
-      if ((record.index + 1) % 1024 == 0) prefault.reached(static_cast<size_t>(record.index));
-      if ((record.index + 1) % 1000 == 0 && console.out) {
-        *console.out << std::string(40, '\b') << "   CONVERSION : [ " << record.index + 1 << " / "
-                     << lineEnds << " ]" << std::flush;
-      }
-    }
-    if (!found) break;
-    begin = end + 1;
-  }
-  setBatch(intake, firstPoint);
+  PricePoint points[3];
+  const int count =
+      writePoints(record, expand, static_cast<int32_t>(intake.pointList.size()), points);
+  intake.pointList.insert(intake.pointList.end(), points, points + count);
 }
 
 void updateConversion(TickIntake& intake, std::string_view text, bool expand) {
@@ -134,10 +75,16 @@ void updateConversion(TickIntake& intake, std::string_view text, bool expand) {
 
 void convertTimeline(TickIntake& intake, std::string_view timelineText,
                      std::wstring_view dataExpand, const ConsolePort& console) {
+  convertTimeline(intake, timelineText, dataExpand, console,
+                  conversionThreads(timelineText.size()));
+}
+
+void convertTimeline(TickIntake& intake, std::string_view timelineText,
+                     std::wstring_view dataExpand, const ConsolePort& console, unsigned threads) {
   intake.batchPointList = {};
   const bool expand = dataExpand == L"TRUE";
   if (intake.recordList.empty())
-    fullConversion(intake, timelineText, expand, console);
+    fullConversion(intake, timelineText, expand, console, threads);
   else
     updateConversion(intake, timelineText, expand);
 }

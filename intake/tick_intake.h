@@ -26,10 +26,12 @@ struct PriceRecord {
   double open = 0, high = 0, low = 0, close = 0;
 };
 
+using RecordList = std::vector<PriceRecord, FillLater<PriceRecord>>;
+
 // The intake's lists; one instance per console process, guarded by chartLock.
 struct TickIntake {
-  std::vector<PriceRecord> recordList;
-  std::vector<PricePoint> pointList;
+  RecordList recordList;
+  PointList pointList;
   // What the latest conversion added or rebuilt: the tail of pointList.
   // Valid until pointList next changes (the next conversion).
   std::span<const PricePoint> batchPointList;
@@ -37,16 +39,26 @@ struct TickIntake {
 };
 
 // Reads one timeline line (without its "\n") into `record` (all fields but
-// `index`). False when the line is not a price line; then `record` may hold
-// partial values and must not be used.
+// `index`). False when the line is not a price line, or when a price is not
+// a finite number above zero (no chart can be drawn from it); then `record`
+// may hold partial values and must not be used.
 bool parseTimelineLine(std::string_view line, PriceRecord& record);
 
 // Converts a published timeline text into records and points: the full
 // conversion while `recordList` is empty, else the update that rebuilds the
 // newest record and appends the records after it. Takes no lock; prints the
-// full conversion's progress to `console.out`.
+// full conversion's progress to `console.out`. The full conversion of a
+// large text reads it on one thread per core.
 void convertTimeline(TickIntake& intake, std::string_view timelineText,
                      std::wstring_view dataExpand, const ConsolePort& console);
+// The same with the full conversion on at most `threads` threads (at least
+// one), however small the text.
+void convertTimeline(TickIntake& intake, std::string_view timelineText,
+                     std::wstring_view dataExpand, const ConsolePort& console, unsigned threads);
+
+// Threads the full conversion of `textBytes` uses by default: one per core,
+// fewer when the text is too small to be worth a thread per part.
+unsigned conversionThreads(size_t textBytes);
 
 // Asks the MT5 side for a fresh batch through the send flag, waits for it
 // (at most 10 s before the first records, 5 s after) and converts what the

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <charconv>
 #include <climits>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -188,6 +189,9 @@ bool parseTimelineLine(std::string_view line, PriceRecord& record) {
     if (fieldBegin > line.size()) return false;  // fewer than five fields
     const size_t fieldEnd = nextComma(line, fieldBegin);
     if (!readPrice(line.substr(fieldBegin, fieldEnd - fieldBegin), *prices[i])) return false;
+    // Zero, negative, infinite or NaN prices would make boxes of no size or
+    // of every size: such a line is no price line.
+    if (!(*prices[i] > 0) || !std::isfinite(*prices[i])) return false;
     fieldBegin = fieldEnd + 1;
   }
 

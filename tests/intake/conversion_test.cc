@@ -229,8 +229,8 @@ TEST_F(Update, TextsOutliveTheTimelineAndRefreshesDoNotGrowThem) {
 TEST_F(Update, BatchWithoutAnyRecordKeepsTheNewestRecord) {
   convert(line(1, 1, 2, 0.5, 1.5) + line(2, 2, 3, 1.5, 2.5));
   struct {
-    std::vector<PriceRecord> recordList;
-    std::vector<PricePoint> pointList;
+    RecordList recordList;
+    PointList pointList;
   } before{intake.recordList, intake.pointList};
   for (const char* text : {"", "junk\nmore junk\n", "\n\n"}) {
     convert(text);
