@@ -206,7 +206,7 @@ void fullConversion(TickIntake& intake, std::string_view text, bool expand,
       intake.texts.adopt(std::move(part.texts));
       const int64_t first = lists.recordBase + static_cast<int64_t>(part.firstSlot);
       const int64_t end = first + static_cast<int64_t>(part.records);
-      for (int64_t index = (first + 999) / 1000 * 1000 + 999; index < end; index += 1000)
+      for (int64_t index = (first + 1000) / 1000 * 1000 - 1; index < end; index += 1000)
         printProgress(console, static_cast<int32_t>(index), lineEnds);
     }
   }
