@@ -16,11 +16,13 @@
 namespace tavelund {
 namespace {
 
-// Timeline text of a random price path that trends up or down, with now and
-// then a line that is no price line (so the parts have gaps to close).
+// Timeline text of a random price path that trends up or down, with or
+// without now and then a line that is no price line (so that the parts have
+// gaps to close, or none).
 class TimelineMaker {
  public:
-  TimelineMaker(uint32_t seed, double trend) : random_(seed), trend_(trend) {}
+  TimelineMaker(uint32_t seed, double trend, bool junk)
+      : random_(seed), trend_(trend), junk_(junk) {}
 
   std::string lines(int count) {
     std::string text;
@@ -30,7 +32,7 @@ class TimelineMaker {
 
   std::string line() {
     ++minute_;
-    switch (random_() % 40) {
+    switch (junk_ ? random_() % 40 : 4) {
       case 0:
         return "junk\n";
       case 1:
@@ -70,6 +72,7 @@ class TimelineMaker {
   std::mt19937 random_;
   std::normal_distribution<double> step_{0.0, 0.002};
   double trend_;
+  bool junk_;
   double price_ = 100;
   int minute_ = 0;
 };
@@ -159,7 +162,7 @@ TEST(ParallelConversion, SameListsColumnsSnapshotsAndScreensAsOneThread) {
         ++trial;
         SCOPED_TRACE("trend " + std::to_string(trend) + (expand ? " expanded" : "") + ", " +
                      std::to_string(threads) + " threads");
-        TimelineMaker maker(static_cast<uint32_t>(trial), trend);
+        TimelineMaker maker(static_cast<uint32_t>(trial), trend, trend <= 0);
         std::string text = maker.lines(1100 + trial * 37);
         const int32_t reversal = 3 + trial % 3;
         // The chart of the one-thread run keeps its own points; the other

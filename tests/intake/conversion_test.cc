@@ -92,7 +92,14 @@ TEST(Conversion, UnreadableLinesAreSkippedAndNumberingStaysDense) {
       "2024/03/05 09:02:00.000,abc,2,3,4\n"       // a price that is no number
       "2024/03/05 09:02:00.000,1,2,3,1e39\n"      // beyond float range
       "2024/03/:5 09:02:00.000,1,2,3,4\n"         // day group without digits
-      "2024-03-05 09:02:00.000,1,2,3,4\n" +
+      "2024-03-05 09:02:00.000,1,2,3,4\n"
+      // Prices that no chart can be drawn from, in each field.
+      "2024/03/05 09:02:00.000,0,2,3,4\n"
+      "2024/03/05 09:02:00.000,1,-2,3,4\n"
+      "2024/03/05 09:02:00.000,1,2,nan,4\n"
+      "2024/03/05 09:02:00.000,1,2,3,inf\n"
+      "2024/03/05 09:02:00.000,1,2,3,-0.0\n"
+      "2024/03/05 09:02:00.000,1e-46,2,3,4\n" +
       line(3, 1, 2, 0.5, 1.25) + "2024/03/05 09:04:00.000,1,2,3,7";  // no line end
   TickIntake intake;
   convertTimeline(intake, text, L"FALSE", ConsolePort{});
@@ -208,6 +215,21 @@ TEST_F(Update, BatchWithoutTheNewestMinuteReplacesItWithEveryLine) {
   EXPECT_EQ(202403050905, intake.recordList[1].minuteKey);
   EXPECT_EQ(202403050906, intake.recordList[2].minuteKey);
   EXPECT_EQ(6u, intake.batchPointList.size());
+  expectDenseNumbering();
+}
+
+TEST_F(Update, AnOlderMinuteAfterTheNewestDoesNotStopTheWalk) {
+  convert(line(1, 1, 2, 0.5, 1.5) + line(5, 2, 3, 1.5, 2.5));
+  // The clock went back after minute 7: only the newest record's own minute
+  // ends the walk, not any minute at or before it.
+  convert(line(1, 1, 2, 0.5, 1.5) + line(5, 2, 3, 1.5, 2.5) + line(7, 3, 4, 2.5, 3.5) +
+          line(3, 4, 5, 3.5, 4.5) + line(8, 5, 6, 4.5, 5.5));
+  ASSERT_EQ(5u, intake.recordList.size());
+  EXPECT_EQ(202403050905, intake.recordList[1].minuteKey);
+  EXPECT_EQ(202403050907, intake.recordList[2].minuteKey);
+  EXPECT_EQ(202403050903, intake.recordList[3].minuteKey);
+  EXPECT_EQ(202403050908, intake.recordList[4].minuteKey);
+  EXPECT_EQ(12u, intake.batchPointList.size());
   expectDenseNumbering();
 }
 

@@ -1,6 +1,7 @@
 // The send-flag hand-shake of a refresh, against a fake MT5 side.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <sstream>
@@ -128,8 +129,12 @@ TEST_F(Refresh, LaterRefreshGivesUpAfterFiveSecondsAndConvertsAnyway) {
   EXPECT_GE(values.back(), 5000);
   EXPECT_LT(values[values.size() - 2], 5000);
   for (size_t i = 1; i < values.size(); ++i) ASSERT_LE(values[i - 1], values[i]);
-  // Polled about every millisecond, not in long sleeps.
+  // Polled every millisecond: a longer pause between polls would never let
+  // two prints lie as close as 2 ms (the values are whole milliseconds).
   EXPECT_GT(values.size(), 100u);
+  long long closest = values[1] - values[0];
+  for (size_t i = 1; i < values.size(); ++i) closest = std::min(closest, values[i] - values[i - 1]);
+  EXPECT_LE(closest, 2);
   EXPECT_EQ(3u, intake.recordList.size());
   EXPECT_EQ(2.75, intake.recordList[1].close);
 }
