@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <random>
+#include <span>
 
 #include "chart_test_util.h"
 #include "engine/pf_chart.h"
@@ -323,6 +324,46 @@ TEST(Trim, IncrementalUpdatesMatchABuildFromScratch) {
     ASSERT_EQ(scratch.snapshots()[i].endPoint.index, incremental.snapshots()[i].endPoint.index)
         << i;
   }
+}
+
+// A chart that reads its points from a list gives what a chart with its own
+// copies gives, also when a batch comes from elsewhere after all.
+TEST(Snapshots, ReadingTheIntakesListOrOwnCopiesGivesTheSameChart) {
+  PointList list;
+  PfChart reading = chartWith(3), copying = chartWith(3);
+  reading.readPointsFrom(list);
+  ChartSettings settings;
+  double price = 100;
+  for (int32_t record = 0; record < 400; ++record) {
+    // The newest record is rewritten once before the next one starts.
+    for (int pass = 0; pass < 2; ++pass) {
+      while (!list.empty() && list.back().recordIndex == record) list.pop_back();
+      const size_t first = list.size();
+      for (int32_t kind = 1; kind <= 3; ++kind)
+        list.push_back(point(static_cast<int32_t>(list.size()),
+                             price + std::sin(record * 0.3 + kind + pass) * 4, record));
+      const std::span<const PricePoint> batch(list.data() + first, list.size() - first);
+      reading.update(batch, settings);
+      copying.update(std::vector<PricePoint>(batch.begin(), batch.end()), settings);
+    }
+    price += 0.05;
+  }
+  // A batch that is not the list's tail: the chart goes on with copies.
+  const std::vector<PricePoint> elsewhere = {point(static_cast<int32_t>(list.size()), 150, 400)};
+  reading.update(elsewhere, settings);
+  copying.update(elsewhere, settings);
+  list.clear();  // no longer read
+  ASSERT_EQ(copying.points().size(), reading.points().size());
+  ASSERT_EQ(copying.snapshots().size(), reading.snapshots().size());
+  for (size_t k = 0; k < copying.snapshots().size(); ++k) {
+    const PfColumn a = copying.snapshots()[k], b = reading.snapshots()[k];
+    ASSERT_TRUE(a.boxes == b.boxes && a.extremePrice == b.extremePrice &&
+                a.endPoint.index == b.endPoint.index && a.endPoint.text == b.endPoint.text &&
+                a.startPoint.index == b.startPoint.index)
+        << k;
+  }
+  ASSERT_EQ(copying.columns().size(), reading.columns().size());
+  EXPECT_EQ(copying.columns().back().endBoxPrice, reading.columns().back().endBoxPrice);
 }
 
 TEST(Snapshots, StayCompact) {

@@ -1,6 +1,7 @@
 // Arbitrary timeline text through the full conversion, an update with a
 // second text, the chart's update and its drawing: nothing may crash, read
-// outside a buffer or break the lists' invariants.
+// outside a buffer or break the lists' invariants. The first conversion
+// read in several parts must give what one part gives.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -30,12 +31,29 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::ostringstream sink;
   ConsolePort console{&sink, nullptr};
 
-  TickIntake intake;
+  TickIntake intake, inParts;
+  std::ostringstream partsSink;
+  convertTimeline(inParts, first, settings.dataExpand, ConsolePort{&partsSink, nullptr},
+                  2 + options % 5);
   PfChart chart;
+  chart.readPointsFrom(intake.pointList);
   chart.maxDrawRows = 2000;  // keeps each run fast; the limit itself is tested
   chart.applySettings(settings, settings.digits);
-  for (std::string_view text : {first, second}) {
-    convertTimeline(intake, text, settings.dataExpand, console);
+  for (int round = 0; round < 2; ++round) {
+    const std::string_view text = round == 0 ? first : second;
+    convertTimeline(intake, text, settings.dataExpand, console, 1);
+    if (round == 0) {
+      if (sink.str() != partsSink.str() || inParts.pointList.size() != intake.pointList.size() ||
+          inParts.recordList.size() != intake.recordList.size())
+        std::abort();
+      for (size_t i = 0; i < intake.pointList.size(); ++i) {
+        const PricePoint& a = intake.pointList[i];
+        const PricePoint& b = inParts.pointList[i];
+        if (a.index != b.index || a.recordIndex != b.recordIndex || a.text != b.text ||
+            a.kind != b.kind || !(a.price == b.price))
+          std::abort();
+      }
+    }
     for (size_t i = 0; i < intake.pointList.size(); ++i)
       if (intake.pointList[i].index != static_cast<int32_t>(i)) std::abort();
     for (size_t i = 0; i < intake.recordList.size(); ++i)
