@@ -213,6 +213,21 @@ TEST(ParallelConversion, OddTextsCutIntoManyParts) {
   }
 }
 
+// The progress total counts every line end, also in long runs of them.
+TEST(ParallelConversion, ProgressTotalCountsEveryLineEnd) {
+  const std::string line = "2024/03/05 09:07:59.999,2.00000,3.00000,1.00000,2.50000\n";
+  std::string text;
+  for (int i = 0; i < 1000; ++i) text += line + std::string(static_cast<size_t>(i % 700), '\n');
+  const size_t lineEnds = static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
+  for (unsigned threads : {1u, 3u}) {
+    TickIntake intake;
+    std::ostringstream out;
+    convertTimeline(intake, text, L"FALSE", ConsolePort{&out, nullptr}, threads);
+    EXPECT_EQ(std::string(40, '\b') + "   CONVERSION : [ 1000 / " + std::to_string(lineEnds) + " ]",
+              out.str());
+  }
+}
+
 TEST(ParallelConversion, ThreadsFollowTheCoresAndTheTextSize) {
   EXPECT_EQ(1u, conversionThreads(0));
   EXPECT_EQ(1u, conversionThreads(1000));
