@@ -1,6 +1,7 @@
 // A maximal batch (the 128 MiB timeline block full of 56-byte lines of a
 // random walk) through the conversion and the chart update:
-//  - full conversion + update, hand-written matcher vs the literal version;
+//  - full conversion + update, hand-written matcher vs the literal version,
+//    on one thread per core and on one and two threads (the speed-up);
 //  - the refresh when only the newest bar changed, next to one block read;
 //  - memory: bytes per snapshot, peak memory with and without expansion.
 #include <benchmark/benchmark.h>
