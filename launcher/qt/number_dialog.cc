@@ -43,13 +43,22 @@ NumberDialog::NumberDialog(const NumberField& field, LauncherSettings& settings,
   slider_->setRange(static_cast<int>(field.minimum), static_cast<int>(field.maximum));
   slider_->setValue(static_cast<int>(start.sliderPosition));
   numberBox_->setText(QString::number(start.number));
-  // Only the slider moves the number box; typing leaves the slider alone.
-  connect(slider_, &QSlider::valueChanged, this, [this](int position) {
-    numberBox_->setText(QString::fromStdString(sliderToNumberBox(position)));
-  });
+  // Every user action on the slider (key, click, drag, release) puts its
+  // position into the number box, also when the position stays the same:
+  // End on a slider at its maximum still shows the maximum, over whatever
+  // was typed. Setting the position from code does not. Typing into the
+  // number box leaves the slider alone.
+  connect(slider_, &QSlider::actionTriggered, this,
+          [this] { showSliderPosition(slider_->sliderPosition()); });
+  connect(slider_, &QSlider::sliderReleased, this,
+          [this] { showSliderPosition(slider_->sliderPosition()); });
   connect(ok_, &QPushButton::clicked, this, &QDialog::accept);
   connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
   ok_->setFocus();
+}
+
+void NumberDialog::showSliderPosition(int position) {
+  numberBox_->setText(QString::fromStdString(sliderToNumberBox(position)));
 }
 
 void NumberDialog::accept() {

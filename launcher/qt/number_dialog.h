@@ -26,6 +26,8 @@ class NumberDialog : public QDialog {
   void accept() override;
 
  private:
+  void showSliderPosition(int position);
+
   const NumberField& field_;
   LauncherSettings& settings_;
   QLineEdit* numberBox_;

@@ -178,6 +178,52 @@ TEST_F(QtLauncher, SliderMovesTheNumberBoxButTypingLeavesTheSlider) {
   EXPECT_EQ(dialog.slider()->value(), 149);
 }
 
+// Like the Windows trackbar, every key, click and release on the slider
+// reports its position, also when the position does not change.
+TEST_F(QtLauncher, EverySliderActionFillsTheNumberBoxEvenWithoutAMove) {
+  NumberDialog dialog(*numberFieldFor(kCommandShowLines), settings_);
+  dialog.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+  QSlider* slider = dialog.slider();
+  slider->setFocus();
+  QTest::keyClick(slider, Qt::Key_End);
+  ASSERT_EQ(slider->value(), 150);
+
+  const struct {
+    const char* action;
+    std::function<void()> act;
+    const char* shown;
+  } steps[] = {
+      {"End at the maximum", [&] { QTest::keyClick(slider, Qt::Key_End); }, "150"},
+      {"Right at the maximum", [&] { QTest::keyClick(slider, Qt::Key_Right); }, "150"},
+      {"Page Up at the maximum", [&] { QTest::keyClick(slider, Qt::Key_PageUp); }, "150"},
+      {"click at the right end",
+       [&] {
+         QTest::mouseClick(slider, Qt::LeftButton, {},
+                           QPoint(slider->width() - 3, slider->height() / 2));
+       },
+       "150"},
+      {"Home", [&] { QTest::keyClick(slider, Qt::Key_Home); }, "3"},
+      {"Home at the minimum", [&] { QTest::keyClick(slider, Qt::Key_Home); }, "3"},
+      {"Left at the minimum", [&] { QTest::keyClick(slider, Qt::Key_Left); }, "3"},
+      {"click at the left end",
+       [&] { QTest::mouseClick(slider, Qt::LeftButton, {}, QPoint(2, slider->height() / 2)); },
+       "3"},
+  };
+  for (const auto& step : steps) {
+    dialog.numberBox()->setText("77");
+    step.act();
+    EXPECT_EQ(dialog.numberBox()->text().toStdString(), step.shown) << step.action;
+  }
+
+  // What the box shows after the last action is what OK stores.
+  dialog.numberBox()->setText("77");
+  QTest::keyClick(slider, Qt::Key_End);
+  QTest::keyClick(slider, Qt::Key_End);
+  dialog.accept();
+  EXPECT_EQ(settings_.ShowLines, "150");
+}
+
 TEST_F(QtLauncher, CancelAndEscapeKeepTheFieldEvenAfterTheSliderMoved) {
   NumberDialog dialog(*numberFieldFor(kCommandShowLines), settings_);
   dialog.show();
