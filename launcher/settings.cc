@@ -9,7 +9,8 @@
 #include <cstddef>
 #include <fstream>
 #include <iostream>
-#include <system_error>
+
+#include "launcher/replace_file.h"
 
 namespace tavelund {
 namespace {
@@ -110,28 +111,7 @@ void LoadSettings(LauncherSettings& settings, const std::filesystem::path& file)
 }
 
 bool SaveSettings(const LauncherSettings& settings, const std::filesystem::path& file) {
-  const std::string text = encodeSettingsText(settings);
-  std::filesystem::path temporary = file;
-  temporary += ".new";
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    if (!out) return false;
-    out.write(text.data(), static_cast<std::streamsize>(text.size()));
-    out.close();
-    if (!out) {
-      std::error_code ignored;
-      std::filesystem::remove(temporary, ignored);
-      return false;
-    }
-  }
-  std::error_code error;
-  std::filesystem::rename(temporary, file, error);
-  if (error) {
-    std::error_code ignored;
-    std::filesystem::remove(temporary, ignored);
-    return false;
-  }
-  return true;
+  return replaceFile(file, encodeSettingsText(settings));
 }
 
 std::string BuildRunOptions(const LauncherSettings& settings) {

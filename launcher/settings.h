@@ -30,6 +30,7 @@ inline constexpr const char* kSettingsFileName = "DefaultSetting";
 // A settings file is a few hundred bytes; a bigger one is not read.
 inline constexpr std::size_t kSettingsFileLimit = 1 << 20;
 
+// Outside callers know this name: keep it, though it breaks our lower camel case.
 // Reads the file and takes every well-formed field from it. A missing or
 // unreadable file, broken Base64 or JSON, or a root that is not an object
 // leave the record as it was; so does a member that is not a string, or one
@@ -39,8 +40,8 @@ void LoadSettings(LauncherSettings& settings,
                   const std::filesystem::path& file = kSettingsFileName);
 
 // Writes the record as one line of Base64 (no line end) of compact JSON. The
-// file is replaced in one step (temporary file + rename), so a failed write
-// never leaves a cut file behind. Failures are silent: returns false.
+// file is replaced in one step (replaceFile), so a failed write never leaves
+// a cut file behind. Failures are silent: returns false.
 bool SaveSettings(const LauncherSettings& settings,
                   const std::filesystem::path& file = kSettingsFileName);
 
@@ -48,6 +49,7 @@ bool SaveSettings(const LauncherSettings& settings,
 // exact text "TRUE".
 std::string BuildRunOptions(const LauncherSettings& settings);
 
+// Outside callers know this name: keep it, though it breaks our lower camel case.
 // Starts the viewer with the run options in a window of its own, without
 // waiting for it. A start that fails writes "Failed to start program" and a
 // line end to `errors` and returns false.
