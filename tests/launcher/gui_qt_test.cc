@@ -23,7 +23,6 @@
 
 #include "launcher/qt/launcher_window.h"
 #include "launcher/qt/number_dialog.h"
-#include "launcher/qt/single_instance.h"
 #include "launcher_test_util.h"
 
 namespace tavelund {
@@ -32,6 +31,7 @@ namespace {
 using testing_support::base64;
 using testing_support::InFolder;
 using testing_support::readFile;
+using testing_support::ScopedEnvironment;
 using testing_support::ScratchFolder;
 using testing_support::writeFile;
 
@@ -301,7 +301,7 @@ TEST_F(QtLauncher, ChartStartsTheViewerInATerminal) {
   ::chmod((tools / "terminal").c_str(), 0755);
   writeFile("ConsoleTavelundPF", "#!/bin/sh\n");
   ::chmod("ConsoleTavelundPF", 0755);
-  ::setenv("TERMINAL", (tools / "terminal").c_str(), 1);
+  ScopedEnvironment terminal("TERMINAL", (tools / "terminal").c_str());
   LauncherWindow window(settings_);
   actionFor(&window, kCommandChart)->trigger();
   EXPECT_TRUE(QTest::qWaitFor([] { return std::filesystem::exists("started"); }, 30000));
@@ -312,19 +312,23 @@ TEST_F(QtLauncher, ChartStartsTheViewerInATerminal) {
 // ends with 0; the first keeps running.
 TEST(QtLauncherProcess, SecondStartEndsAndLeavesTheFirst) {
   ScratchFolder folder;
+  // A runtime folder of their own: a launcher the developer runs stays out.
+  ScratchFolder runtime;
+  ::chmod(runtime.path().c_str(), 0700);
   QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
   environment.insert("QT_QPA_PLATFORM", "offscreen");
+  environment.insert("XDG_RUNTIME_DIR", QString::fromStdString(runtime.path().string()));
   QProcess first;
   first.setProcessEnvironment(environment);
   first.setWorkingDirectory(QString::fromStdString(folder.path().string()));
   first.start(QStringLiteral(VANTRELL_PROGRAM), {});
   ASSERT_TRUE(first.waitForStarted(30000));
 
-  SingleInstance probe(QString::fromUtf8(kLauncherTitle));
+  const QString socketPath = QString::fromStdString((runtime / "Vantrell Gratwell").string());
   ASSERT_TRUE(QTest::qWaitFor(
       [&] {
         QLocalSocket socket;
-        socket.connectToServer(probe.serverName());
+        socket.connectToServer(socketPath);
         return socket.waitForConnected(100);
       },
       30000));

@@ -1,10 +1,12 @@
 #pragma once
-// Small helpers for the launcher tests: a scratch folder and an independent
-// Base64 encoder, so the tests do not check the file format with the code
-// that writes it.
+// Small helpers for the launcher tests: a scratch folder, an environment
+// variable set for one scope, and an independent Base64 encoder, so the
+// tests do not check the file format with the code that writes it.
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <random>
 #include <string>
 #include <string_view>
@@ -81,6 +83,34 @@ class InFolder {
 
  private:
   std::filesystem::path previous_;
+};
+
+// Sets an environment variable (nullptr: removes it) and puts back what was
+// there before when the scope ends, so no test sees another's setting.
+class ScopedEnvironment {
+ public:
+  ScopedEnvironment(const char* name, const char* value) : name_(name) {
+    if (const char* before = std::getenv(name)) previous_ = before;
+    set(value);
+  }
+  ~ScopedEnvironment() { set(previous_ ? previous_->c_str() : nullptr); }
+  ScopedEnvironment(const ScopedEnvironment&) = delete;
+  ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
+
+ private:
+  void set(const char* value) {
+#ifdef _WIN32
+    ::_putenv_s(name_.c_str(), value ? value : "");
+#else
+    if (value) {
+      ::setenv(name_.c_str(), value, 1);
+    } else {
+      ::unsetenv(name_.c_str());
+    }
+#endif
+  }
+  std::string name_;
+  std::optional<std::string> previous_;
 };
 
 }  // namespace tavelund::testing_support

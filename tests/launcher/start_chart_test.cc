@@ -21,6 +21,7 @@ namespace {
 
 using testing_support::InFolder;
 using testing_support::readFile;
+using testing_support::ScopedEnvironment;
 using testing_support::ScratchFolder;
 using testing_support::writeFile;
 
@@ -80,9 +81,10 @@ void installViewer(const std::filesystem::path& folder) {
               "mv started-$$.tmp started-$$\n");
 }
 
-void useTerminal(const ScratchFolder& tools, const std::string& body) {
+// A terminal program in `tools`; the caller points TERMINAL at it.
+std::string fakeTerminal(const ScratchFolder& tools, const std::string& body) {
   writeScript(tools / "fake-terminal", body);
-  ::setenv("TERMINAL", (tools / "fake-terminal").c_str(), 1);
+  return (tools / "fake-terminal").string();
 }
 
 const char* kRunningTerminal = "[ \"$1\" = -e ] || exit 3\nshift\nexec \"$@\"\n";
@@ -93,7 +95,7 @@ TEST(StartChart, MissingViewerProgramWritesTheFailure) {
   ScratchFolder folder;
 #ifndef _WIN32
   ScratchFolder tools;
-  useTerminal(tools, kRunningTerminal);
+  ScopedEnvironment terminal("TERMINAL", fakeTerminal(tools, kRunningTerminal).c_str());
 #endif
   InFolder inside(folder.path());
   std::ostringstream errors;
@@ -106,7 +108,7 @@ TEST(StartChart, TwoStartsStartTwoViewersWithTheRunOptions) {
   installViewer(folder.path());
 #ifndef _WIN32
   ScratchFolder tools;
-  useTerminal(tools, kRunningTerminal);
+  ScopedEnvironment terminal("TERMINAL", fakeTerminal(tools, kRunningTerminal).c_str());
 #endif
   InFolder inside(folder.path());
   LauncherSettings settings;
@@ -133,16 +135,17 @@ TEST(StartChart, MissingOrBrokenTerminalWritesTheFailure) {
   installViewer(folder.path());
   InFolder inside(folder.path());
   std::ostringstream errors;
-  ::setenv("TERMINAL", "/no/such/terminal", 1);
-  EXPECT_FALSE(StartChart(LauncherSettings{}, errors));
-  ::setenv("TERMINAL", "tavelund-no-such-terminal-program", 1);
-  EXPECT_FALSE(StartChart(LauncherSettings{}, errors));
+  auto startWith = [&](const std::string& terminalProgram) {
+    ScopedEnvironment terminal("TERMINAL", terminalProgram.c_str());
+    return StartChart(LauncherSettings{}, errors);
+  };
+  EXPECT_FALSE(startWith("/no/such/terminal"));
+  EXPECT_FALSE(startWith("tavelund-no-such-terminal-program"));
   // Executable but not a program: the exec itself fails.
   ScratchFolder tools;
   writeFile(tools / "not-a-program", "\x01\x02garbage");
   ::chmod((tools / "not-a-program").c_str(), 0755);
-  ::setenv("TERMINAL", (tools / "not-a-program").c_str(), 1);
-  EXPECT_FALSE(StartChart(LauncherSettings{}, errors));
+  EXPECT_FALSE(startWith((tools / "not-a-program").string()));
   EXPECT_EQ(errors.str(),
             "Failed to start program\nFailed to start program\nFailed to start program\n");
   EXPECT_TRUE(startRecords(folder.path()).empty());
@@ -153,9 +156,11 @@ TEST(StartChart, TerminalGetsTheViewerAndTheOptionsAsSeparateArguments) {
   installViewer(folder.path());
   ScratchFolder tools;
   // Records its own arguments, one per line, instead of running the viewer.
-  useTerminal(tools,
-              "for a in \"$@\"; do printf '%s\\n' \"$a\"; done > started-$$.tmp\n"
-              "mv started-$$.tmp started-$$\n");
+  ScopedEnvironment terminal(
+      "TERMINAL", fakeTerminal(tools,
+                               "for a in \"$@\"; do printf '%s\\n' \"$a\"; done > started-$$.tmp\n"
+                               "mv started-$$.tmp started-$$\n")
+                      .c_str());
   InFolder inside(folder.path());
   std::ostringstream errors;
   ASSERT_TRUE(StartChart(LauncherSettings{}, errors));
