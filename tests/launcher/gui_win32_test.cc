@@ -133,59 +133,66 @@ DWORD waitForExit(const Launched& launched) {
   return code;
 }
 
-// One launcher for the whole program, started with a settings file that
-// holds an out-of-range BoxReverse and DataExpand "TRUE".
+// Every test starts its own launcher in a scratch folder of its own, from
+// the settings file it asks for, and closes it at the end: no test depends
+// on another's changes or on the order in which they run.
 class LauncherWindow : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() {
-    folder = new ScratchFolder;
-    LauncherSettings start;
-    start.BoxReverse = "9";
-    start.DataExpand = "TRUE";
-    ASSERT_TRUE(SaveSettings(start, *folder / "DefaultSetting"));
-    std::filesystem::copy_file(besideThisProgram(L"launcher_fake_viewer.exe"),
-                               *folder / "ConsoleTavelundPF.exe");
-    first = launch(folder->path());
-    ASSERT_TRUE(first.ok);
-    ASSERT_TRUE(waitFor([] { return (window = ::FindWindowW(nullptr, kTitle)) != nullptr; }));
-  }
-  static void TearDownTestSuite() {
-    if (::WaitForSingleObject(first.process.hProcess, 0) == WAIT_TIMEOUT) {
-      ::TerminateProcess(first.process.hProcess, 1);
+  void TearDown() override {
+    if (launched_.ok) {
+      if (::WaitForSingleObject(launched_.process.hProcess, 0) == WAIT_TIMEOUT) {
+        command(105);
+        if (waitForExit(launched_) == STILL_ACTIVE) {
+          ::TerminateProcess(launched_.process.hProcess, 1);
+          ::WaitForSingleObject(launched_.process.hProcess, INFINITE);
+        }
+      }
+      ::CloseHandle(launched_.process.hProcess);
+      ::CloseHandle(launched_.process.hThread);
     }
-    ::CloseHandle(first.process.hProcess);
-    ::CloseHandle(first.process.hThread);
-    delete folder;
+    // The next test's launcher must not find this one's window.
+    waitFor([] { return ::FindWindowW(nullptr, kTitle) == nullptr; });
   }
 
-  void SetUp() override {
-    if (!window) GTEST_SKIP() << "no launcher window";
+  // Starts the launcher with `start` in its settings file and waits for
+  // its window.
+  void launchWith(const LauncherSettings& start) {
+    ASSERT_EQ(::FindWindowW(nullptr, kTitle), nullptr) << "a launcher is open already";
+    ASSERT_TRUE(SaveSettings(start, settingsFile()));
+    std::filesystem::copy_file(besideThisProgram(L"launcher_fake_viewer.exe"),
+                               folder_ / "ConsoleTavelundPF.exe");
+    launched_ = launch(folder_.path());
+    ASSERT_TRUE(launched_.ok);
+    ASSERT_TRUE(waitFor([&] { return (window_ = ::FindWindowW(nullptr, kTitle)) != nullptr; }));
   }
 
-  static void command(int id) { ::PostMessageW(window, WM_COMMAND, MAKEWPARAM(id, 0), 0); }
+  void command(int id) { ::PostMessageW(window_, WM_COMMAND, MAKEWPARAM(id, 0), 0); }
 
-  static LauncherSettings saved() {
-    const auto file = *folder / "DefaultSetting";
-    std::filesystem::remove(file);
+  std::filesystem::path settingsFile() const { return folder_ / "DefaultSetting"; }
+
+  // What the launcher holds now, as its Save Settings command writes it.
+  LauncherSettings saved() {
+    std::filesystem::remove(settingsFile());
     command(34500);
-    waitFor([&] { return std::filesystem::exists(file); });
+    waitFor([&] { return std::filesystem::exists(settingsFile()); });
     LauncherSettings settings{"?", "?", "?", "?", "?"};
-    LoadSettings(settings, file);
+    LoadSettings(settings, settingsFile());
     return settings;
   }
 
-  static inline ScratchFolder* folder = nullptr;
-  static inline Launched first;
-  static inline HWND window = nullptr;
+  ScratchFolder folder_;
+  Launched launched_;
+  HWND window_ = nullptr;
 };
 
 TEST_F(LauncherWindow, ClassAndClientSize) {
+  launchWith(LauncherSettings{});
   wchar_t className[64] = {};
-  ::GetClassNameW(window, className, 64);
+  ::GetClassNameW(window_, className, 64);
   EXPECT_EQ(std::wstring(className), L"VANTRELL");
   RECT client{};
   EXPECT_TRUE(waitFor([&] {
-    ::GetClientRect(window, &client);
+    ::GetClientRect(window_, &client);
     return client.right == 512 && client.bottom == 512;
   })) << client.right
       << " x " << client.bottom;
@@ -288,6 +295,9 @@ TEST_F(LauncherResources, StringsMenuPictureIconAndManifest) {
 }
 
 TEST_F(LauncherWindow, OutOfRangeValueShowsAsItIsAndOkStoresTheMinimum) {
+  LauncherSettings start;
+  start.BoxReverse = "9";
+  launchWith(start);
   command(34102);
   HWND dialog = waitForDialog(L"Input Number");
   ASSERT_NE(dialog, nullptr);
@@ -304,6 +314,7 @@ TEST_F(LauncherWindow, OutOfRangeValueShowsAsItIsAndOkStoresTheMinimum) {
 }
 
 TEST_F(LauncherWindow, TypedNumberIsStoredAndCancelKeepsIt) {
+  launchWith(LauncherSettings{});
   command(34104);
   HWND dialog = waitForDialog(L"Input Number");
   ASSERT_NE(dialog, nullptr);
@@ -343,6 +354,7 @@ TEST_F(LauncherWindow, TypedNumberIsStoredAndCancelKeepsIt) {
 }
 
 TEST_F(LauncherWindow, DataExpandOffAndOptionsShowTheirMessages) {
+  launchWith(LauncherSettings{"3", "TRUE", "77", "1", "300"});
   command(34211);
   HWND box = waitForDialog(L"DATA EXPAND");
   ASSERT_NE(box, nullptr);
@@ -364,12 +376,13 @@ TEST_F(LauncherWindow, DataExpandOffAndOptionsShowTheirMessages) {
 }
 
 TEST_F(LauncherWindow, ChartStartsOneViewerPerCommand) {
+  launchWith(LauncherSettings{"3", "FALSE", "77", "1", "300"});
   command(34400);
   command(34400);
   std::vector<std::string> records;
   waitFor([&] {
     records.clear();
-    for (const auto& entry : std::filesystem::directory_iterator(folder->path())) {
+    for (const auto& entry : std::filesystem::directory_iterator(folder_.path())) {
       const std::string name = entry.path().filename().string();
       if (name.rfind("started-", 0) == 0 && name.find(".tmp") == std::string::npos) {
         records.push_back(readFile(entry.path()));
@@ -382,22 +395,31 @@ TEST_F(LauncherWindow, ChartStartsOneViewerPerCommand) {
 }
 
 TEST_F(LauncherWindow, SecondStartLeavesTheFirstAlone) {
-  Launched second = launch(folder->path());
+  launchWith(LauncherSettings{});
+  Launched second = launch(folder_.path());
   ASSERT_TRUE(second.ok);
   EXPECT_EQ(waitForExit(second), 0u);
   ::CloseHandle(second.process.hProcess);
   ::CloseHandle(second.process.hThread);
   std::vector<HWND> windows = topLevelWindowsTitled(kTitle);
   ASSERT_EQ(windows.size(), 1u);
-  EXPECT_EQ(windows[0], window);
+  EXPECT_EQ(windows[0], window_);
 }
 
 TEST_F(LauncherWindow, CloseEndsTheProgramWithZeroAndSavesNothing) {
-  const auto file = *folder / "DefaultSetting";
-  const std::string before = readFile(file);
+  LauncherSettings start;
+  start.DataExpand = "TRUE";
+  launchWith(start);
+  const std::string before = readFile(settingsFile());
+  // A change in memory that Close must not write.
+  command(34211);
+  HWND box = waitForDialog(L"DATA EXPAND");
+  ASSERT_NE(box, nullptr);
+  pressButton(box, IDOK);
+  ASSERT_TRUE(waitUntilGone(box));
   command(105);
-  EXPECT_EQ(waitForExit(first), 0u);
-  EXPECT_EQ(readFile(file), before);
+  EXPECT_EQ(waitForExit(launched_), 0u);
+  EXPECT_EQ(readFile(settingsFile()), before);
 }
 
 }  // namespace
@@ -406,8 +428,7 @@ TEST_F(LauncherWindow, CloseEndsTheProgramWithZeroAndSavesNothing) {
 namespace tavelund {
 namespace {
 
-// The Options command's trace, read as a debugger reads it. Runs after the
-// window tests, when no other launcher is open.
+// The Options command's trace, read as a debugger reads it.
 TEST(LauncherTrace, OptionsSendsRuleOptionsRuleToTheDebugger) {
   ScratchFolder folder;
   std::vector<std::string> traces;
