@@ -44,16 +44,6 @@ TEST(ReplaceFile, NewFileIsMadeOnlyWhereNothingIs) {
   EXPECT_EQ(writeNewFile(folder / "missing" / "fresh", "x"), NewFileResult::Failed);
 }
 
-TEST(ReplaceFile, ReplacesTheOldContentAndLeavesNothingElse) {
-  ScratchFolder folder;
-  writeFile(folder / "DefaultSetting", "old content that is longer");
-  ASSERT_TRUE(replaceFile(folder / "DefaultSetting", "new"));
-  EXPECT_EQ(readFile(folder / "DefaultSetting"), "new");
-  ASSERT_TRUE(replaceFile(folder / "DefaultSetting", "newer"));
-  EXPECT_EQ(readFile(folder / "DefaultSetting"), "newer");
-  EXPECT_EQ(namesIn(folder.path()), std::vector<std::string>{"DefaultSetting"});
-}
-
 TEST(ReplaceFile, FailedRenameRemovesTheNewFile) {
   ScratchFolder folder;
   // A folder that is not empty cannot be renamed over.
