@@ -18,15 +18,29 @@
 //   word tells later attachers that the creator finished. A creator that
 //   died before setting it leaves a zero word, and the next attacher
 //   initialises the mutex itself.
+// - /dev/shm is shared by every local user. Only objects that this
+//   effective user owns, that nobody else may open and that have the size
+//   the channel needs are used; any other object of a channel's name belongs
+//   to someone else: it is left alone and counts as a channel in use. Root
+//   could open anybody's object, so the owner is checked, not only the mode.
+// - Waiting for the guard is bounded: a process of this user that holds it
+//   for long is stuck, and the caller gives up with a message instead of
+//   hanging. After one give-up the process does not wait again until it
+//   gets the guard once more, so attaching five channels costs one wait.
+// - TICKWELL_NAMESPACE, when set, is put in front of every object name, so
+//   tests (or a second set of programs) can run beside a viewer and a feed
+//   that use the plain names.
 #include "link/shared_memory.h"
 
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 #include <cwchar>
 #include <fcntl.h>
 #include <pthread.h>
 #include <atomic>
+#include <chrono>
 #include <mutex>
 #include <thread>
 #include <string>
@@ -38,8 +52,12 @@
 namespace tavelund {
 namespace {
 
-constexpr const char* kGuardName = "/LOW_ATTACHmutex";
+constexpr const wchar_t* kGuardName = L"LOW_ATTACHmutex";
+constexpr const char* kNamespaceVariable = "TICKWELL_NAMESPACE";
+constexpr std::size_t kNamespaceLimit = 64;
 constexpr std::uint32_t kReadyMagic = 0x54574d58;  // "TWMX"
+constexpr auto kGuardPatience = std::chrono::seconds(10);
+constexpr auto kGuardAnnounce = std::chrono::seconds(1);
 
 struct MutexBlock {
   pthread_mutex_t mutex;
@@ -85,14 +103,22 @@ void appendUtf8(std::string& text, const wchar_t* wide) {
   }
 }
 
-std::string objectName(const wchar_t* name) {
-  std::string text = "/";
-  appendUtf8(text, name);
-  // A slash inside would make the shm name invalid.
-  for (size_t i = 1; i < text.size(); ++i) {
-    if (text[i] == '/') text[i] = '_';
+// A message that names an object: the name's bytes outside printable ASCII
+// are shown as \xNN, so the text is the same in every locale.
+void printObjectMessage(const std::string& object, const std::string& what) {
+  std::wstring text;
+  for (const char c : object) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte >= 0x20 && byte < 0x7F) {
+      text += static_cast<wchar_t>(byte);
+    } else {
+      wchar_t escaped[8];
+      std::swprintf(escaped, 8, L"\\x%02X", byte);
+      text += escaped;
+    }
   }
-  return text;
+  for (const char c : what) text += static_cast<wchar_t>(static_cast<unsigned char>(c));
+  printLinkMessage(L"%ls\n", text.c_str());
 }
 
 bool ofdLock(int fd, short type, bool wait) {
@@ -119,14 +145,77 @@ int openObject(const std::string& name) {
   return shm_open(name.c_str(), O_RDWR | O_CLOEXEC, 0600);
 }
 
+// Ours: this effective user owns it, nobody else may open it, and it has no
+// second name through which someone else could reach it.
+bool ownObject(int fd, const std::string& name, bool report) {
+  struct stat info {};
+  if (fstat(fd, &info) != 0) return false;
+  const bool own = S_ISREG(info.st_mode) && info.st_uid == geteuid() && (info.st_mode & 077) == 0 &&
+                   info.st_nlink == 1;
+  if (!own && report) {
+    char detail[160];
+    std::snprintf(detail, sizeof detail,
+                  " belongs to another user or is open to others (owner %u, mode %04o): "
+                  "left alone, the channel is not used",
+                  static_cast<unsigned>(info.st_uid), static_cast<unsigned>(info.st_mode & 07777));
+    printObjectMessage(name, detail);
+  }
+  return own;
+}
+
+bool hasSize(int fd, std::size_t size) {
+  struct stat info {};
+  return fstat(fd, &info) == 0 && info.st_size >= 0 &&
+         static_cast<std::size_t>(info.st_size) == size;
+}
+
+// The guard after a give-up: skip the wait until it is had again.
+std::atomic<bool> guardGivenUp{false};
+
+// Takes the write lock on the guard, waiting a bounded time.
+bool lockGuard(int fd, const std::string& name) {
+  if (ofdLock(fd, F_WRLCK, false)) {
+    guardGivenUp.store(false);
+    return true;
+  }
+  if (errno != EAGAIN && errno != EACCES) return false;
+  if (guardGivenUp.load()) return false;
+  const auto start = std::chrono::steady_clock::now();
+  auto pause = std::chrono::milliseconds(1);
+  bool announced = false;
+  for (;;) {
+    std::this_thread::sleep_for(pause);
+    pause = std::min(pause * 2, std::chrono::milliseconds(20));
+    if (ofdLock(fd, F_WRLCK, false)) {
+      guardGivenUp.store(false);
+      return true;
+    }
+    const auto waited = std::chrono::steady_clock::now() - start;
+    if (waited >= kGuardPatience) {
+      printObjectMessage(name, ": held by another process of this user for 10 s; gave up waiting");
+      guardGivenUp.store(true);
+      return false;
+    }
+    if (!announced && waited >= kGuardAnnounce) {
+      printObjectMessage(name, ": held by another process; waiting up to 10 s");
+      announced = true;
+    }
+  }
+}
+
 // The process-crossing guard around attach, detach and existence checks.
+// Not had (someone else's guard object, or a holder that does not let go):
+// the caller must not touch any object.
 class AttachGuard {
  public:
   AttachGuard() {
-    fd_ = openObject(kGuardName);
-    // Without the guard everything still works, only the rare races it
-    // closes are open again; nothing to report to the caller.
-    if (fd_ >= 0 && !ofdLock(fd_, F_WRLCK, true)) {
+    const std::string name = systemObjectName(kGuardName);
+    fd_ = openObject(name);
+    if (fd_ < 0) {
+      printObjectMessage(name, ": cannot be opened; the channels are not used");
+      return;
+    }
+    if (!ownObject(fd_, name, true) || !lockGuard(fd_, name)) {
       close(fd_);
       fd_ = -1;
     }
@@ -137,17 +226,20 @@ class AttachGuard {
   AttachGuard(const AttachGuard&) = delete;
   AttachGuard& operator=(const AttachGuard&) = delete;
 
+  bool held() const { return fd_ >= 0; }
+
  private:
   int fd_ = -1;
 };
 
 // Under the guard: is the object there and held by at least one process?
+// Someone else's object is there as far as a start check is concerned.
 bool liveObject(const std::string& name) {
   const int fd = shm_open(name.c_str(), O_RDWR | O_CLOEXEC, 0);
-  if (fd < 0) {
-    // Someone else's object (EACCES) still exists as far as a start check
-    // is concerned.
-    return errno == EACCES;
+  if (fd < 0) return errno == EACCES;
+  if (!ownObject(fd, name, false)) {
+    close(fd);
+    return true;
   }
   const bool alone = ofdLock(fd, F_WRLCK, false);
   close(fd);
@@ -157,15 +249,30 @@ bool liveObject(const std::string& name) {
 MutexHandle* makeMutex(const std::string& name) {
   const int fd = openObject(name);
   if (fd < 0) return nullptr;
-  struct stat info {};
-  if (fstat(fd, &info) != 0 || (static_cast<size_t>(info.st_size) < sizeof(MutexBlock) &&
-                                ftruncate(fd, sizeof(MutexBlock)) != 0)) {
+  if (!ownObject(fd, name, true)) {
     close(fd);
+    errno = EACCES;
+    return nullptr;
+  }
+  // Under the guard nobody else is making it: a zero size is a creator
+  // that died before sizing it.
+  if (hasSize(fd, 0) && ftruncate(fd, sizeof(MutexBlock)) != 0) {
+    const int error = errno;
+    close(fd);
+    errno = error;
+    return nullptr;
+  }
+  if (!hasSize(fd, sizeof(MutexBlock))) {
+    printObjectMessage(name, ": not the size of a channel mutex; the channel is not used");
+    close(fd);
+    errno = EINVAL;
     return nullptr;
   }
   void* memory = mmap(nullptr, sizeof(MutexBlock), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
   if (memory == MAP_FAILED) {
+    const int error = errno;
     close(fd);
+    errno = error;
     return nullptr;
   }
   auto* block = static_cast<MutexBlock*>(memory);
@@ -208,12 +315,34 @@ void closeMutex(MutexHandle* handle) {
 
 }  // namespace
 
+std::string systemObjectName(const wchar_t* name) {
+  std::string text = "/";
+  if (const char* prefix = std::getenv(kNamespaceVariable)) {
+    for (const char* p = prefix; *p && text.size() <= kNamespaceLimit; ++p) {
+      const char c = *p;
+      const bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
+                         (c >= '0' && c <= '9') || c == '-' || c == '_' || c == '.';
+      text += plain ? c : '_';
+    }
+  }
+  appendUtf8(text, name);
+  // A slash inside would make the shm name invalid.
+  for (size_t i = 1; i < text.size(); ++i) {
+    if (text[i] == '/') text[i] = '_';
+  }
+  return text;
+}
+
 CSharedMemory::CSharedMemory(const wchar_t* mappingName, const wchar_t* mutexName,
                              std::int32_t blockSize)
     : blockSize_(blockSize) {
   AttachGuard guard;
-  const std::string mutexObject = objectName(mutexName);
-  const std::string mappingObject = objectName(mappingName);
+  if (!guard.held()) {
+    printLinkMessage(L"CreateMutex error: %d\n", EACCES);
+    return;
+  }
+  const std::string mutexObject = systemObjectName(mutexName);
+  const std::string mappingObject = systemObjectName(mappingName);
 
   MutexHandle* mutex = makeMutex(mutexObject);
   if (mutex == nullptr) {
@@ -223,7 +352,7 @@ CSharedMemory::CSharedMemory(const wchar_t* mappingName, const wchar_t* mutexNam
   mutexHandle_ = mutex;
 
   const int fd = openObject(mappingObject);
-  if (fd < 0 || blockSize <= 0) {
+  if (fd < 0 || blockSize <= 0 || !ownObject(fd, mappingObject, true)) {
     if (fd >= 0) close(fd);
     printLinkMessage(L"Can not create file mapping\n");
     return;
@@ -234,7 +363,6 @@ CSharedMemory::CSharedMemory(const wchar_t* mappingName, const wchar_t* mutexNam
   bool ok = true;
   if (ofdLock(fd, F_WRLCK, false)) {
     ok = ftruncate(fd, 0) == 0 && ftruncate(fd, blockSize) == 0;
-    fchmod(fd, 0600);
   }
   ok = ok && ofdLock(fd, F_RDLCK, false);
   if (!ok) {
@@ -244,10 +372,10 @@ CSharedMemory::CSharedMemory(const wchar_t* mappingName, const wchar_t* mutexNam
   }
   mappingHandle_ = new MappingHandle{fd, mappingObject};
 
-  struct stat info {};
   void* memory = MAP_FAILED;
-  // A block keeps its creator's size; a view larger than it cannot be made.
-  if (fstat(fd, &info) == 0 && info.st_size >= blockSize) {
+  // A block keeps its creator's size. A view of another size is refused: a
+  // smaller object would fault on access behind its end.
+  if (hasSize(fd, static_cast<std::size_t>(blockSize))) {
     memory =
         mmap(nullptr, static_cast<size_t>(blockSize), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
   }
@@ -262,6 +390,8 @@ CSharedMemory::CSharedMemory(const wchar_t* mappingName, const wchar_t* mutexNam
 }
 
 CSharedMemory::~CSharedMemory() {
+  // Without the guard nothing is discarded: the objects stay, and count as
+  // left over once nobody holds them.
   AttachGuard guard;
   bool alone = false;
   if (view_ != nullptr) {
@@ -272,7 +402,7 @@ CSharedMemory::~CSharedMemory() {
     auto* mapping = static_cast<MappingHandle*>(mappingHandle_);
     // Turning the shared lock into a write lock succeeds only when no other
     // process is attached: the last one out discards the block.
-    alone = ofdLock(mapping->fd, F_WRLCK, false);
+    alone = guard.held() && ofdLock(mapping->fd, F_WRLCK, false);
     if (alone) shm_unlink(mapping->name.c_str());
     close(mapping->fd);
     delete mapping;
@@ -329,7 +459,9 @@ void CSharedMemory::unlock() {
 bool sharedMappingExists(const wchar_t* mappingName) {
   if (mappingName == nullptr) return false;
   AttachGuard guard;
-  return liveObject(objectName(mappingName));
+  // Without the guard nothing can be told apart: count it as in use.
+  if (!guard.held()) return true;
+  return liveObject(systemObjectName(mappingName));
 }
 
 void showStartRefusal(const wchar_t* text, const wchar_t* caption) {

@@ -6,6 +6,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cwchar>
+#include <string>
 #include <windows.h>
 
 namespace tavelund {
@@ -73,6 +74,16 @@ bool sharedMappingExists(const wchar_t* mappingName) {
   if (mapping == nullptr) return false;
   CloseHandle(mapping);
   return true;
+}
+
+std::string systemObjectName(const wchar_t* name) {
+  std::string text;
+  const int length = WideCharToMultiByte(CP_UTF8, 0, name, -1, nullptr, 0, nullptr, nullptr);
+  if (length <= 1) return text;
+  text.resize(static_cast<size_t>(length));
+  WideCharToMultiByte(CP_UTF8, 0, name, -1, text.data(), length, nullptr, nullptr);
+  text.resize(static_cast<size_t>(length - 1));
+  return text;
 }
 
 void showStartRefusal(const wchar_t* text, const wchar_t* caption) {

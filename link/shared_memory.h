@@ -9,12 +9,15 @@
 // robust process-shared mutex living in a small shm object "/"+mutex name.
 // Each attached process holds a shared lock on the mapping object, so the
 // last one out can tell it is alone and discard both objects, and a block
-// left behind by processes that all died counts as gone.
+// left behind by processes that all died counts as gone. Only objects of
+// this user that nobody else can open are used (see the -posix file), and
+// TICKWELL_NAMESPACE, when set, is put in front of every object name.
 #include <cstdint>
 #include <string>
 
 namespace tavelund {
 
+// Outside callers know the channel object by this name: keep it.
 class CSharedMemory {
  public:
   // Never fails as an object: a failed step prints its message and leaves
@@ -43,6 +46,11 @@ class CSharedMemory {
 // True when a live mapping of that name exists (the existence check of the
 // lifecycle exports). Makes nothing.
 bool sharedMappingExists(const wchar_t* mappingName);
+
+// The name of the system object for a channel object name: "/" plus the
+// TICKWELL_NAMESPACE prefix plus the name on POSIX, the name itself (UTF-8)
+// on Windows.
+std::string systemObjectName(const wchar_t* name);
 
 // The refusal shown when a second producer tries to start.
 void showStartRefusal(const wchar_t* text, const wchar_t* caption);

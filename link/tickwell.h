@@ -48,6 +48,7 @@ TICKWELL_API void lineSendTimeLineMT5(int year, int month, int day, int hour, in
                                       double low, double close);
 TICKWELL_API int completeSendticksMT5(void);
 
+// Programs on the MT5 side import this export by its short name: keep it.
 TICKWELL_API int add(int a, int b);
 
 #ifdef __cplusplus

@@ -4,6 +4,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
+#include <limits>
+#include <new>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -12,6 +15,7 @@
 #include "link/tickwell.h"
 #include "tools/feed_source.h"
 #include "tools/stop_signal.h"
+#include "tools/time_frames.h"
 
 using namespace tavelund;
 
@@ -19,15 +23,34 @@ namespace {
 
 const char kUsage[] =
     "usage: tickwell-feed [options] BARS.csv\n"
+    "Plays the MT5 side: publishes the bars of a CSV file through the link library.\n"
     "  --symbol TEXT      symbol name to publish (default SP500)\n"
-    "  --timeframe CODE   MT5 time-frame code (default 16408, D1)\n"
+    "  --timeframe TF     time frame, as its MT5 code or its label (default 16408, D1;\n"
+    "                     table below)\n"
     "  --first N          bars in the first batch (default 300)\n"
     "  --add N            bars added for each request (default 1)\n"
     "  --live STEPS       the newest bar forms over STEPS publishes (default off)\n"
-    "  --interval MS      also publish unasked every MS milliseconds (default 0: only on request)\n"
+    "  --interval MS      also publish unasked every MS milliseconds, 0 to 86400000\n"
+    "                     (default 0: only on request)\n"
     "  --requests N       end after answering N requests (default 0: run until Ctrl-C)\n"
-    "  --poll MS          how often the send flag is checked (default 20)\n"
+    "  --poll MS          how often the send flag is checked, 1 to 60000 (default 20)\n"
     "  --version          print the version and end\n";
+
+const char kForms[] =
+    "\n"
+    "CSV forms, told apart by the header line (columns found by name, any case, any order):\n"
+    "  date,open,high,low,close                  the viewer's CSV save (newest first is fine)\n"
+    "  date,open,high,low,close,adjclose,volume  daily bars\n"
+    "  <DATE> <TIME> <OPEN> <HIGH> <LOW> <CLOSE> ...  the MT5 terminal's export, tab-separated\n"
+    "Dates 2024-03-05, 2024/03/05 or 2024.03.05, optionally with a time hh:mm[:ss[.mmm]] in\n"
+    "the same field; LF or CR LF line ends; UTF-8 or ASCII; at most 512 MiB.\n"
+    "Every bar is published at its minute (seconds and milliseconds 0), oldest first; rows of\n"
+    "one minute become one bar: first open, highest high, lowest low, last close.\n"
+    "\n"
+    "Time frames (--timeframe takes the code or the label):\n";
+
+constexpr long long kMaxIntervalMs = 86400000;  // a day
+constexpr long long kMaxPollMs = 60000;         // a minute
 
 struct Options {
   std::string symbol = "SP500";
@@ -39,11 +62,11 @@ struct Options {
   std::string path;
 };
 
-bool number(std::string_view text, long long low, long long& value) {
+bool number(std::string_view text, long long low, long long high, long long& value) {
   try {
     size_t used = 0;
     value = std::stoll(std::string(text), &used);
-    return used == text.size() && value >= low;
+    return used == text.size() && value >= low && value <= high;
   } catch (...) {
     return false;
   }
@@ -51,38 +74,42 @@ bool number(std::string_view text, long long low, long long& value) {
 
 // Returns an error text, or an empty one when the options are good.
 std::string parseOptions(int argc, char** argv, Options& options) {
+  constexpr long long kAny = std::numeric_limits<long long>::max();
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
-    auto value = [&](long long low, long long& out) -> bool {
-      return i + 1 < argc && number(argv[++i], low, out);
+    auto value = [&](long long low, long long high, long long& out) -> bool {
+      return i + 1 < argc && number(argv[++i], low, high, out);
     };
     long long n = 0;
     if (arg == "--symbol" && i + 1 < argc) {
       options.symbol = argv[++i];
     } else if (arg == "--timeframe") {
-      if (!value(-2147483648LL, n) || n > 2147483647LL) return "--timeframe needs a 32-bit number";
-      options.timeFrame = static_cast<int>(n);
+      const auto code = i + 1 < argc ? feed::parseTimeFrame(argv[++i]) : std::nullopt;
+      if (!code) return "--timeframe needs a time-frame label (D1, H4, ...) or a 32-bit code";
+      options.timeFrame = *code;
     } else if (arg == "--first") {
-      if (!value(1, n)) return "--first needs a number of at least 1";
+      if (!value(1, kAny, n)) return "--first needs a number of at least 1";
       options.plan.firstBatch = static_cast<size_t>(n);
     } else if (arg == "--add") {
-      if (!value(1, n)) return "--add needs a number of at least 1";
+      if (!value(1, kAny, n)) return "--add needs a number of at least 1";
       options.plan.perRequest = static_cast<size_t>(n);
     } else if (arg == "--live") {
-      if (!value(0, n) || n > 1000000) return "--live needs a number of steps (0 to 1000000)";
+      if (!value(0, 1000000, n)) return "--live needs a number of steps (0 to 1000000)";
       options.plan.liveSteps = static_cast<int>(n);
     } else if (arg == "--interval") {
-      if (!value(0, options.intervalMs)) return "--interval needs milliseconds (0 or more)";
+      if (!value(0, kMaxIntervalMs, options.intervalMs))
+        return "--interval needs milliseconds from 0 to 86400000 (a day)";
     } else if (arg == "--requests") {
-      if (!value(0, options.requests)) return "--requests needs a count (0 or more)";
+      if (!value(0, kAny, options.requests)) return "--requests needs a count (0 or more)";
     } else if (arg == "--poll") {
-      if (!value(1, options.pollMs)) return "--poll needs milliseconds (at least 1)";
+      if (!value(1, kMaxPollMs, options.pollMs))
+        return "--poll needs milliseconds from 1 to 60000 (a minute)";
     } else if (arg == "-h" || arg == "--help") {
       return "help";
     } else if (arg == "--version") {
       return "version";
     } else if (!arg.empty() && arg[0] == '-') {
-      return "unknown option " + std::string(arg);
+      return "unknown option " + feed::quotedInput(arg);
     } else if (options.path.empty()) {
       options.path = arg;
     } else {
@@ -110,13 +137,11 @@ bool publish(const feed::BatchPlan& plan) {
   return true;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int run(int argc, char** argv) {
   Options options;
   const std::string problem = parseOptions(argc, argv, options);
   if (problem == "help") {
-    std::cout << kUsage;
+    std::cout << kUsage << kForms << feed::timeFrameTable();
     return 0;
   }
   if (problem == "version") {
@@ -127,14 +152,16 @@ int main(int argc, char** argv) {
     std::cerr << "tickwell-feed: " << problem << "\n" << kUsage;
     return 2;
   }
+  installStopHandler("tickwell-feed");
   feed::BarsResult loaded = feed::loadBars(options.path);
   if (!loaded.ok()) {
     std::cerr << "tickwell-feed: " << loaded.error << "\n";
     return 1;
   }
-  installStopHandler();
+  if (stopRequested()) return 0;
   if (!preInitSendticksMT5()) {
-    std::cerr << "tickwell-feed: the channels are in use (another feed or a viewer holds them)\n";
+    std::cerr << "tickwell-feed: the channels are in use (another feed or a viewer holds them, "
+                 "or another user made objects of their names)\n";
     return 3;
   }
   initSendticksMT5();
@@ -153,7 +180,8 @@ int main(int argc, char** argv) {
   long long answered = 0;
   while (status == 0 && !stopRequested()) {
     next += period;
-    sleepUntil(next);
+    sleepUntilOrStop(next);
+    if (stopRequested()) break;
     const auto now = MonotonicClock::now();
     if (next < now - period) next = now;  // do not race to catch up after a stall
     const bool asked = getSendCheckMT5() == 0;
@@ -170,4 +198,17 @@ int main(int argc, char** argv) {
   deinitSendticksMT5();
   std::cout << "tickwell-feed: stopped" << std::endl;
   return status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  try {
+    return run(argc, argv);
+  } catch (const std::bad_alloc&) {
+    // Nothing of the channels is half-written: a batch is published whole
+    // or not at all, and the system drops the channels with the process.
+    std::cerr << "tickwell-feed: out of memory (the bars of the file do not fit)\n";
+    return 1;
+  }
 }

@@ -1,13 +1,19 @@
 #include "tools/feed_source.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <cmath>
-#include <fstream>
-#include <sstream>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <new>
 #include <tuple>
 
+#include <sys/stat.h>
+
 #include "common/split.h"
+#include "tools/printable.h"
 
 namespace tavelund::feed {
 namespace {
@@ -56,7 +62,14 @@ bool parsePrice(std::string_view text, double& value) {
   return error == std::errc() && end == text.data() + text.size() && std::isfinite(value);
 }
 
-// "2024-03-05", "2024/03/05", "2024.03.05".
+bool leapYear(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
+
+int daysInMonth(int year, int month) {
+  static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  return month == 2 && leapYear(year) ? 29 : days[month - 1];
+}
+
+// "2024-03-05", "2024/03/05", "2024.03.05"; only days that exist.
 bool parseDate(std::string_view text, TimelineBar& bar) {
   if (text.size() != 10) return false;
   const char separator = text[4];
@@ -67,7 +80,8 @@ bool parseDate(std::string_view text, TimelineBar& bar) {
       !parseFixedWidthInt(text.substr(8, 2), 2, 2, bar.day)) {
     return false;
   }
-  return bar.month >= 1 && bar.month <= 12 && bar.day >= 1 && bar.day <= 31;
+  return bar.month >= 1 && bar.month <= 12 && bar.day >= 1 &&
+         bar.day <= daysInMonth(bar.year, bar.month);
 }
 
 // "hh:mm", "hh:mm:ss", "hh:mm:ss.mmm".
@@ -102,7 +116,45 @@ auto timeKey(const TimelineBar& bar) {
   return std::tie(bar.year, bar.month, bar.day, bar.hour, bar.minute, bar.second, bar.millisecond);
 }
 
+auto minuteKey(const TimelineBar& bar) {
+  return std::tie(bar.year, bar.month, bar.day, bar.hour, bar.minute);
+}
+
+// Sorted bars in, one bar per minute out, timed at the minute.
+void mergeMinutes(std::vector<TimelineBar>& bars) {
+  std::size_t kept = 0;
+  for (std::size_t i = 0; i < bars.size(); ++i) {
+    const TimelineBar& bar = bars[i];
+    if (kept > 0 && minuteKey(bars[kept - 1]) == minuteKey(bar)) {
+      TimelineBar& merged = bars[kept - 1];
+      merged.high = std::max(merged.high, bar.high);
+      merged.low = std::min(merged.low, bar.low);
+      merged.close = bar.close;
+      continue;
+    }
+    bars[kept] = bar;
+    bars[kept].second = 0;
+    bars[kept].millisecond = 0;
+    ++kept;
+  }
+  bars.resize(kept);
+}
+
+BarsResult refused(const std::string& error) {
+  BarsResult result;
+  result.error = error;
+  return result;
+}
+
 }  // namespace
+
+std::string quotedInput(std::string_view text, std::size_t limit) {
+  std::string out = "\"";
+  appendPrintable(out, text.substr(0, limit));
+  out += '"';
+  if (text.size() > limit) out += "... (" + std::to_string(text.size()) + " bytes)";
+  return out;
+}
 
 BarsResult parseBars(std::string_view text, const std::string& fileName) {
   BarsResult result;
@@ -140,8 +192,8 @@ BarsResult parseBars(std::string_view text, const std::string& fileName) {
   }
   if (dateColumn < 0 || openColumn < 0 || highColumn < 0 || lowColumn < 0 || closeColumn < 0) {
     return fail(headerIndex + 1,
-                "header must name the columns date, open, high, low and close; found \"" +
-                    std::string(header) + "\"");
+                "header must name the columns date, open, high, low and close; found " +
+                    quotedInput(header));
   }
   const int needed =
       std::max({dateColumn, timeColumn, openColumn, highColumn, lowColumn, closeColumn});
@@ -158,13 +210,13 @@ BarsResult parseBars(std::string_view text, const std::string& fileName) {
     TimelineBar bar;
     if (timeColumn >= 0) {
       if (!parseDate(trim(fields[dateColumn]), bar)) {
-        return fail(lineNumber, "bad date \"" + std::string(fields[dateColumn]) + "\"");
+        return fail(lineNumber, "bad date " + quotedInput(fields[dateColumn]));
       }
       if (!parseTime(trim(fields[timeColumn]), bar)) {
-        return fail(lineNumber, "bad time \"" + std::string(fields[timeColumn]) + "\"");
+        return fail(lineNumber, "bad time " + quotedInput(fields[timeColumn]));
       }
     } else if (!parseDateTime(fields[dateColumn], bar)) {
-      return fail(lineNumber, "bad date \"" + std::string(fields[dateColumn]) + "\"");
+      return fail(lineNumber, "bad date " + quotedInput(fields[dateColumn]));
     }
     struct {
       int column;
@@ -176,8 +228,8 @@ BarsResult parseBars(std::string_view text, const std::string& fileName) {
                   {closeColumn, "close", &bar.close}};
     for (const auto& price : prices) {
       if (!parsePrice(fields[price.column], *price.value)) {
-        return fail(lineNumber, std::string("bad ") + price.name + " price \"" +
-                                    std::string(fields[price.column]) + "\"");
+        return fail(lineNumber, std::string("bad ") + price.name + " price " +
+                                    quotedInput(fields[price.column]));
       }
     }
     if (bar.low > bar.high) return fail(lineNumber, "low is above high");
@@ -188,24 +240,50 @@ BarsResult parseBars(std::string_view text, const std::string& fileName) {
   std::stable_sort(
       result.bars.begin(), result.bars.end(),
       [](const TimelineBar& a, const TimelineBar& b) { return timeKey(a) < timeKey(b); });
+  mergeMinutes(result.bars);
   return result;
 }
 
-BarsResult loadBars(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) {
-    BarsResult result;
-    result.error = path + ": cannot open the file";
-    return result;
+BarsResult loadBars(const std::string& path, std::size_t maxBytes) {
+  const std::string name = printable(path);
+  struct stat info {};
+  if (stat(path.c_str(), &info) != 0) {
+    return refused(name + ": cannot open the file (" + std::strerror(errno) + ")");
   }
-  std::ostringstream content;
-  content << file.rdbuf();
-  if (file.bad()) {
-    BarsResult result;
-    result.error = path + ": cannot read the file";
-    return result;
+  if (S_ISDIR(info.st_mode)) return refused(name + ": is a directory, not a file of bars");
+  const std::string tooBig = name + ": larger than " + std::to_string(maxBytes >> 20) +
+                             " MiB; the feed reads at most that much (the timeline holds 128 MiB)";
+  if (S_ISREG(info.st_mode) && static_cast<std::uintmax_t>(info.st_size) > maxBytes) {
+    return refused(tooBig);
   }
-  return parseBars(content.str(), path);
+  std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "rb"), std::fclose);
+  if (!file) return refused(name + ": cannot open the file (" + std::strerror(errno) + ")");
+
+  // Read in pieces, so an endless or binary source is refused early.
+  std::string content;
+  if (S_ISREG(info.st_mode)) content.reserve(static_cast<std::size_t>(info.st_size));
+  char piece[1 << 16];
+  for (;;) {
+    const std::size_t got = std::fread(piece, 1, sizeof piece, file.get());
+    if (got == 0) break;
+    if (content.size() + got > maxBytes) return refused(tooBig);
+    const std::size_t start = content.size();
+    content.append(piece, got);
+    if (start < 2 && content.size() >= 2 &&
+        (content.compare(0, 2, "\xFF\xFE") == 0 || content.compare(0, 2, "\xFE\xFF") == 0)) {
+      return refused(name + ": the file is UTF-16 text; save it as UTF-8 or ASCII");
+    }
+    if (const void* zero = std::memchr(content.data() + start, 0, got)) {
+      const auto at = static_cast<std::size_t>(static_cast<const char*>(zero) - content.data());
+      const auto line =
+          1 + std::count(content.begin(), content.begin() + static_cast<std::ptrdiff_t>(at), '\n');
+      return refused(name + ":" + std::to_string(line) + ": a NUL byte; this is not a text file");
+    }
+  }
+  if (std::ferror(file.get())) {
+    return refused(name + ": cannot read the file (" + std::strerror(errno) + ")");
+  }
+  return parseBars(content, name);
 }
 
 BatchPlan::BatchPlan(std::vector<TimelineBar> bars, PlanOptions options)

@@ -16,15 +16,33 @@ namespace tavelund::feed {
 //   "<DATE>\t<TIME>\t<OPEN>\t<HIGH>\t<LOW>\t<CLOSE>\t..."   MT5 terminal export
 // Columns are found by name, so extra or reordered columns do no harm.
 // Dates may be written 2024-03-05, 2024/03/05 or 2024.03.05, optionally
-// followed by a time hh:mm[:ss[.mmm]]. Bars come out oldest first.
+// followed by a time hh:mm[:ss[.mmm]]; lines end in LF or CR LF.
+//
+// Bars come out oldest first, each timed at its minute (seconds and
+// milliseconds 0), as the MT5 side publishes them: the viewer keys its
+// records by the minute. Rows of one minute are merged into one bar: the
+// first open, the highest high, the lowest low and the last close, in time
+// order (rows of the same time in file order).
 struct BarsResult {
   std::vector<TimelineBar> bars;
   std::string error;  // "<file>:<line>: <what>" when the input is refused
   bool ok() const { return error.empty(); }
 };
 
+// A file that would fill the 128 MiB timeline four times over is refused
+// before it is read, so a wrong file (or an endless device) cannot eat the
+// memory.
+inline constexpr std::size_t kMaxInputBytes = std::size_t{512} << 20;
+
 BarsResult parseBars(std::string_view text, const std::string& fileName);
-BarsResult loadBars(const std::string& path);
+// Refuses directories, files over `maxBytes` and files that are not text
+// (a NUL byte, UTF-16); then parses.
+BarsResult loadBars(const std::string& path, std::size_t maxBytes = kMaxInputBytes);
+
+// A piece of outside input as an error message shows it: in double quotes,
+// at most `limit` bytes of it, every byte outside printable ASCII written
+// as \xNN, and a cut marked with "..." and the full length.
+std::string quotedInput(std::string_view text, std::size_t limit = 80);
 
 struct PlanOptions {
   std::size_t firstBatch = 300;  // bars in the first batch (at least 1)

@@ -9,6 +9,7 @@
 #include "common/time_span_label.h"
 #include "common/version.h"
 #include "link/tickwell.h"
+#include "tools/printable.h"
 #include "tools/stop_signal.h"
 
 using namespace tavelund;
@@ -17,9 +18,13 @@ namespace {
 
 const char kUsage[] =
     "usage: tickwell-peek [--wait SECONDS] [--watch MS] [--version]\n"
-    "  --wait SECONDS  wait up to SECONDS for a published timeline\n"
-    "  --watch MS      show the channels again every MS milliseconds until Ctrl-C\n"
+    "  --wait SECONDS  wait up to SECONDS (0 to 86400) for a published timeline\n"
+    "  --watch MS      show the channels again every MS milliseconds (0 to 86400000)\n"
+    "                  until Ctrl-C\n"
     "  --version       print the version and end\n";
+
+constexpr long long kMaxWaitSeconds = 86400;  // a day
+constexpr long long kMaxWatchMs = 86400000;   // a day
 
 const wchar_t* const kMappings[] = {L"LOW_SENDCHECKShared", L"LOW_SENDTIMEShared",
                                     L"LOW_TIMELINEShared", L"LOW_BLANDShared",
@@ -59,23 +64,25 @@ size_t show() {
   const std::string sendTime = getsendtimeMT5();
   const int flag = getSendCheckMT5();
   const Summary summary = summarise(ReadLinesMT5());
-  std::cout << "SYMBOL      : " << symbol << "\n"
+  // The texts come from another process: shown with their control bytes
+  // escaped.
+  std::cout << "SYMBOL      : " << printable(symbol) << "\n"
             << "TIME SPAN   : " << timeSpanLabel(timeSpan) << " (" << timeSpan << ")\n"
-            << "SEND TIME   : " << sendTime << "\n"
+            << "SEND TIME   : " << printable(sendTime) << "\n"
             << "SEND FLAG   : " << flag << "\n"
             << "LINES       : " << summary.lines << "\n"
-            << "FIRST LINE  : " << summary.first << "\n"
-            << "LAST LINE   : " << summary.last << "\n";
+            << "FIRST LINE  : " << printable(summary.first) << "\n"
+            << "LAST LINE   : " << printable(summary.last) << "\n";
   if (summary.lines == 0) std::cout << "nothing is published: the timeline is empty\n";
   std::cout.flush();
   return summary.lines;
 }
 
-bool number(const char* text, long long& value) {
+bool number(const char* text, long long high, long long& value) {
   try {
     size_t used = 0;
     value = std::stoll(text, &used);
-    return text[used] == 0 && value >= 0;
+    return text[used] == 0 && value >= 0 && value <= high;
   } catch (...) {
     return false;
   }
@@ -87,22 +94,34 @@ int main(int argc, char** argv) {
   long long waitSeconds = 0, watchMs = 0;
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
-    if (arg == "--wait" && i + 1 < argc && number(argv[i + 1], waitSeconds)) {
-      ++i;
-    } else if (arg == "--watch" && i + 1 < argc && number(argv[i + 1], watchMs)) {
-      ++i;
-    } else if (arg == "--version") {
+    if (arg == "-h" || arg == "--help") {
+      std::cout << kUsage;
+      return 0;
+    }
+    if (arg == "--version") {
       std::cout << "tickwell-peek " << kVersion << "\n";
       return 0;
-    } else {
-      std::cerr << (arg == "-h" || arg == "--help"
-                        ? ""
-                        : "tickwell-peek: bad option " + std::string(arg) + "\n")
-                << kUsage;
-      return arg == "-h" || arg == "--help" ? 0 : 2;
     }
+    std::string problem;
+    if (arg == "--wait") {
+      if (i + 1 < argc && number(argv[i + 1], kMaxWaitSeconds, waitSeconds)) {
+        ++i;
+        continue;
+      }
+      problem = "--wait needs seconds from 0 to 86400 (a day)";
+    } else if (arg == "--watch") {
+      if (i + 1 < argc && number(argv[i + 1], kMaxWatchMs, watchMs)) {
+        ++i;
+        continue;
+      }
+      problem = "--watch needs milliseconds from 0 to 86400000 (a day)";
+    } else {
+      problem = "bad option " + printable(arg.substr(0, 80));
+    }
+    std::cerr << "tickwell-peek: " << problem << "\n" << kUsage;
+    return 2;
   }
-  installStopHandler();
+  installStopHandler("tickwell-peek");
   const auto deadline = MonotonicClock::now() + std::chrono::seconds(waitSeconds);
   // Attaching would create the channels, and a producer started afterwards
   // would then refuse to run; so look first.
@@ -112,7 +131,7 @@ int main(int argc, char** argv) {
                 << std::endl;
       return 1;
     }
-    sleepPeriod(std::chrono::milliseconds(50));
+    sleepUntilOrStop(MonotonicClock::now() + std::chrono::milliseconds(50));
   }
   initSendticksMT5();
   // Wait for a first batch if asked to.
@@ -124,7 +143,7 @@ int main(int argc, char** argv) {
   auto next = MonotonicClock::now();
   while (watchMs > 0 && !stopRequested()) {
     next += std::chrono::milliseconds(watchMs);
-    sleepUntil(next);
+    sleepUntilOrStop(next);
     if (stopRequested()) break;
     std::cout << "\n";
     lines = show();

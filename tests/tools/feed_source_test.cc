@@ -1,5 +1,8 @@
 #include "tools/feed_source.h"
 
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -44,8 +47,9 @@ TEST(ParseBars, AcceptsVariantsOfTheSameForms) {
   ASSERT_EQ(result.bars.size(), 2u);
   EXPECT_EQ(timelineLine(result.bars[0]),
             "2024/01/02 10:14:00.000,1.00000,2.00000,0.50000,1.50000\n");
+  // Timed at its minute, as the MT5 side publishes a bar.
   EXPECT_EQ(timelineLine(result.bars[1]),
-            "2024/01/02 10:15:30.250,1.50000,2.00000,1.00000,1.75000\n");
+            "2024/01/02 10:15:00.000,1.50000,2.00000,1.00000,1.75000\n");
 
   // MT5's daily export has no time column.
   const BarsResult daily =
@@ -69,6 +73,12 @@ TEST(ParseBars, RefusesBadInputNamingFileAndLine) {
        "f.csv:3: bad date \"2024-13-02\""},
       {"date,open,high,low,close\n2024-01-02 25:00,1,2,1,1\n",
        "f.csv:2: bad date \"2024-01-02 25:00\""},
+      // Days that do not exist.
+      {"date,open,high,low,close\n2021-02-28,1,1,1,1\n2021-02-30,1,1,1,1\n",
+       "f.csv:3: bad date \"2021-02-30\""},
+      {"date,open,high,low,close\n2023-02-29,1,1,1,1\n", "f.csv:2: bad date \"2023-02-29\""},
+      {"date,open,high,low,close\n2021-04-31,1,1,1,1\n", "f.csv:2: bad date \"2021-04-31\""},
+      {"date,open,high,low,close\n1900-02-29,1,1,1,1\n", "f.csv:2: bad date \"1900-02-29\""},
       {"date,open,high,low,close\n2024-01-02,1,abc,1,1\n", "f.csv:2: bad high price \"abc\""},
       {"date,open,high,low,close\n2024-01-02,1,2,1,nan\n", "f.csv:2: bad close price \"nan\""},
       {"date,open,high,low,close\n2024-01-02,1,1e400,1,1\n", "f.csv:2: bad high price \"1e400\""},
@@ -82,7 +92,107 @@ TEST(ParseBars, RefusesBadInputNamingFileAndLine) {
     EXPECT_TRUE(result.bars.empty());
   }
   EXPECT_EQ(loadBars(dataFile("no-such-file.csv")).error,
-            dataFile("no-such-file.csv") + ": cannot open the file");
+            dataFile("no-such-file.csv") + ": cannot open the file (No such file or directory)");
+  // Leap days are fine.
+  EXPECT_TRUE(
+      parseBars("date,open,high,low,close\n2024-02-29,1,1,1,1\n2000-02-29,1,1,1,1\n", "f").ok());
+}
+
+TEST(ParseBars, ErrorTextsCutLongQuotesAndEscapeControlBytes) {
+  const std::string header(10'000'000, 'x');
+  const BarsResult huge = parseBars(header + "\n1,2,3\n", "f.csv");
+  EXPECT_EQ(huge.error,
+            "f.csv:1: header must name the columns date, open, high, low and close; found \"" +
+                std::string(80, 'x') + "\"... (10000000 bytes)");
+
+  // An escape sequence that would retitle a terminal, and raw binary bytes.
+  const BarsResult control =
+      parseBars("date,open,high,low,close\n\x1b]0;owned\x07,1,1,1,1\n", "f.csv");
+  EXPECT_EQ(control.error, "f.csv:2: bad date \"\\x1B]0;owned\\x07\"");
+  const BarsResult binary =
+      parseBars("date,open,high,low,close\n2024-01-02,1,\xff\xfe\x9b,1,1\n", "f.csv");
+  EXPECT_EQ(binary.error, "f.csv:2: bad high price \"\\xFF\\xFE\\x9B\"");
+  EXPECT_EQ(quotedInput("abc", 2), "\"ab\"... (3 bytes)");
+  EXPECT_EQ(quotedInput("abc", 3), "\"abc\"");
+}
+
+TEST(ParseBars, BarsAreTimedAtTheirMinuteAndOneMinuteIsOneBar) {
+  // Rows within a minute in any order of the file: merged in time order.
+  const BarsResult result = parseBars(
+      "date,open,high,low,close\n"
+      "2024-01-02 10:15:40,3,9,2,4\n"
+      "2024-01-02 10:15:05.500,5,6,1,5.5\n"
+      "2024-01-02 10:16:59.999,7,7,7,7\n"
+      "2024-01-02 10:15:20,2,3,0.5,2.5\n",
+      "m.csv");
+  ASSERT_TRUE(result.ok()) << result.error;
+  ASSERT_EQ(result.bars.size(), 2u);
+  EXPECT_EQ(timelineLine(result.bars[0]),
+            "2024/01/02 10:15:00.000,5.00000,9.00000,0.50000,4.00000\n");
+  EXPECT_EQ(timelineLine(result.bars[1]),
+            "2024/01/02 10:16:00.000,7.00000,7.00000,7.00000,7.00000\n");
+
+  // The same minute on another day, and a repeated row, stay apart / merge.
+  const BarsResult days = parseBars(
+      "date,open,high,low,close\n2024-01-03 10:15,1,2,1,2\n2024-01-02 10:15,1,2,1,2\n"
+      "2024-01-02 10:15,1,2,1,2\n",
+      "d.csv");
+  ASSERT_TRUE(days.ok()) << days.error;
+  ASSERT_EQ(days.bars.size(), 2u);
+  EXPECT_EQ(days.bars[0].day, 2);
+  EXPECT_EQ(days.bars[1].day, 3);
+}
+
+TEST(ParseBars, LfAndCrLfLineEndsReadTheSame) {
+  const std::string lf =
+      "date,open,high,low,close\n2024-01-02,1,2,0.5,1.5\n2024-01-03,1.5,2.5,1,2\n";
+  std::string crlf;
+  for (const char c : lf) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  const BarsResult a = parseBars(lf, "lf.csv");
+  const BarsResult b = parseBars(crlf, "crlf.csv");
+  ASSERT_TRUE(a.ok() && b.ok()) << a.error << b.error;
+  ASSERT_EQ(a.bars.size(), 2u);
+  ASSERT_EQ(b.bars.size(), 2u);
+  for (size_t i = 0; i < 2; ++i) EXPECT_EQ(timelineLine(a.bars[i]), timelineLine(b.bars[i]));
+}
+
+class LoadBarsFiles : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    folder_ = std::filesystem::temp_directory_path() /
+              ("feed_load_" + std::to_string(reinterpret_cast<std::uintptr_t>(this)));
+    std::filesystem::remove_all(folder_);
+    std::filesystem::create_directories(folder_);
+  }
+  void TearDown() override { std::filesystem::remove_all(folder_); }
+  std::string write(const char* name, const std::string& bytes) {
+    const auto path = (folder_ / name).string();
+    std::ofstream(path, std::ios::binary) << bytes;
+    return path;
+  }
+  std::filesystem::path folder_;
+};
+
+TEST_F(LoadBarsFiles, RefusesDirectoriesOversizedAndBinaryFiles) {
+  using namespace std::string_literals;
+  EXPECT_EQ(loadBars(folder_.string()).error,
+            folder_.string() + ": is a directory, not a file of bars");
+
+  const std::string rows = "date,open,high,low,close\n2024-01-02,1,2,0.5,1.5\n";
+  const std::string fits = write("fits.csv", rows);
+  EXPECT_TRUE(loadBars(fits, rows.size()).ok());
+  EXPECT_EQ(loadBars(fits, rows.size() - 1).error,
+            fits +
+                ": larger than 0 MiB; the feed reads at most that much (the timeline holds "
+                "128 MiB)");
+
+  const std::string zero = write("zero.csv", rows + "2024-01-03,1,2\0,1,1\n"s);
+  EXPECT_EQ(loadBars(zero).error, zero + ":3: a NUL byte; this is not a text file");
+  const std::string wide = write("wide.csv", std::string("\xFF\xFE"
+                                                         "d\0a\0",
+                                                         6));
+  EXPECT_EQ(loadBars(wide).error, wide + ": the file is UTF-16 text; save it as UTF-8 or ASCII");
+  EXPECT_TRUE(loadBars(write("plain.csv", rows)).ok());
 }
 
 std::vector<TimelineBar> numberedBars(int count) {
