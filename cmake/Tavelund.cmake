@@ -61,10 +61,43 @@ macro(tavelund_setup_gtest)
   include(GoogleTest)
 endmacro()
 
+# tavelund_channel_test_properties(VAR name): the test properties for tests
+# that use the link's channels, appended to VAR. On Linux the channels of
+# test program `name` get a namespace of their own (TICKWELL_NAMESPACE, unique
+# to this build folder and program), so the tests neither meet a viewer or a
+# feed that run on the same machine nor the tests of another build folder;
+# a feed on the plain names runs beside them all the time (the
+# default_names_feed fixture) to keep that so. Under Wine the objects are
+# private to the build's prefix already; there the tests run without a
+# display, so that a refusal's message box returns at once instead of
+# waiting for a click.
+function(tavelund_channel_test_properties var name)
+  set(props ${${var}})
+  if(WIN32)
+    list(APPEND props ENVIRONMENT_MODIFICATION "DISPLAY=unset:")
+  else()
+    string(MD5 build_hash "${CMAKE_BINARY_DIR}")
+    string(SUBSTRING "${build_hash}" 0 8 build_hash)
+    list(APPEND props ENVIRONMENT "TICKWELL_NAMESPACE=tw${build_hash}-${name}-"
+      FIXTURES_REQUIRED default_names_feed)
+  endif()
+  set(${var} ${props} PARENT_SCOPE)
+endfunction()
+
+# The namespace prefix that tavelund_channel_test_properties gives test
+# programs of this build folder, without the program's name.
+function(tavelund_channel_namespace_base var)
+  string(MD5 build_hash "${CMAKE_BINARY_DIR}")
+  string(SUBSTRING "${build_hash}" 0 8 build_hash)
+  set(${var} "tw${build_hash}-" PARENT_SCOPE)
+endfunction()
+
 # tavelund_add_gtest(name SOURCES ... [LIBS ...] [LABELS ...] [RESOURCE_LOCK ...]
 #                    [TIMEOUT s] [NO_MAIN])
 # Natively every test case becomes a ctest test; under Wine the whole program
-# is one test, so the slow Wine start is paid once per program.
+# is one test, so the slow Wine start is paid once per program. Programs
+# that hold RESOURCE_LOCK tickwell_channels use the link's channels and get
+# their own namespace (tavelund_channel_test_properties).
 function(tavelund_add_gtest name)
   cmake_parse_arguments(T "NO_MAIN" "TIMEOUT" "SOURCES;LIBS;LABELS;RESOURCE_LOCK" ${ARGN})
   add_executable(${name} ${T_SOURCES})
@@ -84,6 +117,9 @@ function(tavelund_add_gtest name)
   endif()
   if(T_RESOURCE_LOCK)
     list(APPEND props RESOURCE_LOCK "${T_RESOURCE_LOCK}")
+    if("tickwell_channels" IN_LIST T_RESOURCE_LOCK)
+      tavelund_channel_test_properties(props ${name})
+    endif()
   endif()
   if(WIN32)
     add_test(NAME ${name} COMMAND ${name})

@@ -1,11 +1,19 @@
 // The exports in one process, with the real channels; the raw blocks are
 // looked at through a second channel object on the same names.
+#include <atomic>
+#include <chrono>
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <ctime>
+#include <functional>
 #include <memory>
 #include <string>
-#ifndef _WIN32
+#include <thread>
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <sys/mman.h>
 #endif
 
@@ -13,12 +21,44 @@
 
 #include "link/shared_memory.h"
 #include "link/tickwell.h"
+#include "tests/support/wait.h"
 
 namespace tavelund {
 namespace {
 
+using namespace std::chrono_literals;
+
 constexpr std::int32_t kSmall = 1024;
 constexpr std::int32_t kTimeline = 0x8000000;
+
+// The local time to the second, as "YYYY/MM/DD hh:mm:ss", read and
+// formatted here without the library's help.
+std::string clockSeconds() {
+  char text[32];
+#ifdef _WIN32
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  std::snprintf(text, sizeof text, "%04u/%02u/%02u %02u:%02u:%02u", now.wYear, now.wMonth, now.wDay,
+                now.wHour, now.wMinute, now.wSecond);
+#else
+  const std::time_t now = std::time(nullptr);
+  std::tm parts{};
+  localtime_r(&now, &parts);
+  std::strftime(text, sizeof text, "%Y/%m/%d %H:%M:%S", &parts);
+#endif
+  return text;
+}
+
+// A thread that may stay blocked: when it does not come back, the test
+// cannot go on, so the program ends with the failure.
+void joinOrEnd(std::thread& thread, const std::atomic<bool>& done, const char* what) {
+  if (!testing::waitFor([&] { return done.load(); }, 10s)) {
+    ADD_FAILURE() << what;
+    std::fflush(nullptr);
+    std::_Exit(1);
+  }
+  thread.join();
+}
 
 class Exports : public ::testing::Test {
  protected:
@@ -94,9 +134,13 @@ TEST_F(Exports, TextSettersKeepTheFirst1023BytesAndNoTraceOfLongerTexts) {
   EXPECT_STREQ(getsymbolcMT5(), "EURUSD");
 }
 
-TEST_F(Exports, SendTimeNowHasTheLocalTimeForm) {
+TEST_F(Exports, SendTimeNowIsTheLocalTimeInItsForm) {
+  const std::string before = clockSeconds();
   EXPECT_NE(setsendtimeNowMT5(), 0);
+  const std::string after = clockSeconds();
   const std::string text = getsendtimeMT5();
+  EXPECT_LE(before, text.substr(0, 19)) << text;
+  EXPECT_GE(after, text.substr(0, 19)) << text;
   ASSERT_EQ(text.size(), 23u) << text;
   const std::string form = "dddd/dd/dd dd:dd:dd.ddd";
   for (size_t i = 0; i < form.size(); ++i) {
@@ -236,7 +280,8 @@ TEST_F(Exports, WithoutChannelsNothingIsTouched) {
   EXPECT_STREQ(ReadLinesMT5(), "");
 }
 
-TEST_F(Exports, DestroyingAChannelWhileHoldingItsLockIsReported) {
+TEST_F(Exports, DestroyingAChannelWhileHoldingItsLockReportsAndReleasesIt) {
+  CSharedMemory other(L"LOW_TESTShared", L"LOW_TESTmutex", kSmall);
   ::testing::internal::CaptureStdout();
   {
     CSharedMemory channel(L"LOW_TESTShared", L"LOW_TESTmutex", kSmall);
@@ -245,11 +290,65 @@ TEST_F(Exports, DestroyingAChannelWhileHoldingItsLockIsReported) {
   }
   const std::string output = ::testing::internal::GetCapturedStdout();
   EXPECT_NE(output.find("UnInitializeSharedMemory : mutex : Error"), std::string::npos) << output;
+  // Released: a thread that did not hold it gets it at once.
+  std::atomic<bool> got{false};
+  std::thread taker([&] {
+    other.lock();
+    other.unlock();
+    got = true;
+  });
+  joinOrEnd(taker, got, "the lock was not released when its channel was destroyed");
 #ifndef _WIN32
   // The handle is left open on purpose, so nobody would ever remove the
   // mutex object; Windows drops it with the process.
-  shm_unlink("/LOW_TESTmutex");
+  shm_unlink(systemObjectName(L"LOW_TESTmutex").c_str());
 #endif
+}
+
+// Every copy into or out of a block is made under the block's mutex: while
+// someone else holds it, each export waits, whatever its channel.
+TEST_F(Exports, EveryTransferWaitsForTheChannelsMutex) {
+  const struct {
+    const wchar_t* word;
+    std::int32_t size;
+    const char* what;
+    std::function<void()> call;
+  } cases[] = {
+      {L"LOW_SENDCHECK", kSmall, "getSendCheckMT5", [] { getSendCheckMT5(); }},
+      {L"LOW_SENDCHECK", kSmall, "setsendcheckMT5",
+       [] {
+         int value = 4;
+         setsendcheckMT5(&value);
+       }},
+      {L"LOW_TIMESPAN", kSmall, "gettimespanMT5", [] { gettimespanMT5(); }},
+      {L"LOW_TIMESPAN", kSmall, "settimespanMT5",
+       [] {
+         int value = 4;
+         settimespanMT5(&value);
+       }},
+      {L"LOW_SENDTIME", kSmall, "getsendtimeMT5", [] { getsendtimeMT5(); }},
+      {L"LOW_SENDTIME", kSmall, "setsendtimeMT5", [] { setsendtimeMT5("T"); }},
+      {L"LOW_SENDTIME", kSmall, "setsendtimeNowMT5", [] { setsendtimeNowMT5(); }},
+      {L"LOW_BLAND", kSmall, "getsymbolcMT5", [] { getsymbolcMT5(); }},
+      {L"LOW_BLAND", kSmall, "setsymbolcMT5", [] { setsymbolcMT5("S"); }},
+      {L"LOW_TIMELINE", kTimeline, "ReadLinesMT5", [] { ReadLinesMT5(); }},
+      {L"LOW_TIMELINE", kTimeline, "completeSendticksMT5", [] { completeSendticksMT5(); }},
+  };
+  for (const auto& c : cases) {
+    const std::wstring word = c.word;
+    CSharedMemory holder((word + L"Shared").c_str(), (word + L"mutex").c_str(), c.size);
+    holder.lock();
+    std::atomic<bool> done{false};
+    std::thread caller([&] {
+      c.call();
+      done = true;
+    });
+    // A call that does not lock is over long before this.
+    std::this_thread::sleep_for(100ms);
+    EXPECT_FALSE(done.load()) << c.what << " copied without the channel's mutex";
+    holder.unlock();
+    joinOrEnd(caller, done, c.what);
+  }
 }
 
 TEST(ExportsWithoutView, InitSucceedsAndTheChannelStaysUntouchedWhenItsViewFails) {
@@ -271,6 +370,21 @@ TEST(ExportsWithoutView, InitSucceedsAndTheChannelStaysUntouchedWhenItsViewFails
   EXPECT_NE(setsymbolcMT5("EURUSD"), 0);
   EXPECT_STREQ(getsymbolcMT5(), "EURUSD");
   EXPECT_TRUE(deinitSendticksMT5());
+}
+
+TEST(PreInit, AnyOneOfTheFiveMappingsAloneStopsAProducer) {
+  deinitSendticksMT5();
+  ASSERT_TRUE(preInitSendticksMT5()) << "another process holds the channels";
+  for (const wchar_t* word :
+       {L"LOW_SENDCHECK", L"LOW_SENDTIME", L"LOW_TIMELINE", L"LOW_BLAND", L"LOW_TIMESPAN"}) {
+    const std::wstring name = word;
+    {
+      CSharedMemory alone((name + L"Shared").c_str(), (name + L"mutex").c_str(), kSmall);
+      ASSERT_NE(alone.view(), nullptr);
+      EXPECT_FALSE(preInitSendticksMT5()) << "with only " << ::testing::PrintToString(name);
+    }
+    EXPECT_TRUE(preInitSendticksMT5()) << "after " << ::testing::PrintToString(name);
+  }
 }
 
 TEST(Add, WrapsOnOverflow) {

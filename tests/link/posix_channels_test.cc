@@ -8,19 +8,23 @@
 
 #include <gtest/gtest.h>
 
+#include "link/shared_memory.h"
 #include "tests/link/process_support.h"
 
 namespace tavelund::testing {
 namespace {
 
-const char* const kObjects[] = {"LOW_SENDCHECKShared", "LOW_SENDTIMEShared", "LOW_TIMELINEShared",
-                                "LOW_BLANDShared",     "LOW_TIMESPANShared", "LOW_SENDCHECKmutex",
-                                "LOW_SENDTIMEmutex",   "LOW_TIMELINEmutex",  "LOW_BLANDmutex",
-                                "LOW_TIMESPANmutex"};
+const wchar_t* const kObjects[] = {
+    L"LOW_SENDCHECKShared", L"LOW_SENDTIMEShared", L"LOW_TIMELINEShared", L"LOW_BLANDShared",
+    L"LOW_TIMESPANShared",  L"LOW_SENDCHECKmutex", L"LOW_SENDTIMEmutex",  L"LOW_TIMELINEmutex",
+    L"LOW_BLANDmutex",      L"LOW_TIMESPANmutex"};
 
-bool objectPresent(const std::string& name) {
+// The file of a channel object, in this test's namespace.
+std::string objectFile(const wchar_t* name) { return "/dev/shm" + systemObjectName(name); }
+
+bool objectPresent(const wchar_t* name) {
   struct stat info {};
-  return stat(("/dev/shm/" + name).c_str(), &info) == 0;
+  return stat(objectFile(name).c_str(), &info) == 0;
 }
 
 bool saidAttached(const std::string& path) {
@@ -42,16 +46,16 @@ TEST_F(PosixChannels, ObjectsAreOnlyForThisUserWhateverTheUmask) {
   const mode_t before = umask(0);
   link().initSendticksMT5();
   umask(before);
-  for (const char* name : kObjects) {
+  for (const wchar_t* name : kObjects) {
     struct stat info {};
-    ASSERT_EQ(stat((std::string("/dev/shm/") + name).c_str(), &info), 0) << name;
-    EXPECT_EQ(info.st_mode & 0777, 0600u) << name;
+    ASSERT_EQ(stat(objectFile(name).c_str(), &info), 0) << objectFile(name);
+    EXPECT_EQ(info.st_mode & 0777, 0600u) << objectFile(name);
   }
   struct stat timeline {};
-  stat("/dev/shm/LOW_TIMELINEShared", &timeline);
+  stat(objectFile(L"LOW_TIMELINEShared").c_str(), &timeline);
   EXPECT_EQ(timeline.st_size, 0x8000000);
   link().deinitSendticksMT5();
-  for (const char* name : kObjects) EXPECT_FALSE(objectPresent(name)) << name;
+  for (const wchar_t* name : kObjects) EXPECT_FALSE(objectPresent(name)) << objectFile(name);
 }
 
 TEST_F(PosixChannels, LeftoverObjectsAreReplacedByZeroedOnes) {
@@ -60,13 +64,13 @@ TEST_F(PosixChannels, LeftoverObjectsAreReplacedByZeroedOnes) {
   ASSERT_TRUE(waitFor([&] { return saidAttached(output); }, kStartTimeout));
   attached->kill();
   // The files are still there, but nobody holds them.
-  EXPECT_TRUE(objectPresent("LOW_BLANDShared"));
+  EXPECT_TRUE(objectPresent(L"LOW_BLANDShared"));
   EXPECT_FALSE(anyChannelExists());
   EXPECT_TRUE(link().preInitSendticksMT5());
   link().initSendticksMT5();
   EXPECT_STREQ(link().getsymbolcMT5(), "");
   link().deinitSendticksMT5();
-  for (const char* name : kObjects) EXPECT_FALSE(objectPresent(name)) << name;
+  for (const wchar_t* name : kObjects) EXPECT_FALSE(objectPresent(name)) << objectFile(name);
   std::remove(output.c_str());
 }
 
