@@ -3,6 +3,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -60,7 +61,7 @@ TEST_F(FeedAndPeek, FeedAnswersRequestsAndPeekShowsWhatIsPublished) {
   EXPECT_FALSE(anyChannel()) << "peek must not create the channels";
 
   ChildProcess feed(tool("tickwell-feed"),
-                    {"--symbol", "TEST", "--timeframe", "16385", "--first", "10", "--add", "3",
+                    {"--symbol", "TEST", "--timeframe", "H1", "--first", "10", "--add", "3",
                      "--requests", "2", "--poll", "5", dataFile("bars-daily.csv")},
                     output("feed.txt"));
   ASSERT_TRUE(waitFor([] { return anyChannel(); }, kTimeout));
@@ -115,6 +116,40 @@ TEST_F(FeedAndPeek, BadFileEndsTheFeedBeforeAnyChannelIsMade) {
                      output("feed-bad.txt"));
   EXPECT_EQ(usage.waitExit(kTimeout), 2);
   EXPECT_FALSE(anyChannel());
+}
+
+TEST_F(FeedAndPeek, OutOfRangeTimesAreRefusedAndTheHelpListsFormsAndTimeFrames) {
+  const std::string csv = dataFile("bars-daily.csv");
+  const std::vector<std::vector<std::string>> refused = {
+      {"--poll", "0", csv},
+      {"--poll", "60001", csv},
+      {"--poll", "99999999999999999999", csv},
+      {"--interval", "86400001", csv},
+      {"--interval", "9223372036854775807", csv},
+      {"--interval", "-1", csv},
+      {"--timeframe", "D7", csv},
+  };
+  for (const auto& arguments : refused) {
+    ChildProcess feed(tool("tickwell-feed"), arguments, output("feed-range.txt"));
+    EXPECT_EQ(feed.waitExit(kTimeout), 2) << arguments[0] << " " << arguments[1];
+  }
+  for (const auto& arguments : std::vector<std::vector<std::string>>{
+           {"--wait", "86401"}, {"--wait", "-1"}, {"--watch", "86400001"}, {"--watch", "1e9"}}) {
+    ChildProcess peek(tool("tickwell-peek"), arguments, output("peek-range.txt"));
+    EXPECT_EQ(peek.waitExit(kTimeout), 2) << arguments[0] << " " << arguments[1];
+  }
+  EXPECT_FALSE(anyChannel());
+
+  ChildProcess help(tool("tickwell-feed"), {"--help"}, output("feed-help.txt"));
+  EXPECT_EQ(help.waitExit(kTimeout), 0);
+  const std::string text = fileText(output("feed-help.txt"));
+  for (const char* part :
+       {"  date,open,high,low,close  ", "  date,open,high,low,close,adjclose,volume  ",
+        "<DATE> <TIME> <OPEN> <HIGH> <LOW> <CLOSE>",
+        "first open, highest high, lowest low, last close", "  code   label     code   label\n",
+        "  1      M1        16386  H2\n", "  10     M10       16408  D1\n", "  30     M30\n"}) {
+    EXPECT_NE(text.find(part), std::string::npos) << part << "\n" << text;
+  }
 }
 
 TEST_F(FeedAndPeek, LiveModeKeepsChangingTheNewestBar) {
