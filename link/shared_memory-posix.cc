@@ -39,6 +39,7 @@
 #include <cwchar>
 #include <fcntl.h>
 #include <pthread.h>
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <mutex>
