@@ -61,31 +61,44 @@ macro(tavelund_setup_gtest)
   include(GoogleTest)
 endmacro()
 
-# tavelund_channel_test_properties(VAR name): the test properties for tests
-# that use the link's channels, appended to VAR. On Linux the channels of
-# test program `name` get a namespace of their own (TICKWELL_NAMESPACE, unique
-# to this build folder and program), so the tests neither meet a viewer or a
+# Tests that use the link's channels. On Linux each test program gets a
+# namespace of its own for the channel objects (TICKWELL_NAMESPACE, unique to
+# this build folder and program), so the tests neither meet a viewer or a
 # feed that run on the same machine nor the tests of another build folder;
 # a feed on the plain names runs beside them all the time (the
 # default_names_feed fixture) to keep that so. Under Wine the objects are
 # private to the build's prefix already; there the tests run without a
 # display, so that a refusal's message box returns at once instead of
 # waiting for a click.
+#
+# tavelund_channel_test_properties(VAR name): those properties, appended to
+# the property list VAR (for tests whose names are not known yet).
 function(tavelund_channel_test_properties var name)
   set(props ${${var}})
   if(WIN32)
     list(APPEND props ENVIRONMENT_MODIFICATION "DISPLAY=unset:")
   else()
-    string(MD5 build_hash "${CMAKE_BINARY_DIR}")
-    string(SUBSTRING "${build_hash}" 0 8 build_hash)
-    list(APPEND props ENVIRONMENT "TICKWELL_NAMESPACE=tw${build_hash}-${name}-"
+    tavelund_channel_namespace_base(base)
+    list(APPEND props ENVIRONMENT "TICKWELL_NAMESPACE=${base}${name}-"
       FIXTURES_REQUIRED default_names_feed)
   endif()
   set(${var} ${props} PARENT_SCOPE)
 endfunction()
 
-# The namespace prefix that tavelund_channel_test_properties gives test
-# programs of this build folder, without the program's name.
+# tavelund_channel_test(test): the same, added to a test made by add_test
+# (keeping its own environment and fixtures).
+function(tavelund_channel_test test)
+  if(WIN32)
+    set_property(TEST ${test} APPEND PROPERTY ENVIRONMENT_MODIFICATION "DISPLAY=unset:")
+  else()
+    tavelund_channel_namespace_base(base)
+    set_property(TEST ${test} APPEND PROPERTY ENVIRONMENT "TICKWELL_NAMESPACE=${base}${test}-")
+    set_property(TEST ${test} APPEND PROPERTY FIXTURES_REQUIRED default_names_feed)
+  endif()
+endfunction()
+
+# The part of the namespace that all channel tests of this build folder
+# share.
 function(tavelund_channel_namespace_base var)
   string(MD5 build_hash "${CMAKE_BINARY_DIR}")
   string(SUBSTRING "${build_hash}" 0 8 build_hash)

@@ -156,7 +156,7 @@ int main(int argc, char** argv) {
     std::cerr << "mt5-standin: " << badInput << "\n";
     return 2;
   }
-  tavelund::installStopHandler();
+  tavelund::installStopHandler("mt5-standin");
 
   const int initResult = OnInit();
   if (initResult != INIT_SUCCEEDED) {
