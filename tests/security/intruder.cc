@@ -39,12 +39,12 @@ int squat(int argc, char** argv) {
   }
   umask(0);
   for (int i = first; i < argc; ++i) {
-    const std::string spec = argv[i];
-    const size_t a = spec.find('='), b = spec.find('=', a + 1);
+    const std::string entry = argv[i];
+    const size_t a = entry.find('='), b = entry.find('=', a + 1);
     if (a == std::string::npos || b == std::string::npos) return 2;
-    const std::string name = spec.substr(0, a);
-    const long size = std::atol(spec.substr(a + 1, b - a - 1).c_str());
-    const std::string text = spec.substr(b + 1);
+    const std::string name = entry.substr(0, a);
+    const long size = std::atol(entry.substr(a + 1, b - a - 1).c_str());
+    const std::string text = entry.substr(b + 1);
     const int fd = shm_open(name.c_str(), O_RDWR | O_CREAT | O_EXCL, 0666);
     if (fd < 0) {
       std::printf("cannot make %s\n", name.c_str());

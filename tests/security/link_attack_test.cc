@@ -103,10 +103,10 @@ class LinkAttack : public ::testing::Test {
   }
 
   // The intruder makes these objects and keeps them in use.
-  void squat(const std::vector<std::string>& specs, const std::string& hold = {}) {
+  void squat(const std::vector<std::string>& objects, const std::string& hold = {}) {
     std::vector<std::string> arguments{"squat"};
     if (!hold.empty()) arguments.insert(arguments.end(), {"--hold", hold});
-    arguments.insert(arguments.end(), specs.begin(), specs.end());
+    arguments.insert(arguments.end(), objects.begin(), objects.end());
     const std::string output = ownProgramFolder() + "security-squat.txt";
     squatter_ = intruderUser().start(intruder_, arguments, output);
     ASSERT_TRUE(squatter_->started());
@@ -123,25 +123,25 @@ const char kForeignSymbol[] = "ATTACKER";
 const char kForeignLine[] = "1999/01/01 00:00:00.000,6.66000,6.66000,6.66000,6.66000\n";
 
 // The mappings with the intruder's texts, the mutexes, and the guard.
-std::vector<std::string> squatSpecs(bool withGuard) {
-  std::vector<std::string> specs;
+std::vector<std::string> squatEntries(bool withGuard) {
+  std::vector<std::string> objects;
   for (const wchar_t* word : kWords) {
     const std::wstring w = word;
     std::string text = w == L"LOW_BLAND"      ? kForeignSymbol
                        : w == L"LOW_TIMELINE" ? kForeignLine
                                               : "";
-    specs.push_back(objectName(w, L"Shared") + "=" + std::to_string(blockSize(w)) + "=" + text);
-    specs.push_back(objectName(w, L"mutex") + "=64=");
+    objects.push_back(objectName(w, L"Shared") + "=" + std::to_string(blockSize(w)) + "=" + text);
+    objects.push_back(objectName(w, L"mutex") + "=64=");
   }
-  if (withGuard) specs.push_back(guardName() + "=0=");
-  return specs;
+  if (withGuard) objects.push_back(guardName() + "=0=");
+  return objects;
 }
 
 TEST_F(LinkAttack, ObjectsOfAnotherUserAreNeitherReadNorWrittenNorTakenOver) {
   for (const bool withGuard : {false, true}) {
     SCOPED_TRACE(withGuard ? "the guard squatted too" : "the ten channel objects squatted");
     removeAll();
-    squat(squatSpecs(withGuard));
+    squat(squatEntries(withGuard));
 
     for (const wchar_t* word : kWords) {
       EXPECT_TRUE(checkSendticksMT5((std::wstring(word) + L"Shared").c_str()))
@@ -162,13 +162,13 @@ TEST_F(LinkAttack, ObjectsOfAnotherUserAreNeitherReadNorWrittenNorTakenOver) {
     deinitSendticksMT5();
 
     // The intruder's objects are as it made them: owner, mode, size, text.
-    for (const std::string& spec : squatSpecs(withGuard)) {
-      const std::string name = spec.substr(0, spec.find('='));
+    for (const std::string& entry : squatEntries(withGuard)) {
+      const std::string name = entry.substr(0, entry.find('='));
       struct stat info {};
       ASSERT_EQ(stat(objectFile(name).c_str(), &info), 0) << name << " was removed";
       EXPECT_EQ(info.st_uid, intruderUser().id()) << name;
       EXPECT_EQ(info.st_mode & 07777, 0666u) << name;
-      const std::size_t size = std::stoul(spec.substr(name.size() + 1));
+      const std::size_t size = std::stoul(entry.substr(name.size() + 1));
       EXPECT_EQ(static_cast<std::size_t>(info.st_size), size) << name;
     }
     EXPECT_EQ(firstBytes(objectFile(objectName(L"LOW_BLAND", L"Shared")), 9),
