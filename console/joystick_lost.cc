@@ -2,6 +2,8 @@
 
 #include <iostream>
 
+#include "console/commands.h"
+
 #include "console/process_end.h"
 #include "console/terminal.h"
 
@@ -16,7 +18,7 @@ void endRunOnLostJoystick(std::atomic<char>& commandCell, int32_t errorCode) {
   // the viewer ended. The exit hook's own restore then finds nothing to do.
   restoreConsole();
   std::cout << kJoystickReacquireFailedText << errorCode << std::endl;
-  commandCell.exchange('q');
+  commandCell.exchange(command::kQuit);
   std::cout << kJoystickExitText << std::endl;
   endProcess(1);
 }

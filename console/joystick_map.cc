@@ -1,42 +1,44 @@
 #include "console/joystick_map.h"
 
+#include "console/commands.h"
+
 namespace tavelund {
 
 std::optional<char> mapJoystickState(const JoystickState& state) {
-  std::optional<char> command;
+  std::optional<char> mapped;
   bool neutral = true;
   for (std::size_t i = 0; i < state.buttons.size(); ++i) {
     if (!isButtonPressed(state.buttons[i])) continue;
     neutral = false;
     switch (i + 1) {
       case 1:
-        command = 'X';
+        mapped = command::kControllerRefresh;
         break;  // refresh
       case 2:
-        command = 'Y';
+        mapped = command::kControllerNewest;
         break;  // newest
       case 3:
-        command = 'Z';
+        mapped = command::kControllerHelp;
         break;  // controller help
       default:
         break;
     }
   }
   if (state.x < kAxisLowLimit) {
-    command = 'L';
+    mapped = command::kControllerPastLeft;
     neutral = false;
   } else if (state.x > kAxisHighLimit) {
-    command = 'R';
+    mapped = command::kControllerFutureRight;
     neutral = false;
   }
   if (state.y < kAxisLowLimit) {
-    command = 'U';
+    mapped = command::kControllerFutureUp;
   } else if (state.y > kAxisHighLimit) {
-    command = 'D';
+    mapped = command::kControllerPastDown;
   } else if (neutral) {
-    command = 'N';
+    mapped = command::kControllerNeutral;
   }
-  return command;
+  return mapped;
 }
 
 std::optional<char> storeJoystickCommand(std::atomic<char>& commandCell,

@@ -2,22 +2,24 @@
 
 #include <array>
 
+#include "console/commands.h"
+
 namespace tavelund {
 namespace {
 
 constexpr std::array<KeyCommand, 12> kKeyboardCommands = {{
-    {vk::kS, 's'},
-    {vk::kH, 'h'},
-    {vk::kU, 'u'},
-    {vk::kL, 'l'},
-    {vk::kHome, '0'},
-    {vk::kLeft, '4'},
-    {vk::kRight, '6'},
-    {vk::kUp, '8'},
-    {vk::kDown, '2'},
-    {vk::kEnd, '5'},
-    {vk::kPageUp, '+'},
-    {vk::kPageDown, '-'},
+    {vk::kS, command::kSave},
+    {vk::kH, command::kHelp},
+    {vk::kU, command::kRefresh},
+    {vk::kL, command::kLog},
+    {vk::kHome, command::kNewest},
+    {vk::kLeft, command::kLinePastLeft},
+    {vk::kRight, command::kLineFutureRight},
+    {vk::kUp, command::kLineFutureUp},
+    {vk::kDown, command::kLinePastDown},
+    {vk::kEnd, command::kOldest},
+    {vk::kPageUp, command::kPageFuture},
+    {vk::kPageDown, command::kPagePast},
 }};
 
 constexpr char kEscape = '\x1b';

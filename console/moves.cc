@@ -1,5 +1,7 @@
 #include "console/moves.h"
 
+#include "console/commands.h"
+
 namespace tavelund {
 namespace {
 
@@ -15,26 +17,26 @@ int32_t towardPast(int64_t offset, int32_t limit) {
 
 }  // namespace
 
-std::optional<int32_t> moveOffset(char command, int32_t offset, int32_t limit, int32_t pageStep) {
-  switch (command) {
-    case '6':
-    case '8':
-    case 'R':
-    case 'U':
+std::optional<int32_t> moveOffset(char move, int32_t offset, int32_t limit, int32_t pageStep) {
+  switch (move) {
+    case command::kLineFutureRight:
+    case command::kLineFutureUp:
+    case command::kControllerFutureRight:
+    case command::kControllerFutureUp:
       return towardFuture(t3(offset) - 3, limit);
-    case '2':
-    case '4':
-    case 'D':
-    case 'L':
+    case command::kLinePastDown:
+    case command::kLinePastLeft:
+    case command::kControllerPastDown:
+    case command::kControllerPastLeft:
       return towardPast(t3(offset) + 3, limit);
-    case '+':
+    case command::kPageFuture:
       return towardFuture(t3(offset) - pageStep, limit);
-    case '-':
+    case command::kPagePast:
       return towardPast(t3(offset) + pageStep, limit);
-    case '0':
-    case 'Y':
+    case command::kNewest:
+    case command::kControllerNewest:
       return 0;
-    case '5':
+    case command::kOldest:
       return limit;
     default:
       return std::nullopt;

@@ -66,33 +66,33 @@ void redrawChart(Viewer& viewer, const std::string& title) {
   printHeader(viewer, title);
   printLastLine(viewer, viewer.settings.digits);
   viewer.chart.draw(*viewer.io.out, viewer.settings);
-  viewer.commandCell.exchange('n');
+  viewer.commandCell.exchange(command::kNone);
 }
 
 void executeCommand(Viewer& viewer) {
-  const char command = viewer.commandCell.load();
-  switch (command) {
-    case 'u':
-    case 'X':
+  const char pending = viewer.commandCell.load();
+  switch (pending) {
+    case command::kRefresh:
+    case command::kControllerRefresh:
       refresh(viewer);
       return;
-    case 'l':
+    case command::kLog:
       writeLogScreen(*viewer.io.out, runLog());
       return;
-    case 'h':
+    case command::kHelp:
       writeKeyboardHelp(*viewer.io.out);
       return;
-    case 'Z':
+    case command::kControllerHelp:
       writeJoystickHelp(*viewer.io.out);
       return;
-    case 's':
+    case command::kSave:
       runSave(viewer);
       return;
     default:
       break;
   }
   ChartSettings& settings = viewer.settings;
-  if (const auto moved = moveOffset(command, settings.scrollOffset.load(), settings.viewOffsetLimit,
+  if (const auto moved = moveOffset(pending, settings.scrollOffset.load(), settings.viewOffsetLimit,
                                     settings.scrollBack)) {
     settings.scrollOffset.exchange(*moved);
     settings.viewOffset = *moved;
@@ -102,11 +102,11 @@ void executeCommand(Viewer& viewer) {
 
 void runViewLoop(Viewer& viewer) {
   while (!viewer.stopView.load()) {
-    const char command = viewer.commandCell.load();
-    if (command != 'n' && command != 'N') {
+    const char pending = viewer.commandCell.load();
+    if (pending != command::kNone && pending != command::kControllerNeutral) {
       viewer.io.resetScreen();
       executeCommand(viewer);
-      viewer.commandCell.exchange('n');
+      viewer.commandCell.exchange(command::kNone);
     }
     // The period counts from the end of the command, so a held key repeats
     // one full period after a slow command too.
@@ -149,7 +149,7 @@ void runSizeWatch(Viewer& viewer) {
         std::lock_guard<std::mutex> lock(viewer.screenLock);
         viewer.io.resetScreen();
       }
-      viewer.commandCell.exchange('r');
+      viewer.commandCell.exchange(command::kRedraw);
     }
     if (viewer.io.waitForScreenEvent) {
       viewer.io.waitForScreenEvent(viewer.periods.sizeWatch);

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "common/chart_settings.h"
+#include "console/commands.h"
 #include "console/joystick.h"
 #include "console/keys.h"
 #include "engine/csv_save.h"
@@ -57,7 +58,7 @@ struct Viewer {
   ViewerIo io;
   ViewerPeriods periods;
 
-  std::atomic<char> commandCell{'u'};
+  std::atomic<char> commandCell{command::kRefresh};
   std::atomic<bool> exitRequested{false};
   std::atomic<bool> stopView{false};
   std::mutex screenLock;  // keeps the header line and the size watch's re-layout apart

@@ -196,6 +196,23 @@ TEST_F(ViewerEndToEnd, KeysScrollRefreshShowScreensSaveAndQuit) {
   EXPECT_TRUE(session.showsWithin(std::string(96, '-'), 1s));
   EXPECT_NE(session.screen().find("(Now)"), std::string::npos) << session.screen();
 
+  // Every scroll key, through the terminal's own key bytes. After the first
+  // conversion there is one snapshot per point and one point per bar (no
+  // expansion), so offset o shows bar kFirstBatch - 1 - o as the last point.
+  const auto showsOffset = [&](int offset) {
+    const std::string last = "=> " + barDate(kFirstBatch - 1 - offset) + " 00:00(";
+    return session.showsWithin(last, 5s);
+  };
+  const struct {
+    const char* key;
+    int offset;
+  } scrolls[] = {{"NPage", 30}, {"Left", 33},  {"Down", 36},
+                 {"Up", 33},    {"Right", 30}, {"PPage", 0}};
+  for (const auto& scroll : scrolls) {
+    session.pressWhenStill(scroll.key);
+    ASSERT_TRUE(showsOffset(scroll.offset)) << scroll.key << "\n" << session.screen();
+  }
+
   // U: the feed answers the request with five more bars.
   session.pressWhenStill("u");
   const std::string grown = "=> " + barDate(kFirstBatch + kPerRequest - 1) + " 00:00(";

@@ -160,6 +160,28 @@ TEST(Keys, SequencesSplitBetweenReads) {
   EXPECT_TRUE(decode(decoder, "u").test(vk::kU));
 }
 
+TEST(Keys, EachKeyAloneStoresItsCommand) {
+  const struct {
+    int key;
+    char command;
+  } bindings[] = {
+      {vk::kS, 's'},    {vk::kH, 'h'},    {vk::kU, 'u'},      {vk::kL, 'l'},
+      {vk::kHome, '0'}, {vk::kEnd, '5'},  {vk::kLeft, '4'},   {vk::kRight, '6'},
+      {vk::kUp, '8'},   {vk::kDown, '2'}, {vk::kPageUp, '+'}, {vk::kPageDown, '-'},
+  };
+  for (const auto& binding : bindings) {
+    KeySet down;
+    down.set(static_cast<size_t>(binding.key));
+    EXPECT_EQ(keyboardCommand(down), binding.command) << "key 0x" << std::hex << binding.key;
+  }
+  // Keys without a command of their own store nothing; Q only ends the run.
+  for (int key : {vk::kQ, 0x5A, 0x20}) {
+    KeySet down;
+    down.set(static_cast<size_t>(key));
+    EXPECT_EQ(keyboardCommand(down), 0) << "key 0x" << std::hex << key;
+  }
+}
+
 TEST(Keys, LastKeyOfTheListWins) {
   KeySet down;
   EXPECT_EQ(keyboardCommand(down), 0);
