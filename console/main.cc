@@ -68,6 +68,7 @@ int run(int argc, char** argv) {
   viewer.io.readKeys = readKeys;
   viewer.io.readWindowSize = readWindowSize;
   viewer.io.endProcess = [](int code) { endProcess(code); };
+  viewer.io.leaveScreen = restoreConsole;
   viewer.io.waitForScreenEvent = waitForScreenEvent;
   viewer.io.wakeScreenWatch = wakeScreenWatch;
   viewer.io.programFolder = programDirectory();

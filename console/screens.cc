@@ -1,6 +1,7 @@
 #include "console/screens.h"
 
 #include "common/number_text.h"
+#include "common/screen_text.h"
 
 namespace tavelund {
 namespace {
@@ -42,14 +43,14 @@ std::string chartTitle(const std::string& symbol, const std::string& timeSpanLab
 }
 
 std::string headerLine(const std::string& sendTime, const std::string& title) {
-  return "UPDATE >> " + sendTime + "   " + title;
+  return "UPDATE >> " + screenText(sendTime) + "   " + screenText(title);
 }
 
 std::string lastLineText(const std::string& startText, double startPrice,
                          const std::string& lastText, double lastPrice, int32_t digits) {
-  std::string text = "LAST LINE : " + startText + "(";
+  std::string text = "LAST LINE : " + screenText(startText) + "(";
   appendFixed(text, startPrice, digits);
-  text += ") => " + lastText + "(";
+  text += ") => " + screenText(lastText) + "(";
   appendFixed(text, lastPrice, digits);
   text += ")";
   return text;
@@ -122,7 +123,8 @@ void writeLogScreen(std::ostream& out, const RunLog& log) {
   line(out, screenRule());
   line(out);
   for (auto entry = log.rbegin(); entry != log.rend(); ++entry) {
-    line(out, entry->timeText + "  " + entry->message);
+    // Entries hold the link's texts as they came (symbol, send time, lines).
+    line(out, screenText(entry->timeText + "  " + entry->message));
   }
   line(out);
   line(out, screenRule());

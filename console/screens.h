@@ -1,6 +1,7 @@
 #pragma once
 // The viewer's fixed screens and the lines above the chart. Every line ends
-// with a flushing line end, as all console output does.
+// with a flushing line end, as all console output does. Texts that come
+// from the link are shown with their control characters replaced.
 #include <cstdint>
 #include <ostream>
 #include <string>

@@ -18,6 +18,7 @@ void runSave(Viewer& viewer) {
   options.programFolder = viewer.io.programFolder;
   options.out = viewer.io.out;
   options.err = viewer.io.err;
+  options.beforeFatalMessage = viewer.io.leaveScreen;
   // The save runs on a thread of its own, which the view thread waits for.
   std::thread save([&] {
     if (saveCsv(viewer.link, options) == CsvSaveOutcome::FolderFailed) viewer.io.endProcess(1);

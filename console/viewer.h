@@ -35,6 +35,10 @@ struct ViewerIo {
   std::function<KeySet()> readKeys;
   std::function<bool(int32_t& width, int32_t& height)> readWindowSize;
   std::function<void(int exitCode)> endProcess;
+  // Gives the console back before a message that ends the run, so that the
+  // message stays readable after the end (the alternate screen of an ANSI
+  // terminal would take it along).
+  std::function<void()> leaveScreen;
   // The size watch's pause; when empty, a plain sleep of the watch period.
   std::function<void(std::chrono::milliseconds period)> waitForScreenEvent;
   std::function<void()> wakeScreenWatch;  // called when Q ends the run

@@ -1,7 +1,6 @@
 #include "engine/csv_save.h"
 
 #include <algorithm>
-#include <fstream>
 #include <mutex>
 #include <stdexcept>
 #include <system_error>
@@ -11,6 +10,8 @@
 #include "common/path_text.h"
 #include "common/run_log.h"
 #include "common/chart_lock.h"
+#include "common/screen_text.h"
+#include "common/whole_file.h"
 #include "engine/csv_save_file.h"
 
 namespace tavelund {
@@ -20,6 +21,8 @@ constexpr std::string_view kWholeMinute = ":00.000";
 constexpr int kExcerptLines = 5;
 
 std::string textOf(const char* text) { return text ? std::string(text) : std::string(); }
+
+std::string shownPath(const std::filesystem::path& path) { return screenText(pathText(path)); }
 
 // Walks the lines of a text (split at "\n", the piece after the last "\n"
 // included) from the last to the first without building a list of them.
@@ -63,13 +66,28 @@ bool literal(std::string_view line, size_t& at, char c) {
 
 }  // namespace
 
-std::string csvFileName(std::string_view symbol, const LocalTime& time) {
-  return std::string(symbol) + "_" + compactTimeStamp(time) + ".csv";
+std::string csvFileSymbol(std::string_view symbol) {
+  std::string name(symbol);
+  for (char& c : name) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7f ||
+        std::string_view("<>:\"/\\|?*").find(c) != std::string_view::npos) {
+      c = '_';
+    }
+  }
+  return name;
 }
 
-std::string csvContent(std::string_view lines) {
-  std::string content = "date,open,high,low,close\n";
-  content.reserve(content.size() + lines.size());
+std::optional<std::string> csvFileName(std::string_view symbol, const LocalTime& time) {
+  if (!symbol.empty() && symbol.find_first_not_of('.') == std::string_view::npos)
+    return std::nullopt;
+  return csvFileSymbol(symbol) + "_" + compactTimeStamp(time) + ".csv";
+}
+
+std::string csvContent(std::string_view lines, std::string_view lineEnd) {
+  std::string content = "date,open,high,low,close";
+  content += lineEnd;
+  content.reserve(content.size() + lines.size() + lines.size() / 32);
   BackwardLines walk(lines);
   for (std::string_view line; walk.next(line);) {
     // Exactly one ":00.000" in the line: its time is on a whole minute.
@@ -78,7 +96,7 @@ std::string csvContent(std::string_view lines) {
     if (line.find(kWholeMinute, at + kWholeMinute.size()) != std::string_view::npos) continue;
     content.append(line.substr(0, at));
     content.append(line.substr(at + kWholeMinute.size()));
-    content += '\n';
+    content += lineEnd;
   }
   return content;
 }
@@ -134,20 +152,22 @@ CsvSaveOutcome saveCsv(const LinkCalls& link, const CsvSaveOptions& options) {
   out << "    Save Start : " << std::endl;
   const std::filesystem::path folder = options.programFolder / "CSV";
   std::error_code error;
+  const auto folderFailed = [&](const std::string& reason) {
+    // The run ends after this text; the console is given back first where
+    // it has a screen of its own, or the text would vanish with it.
+    if (options.beforeFatalMessage) options.beforeFatalMessage();
+    err << "mkdir error : " << shownPath(folder) << " : " << reason << std::endl;
+    return CsvSaveOutcome::FolderFailed;
+  };
   if (!std::filesystem::create_directory(folder, error) && error) {
-    if (!std::filesystem::is_directory(folder)) {
-      err << "mkdir error : " << pathText(folder) << " : " << error.message() << std::endl;
-      return CsvSaveOutcome::FolderFailed;
-    }
+    if (!std::filesystem::is_directory(folder)) return folderFailed(error.message());
   } else if (!error && !std::filesystem::is_directory(folder)) {
     // create_directory reports no error for an existing plain file of the
     // same name on some platforms; that is no folder to save into.
-    err << "mkdir error : " << pathText(folder) << " : "
-        << std::make_error_code(std::errc::file_exists).message() << std::endl;
-    return CsvSaveOutcome::FolderFailed;
+    return folderFailed(std::make_error_code(std::errc::file_exists).message());
   }
 
-  out << "    getsendtimeMT5()  : BEFORE : " << textOf(link.getSendTime()) << std::endl;
+  out << "    getsendtimeMT5()  : BEFORE : " << screenText(textOf(link.getSendTime())) << std::endl;
   logLineExcerpt(textOf(link.readLines()));
   appendLog(std::string(71, '-'));
 
@@ -163,38 +183,30 @@ CsvSaveOutcome saveCsv(const LinkCalls& link, const CsvSaveOptions& options) {
   out << "\r\n    Done." << std::endl;
   const std::string symbol = textOf(link.getSymbol());
   appendLog("getsymbolcMT5()   : AFTER  : " + symbol);
-  out << "    getsendtimeMT5()  : AFTER  : " << textOf(link.getSendTime()) << std::endl;
+  out << "    getsendtimeMT5()  : AFTER  : " << screenText(textOf(link.getSendTime())) << std::endl;
 
   const std::string lines = textOf(link.readLines());
   logLineExcerpt(lines);
   appendLog(std::string(71, '-'));
 
-  const std::string name = csvFileName(symbol, options.clock());
+  const LocalTime now = options.clock();
+  const std::optional<std::string> name = csvFileName(symbol, now);
   std::filesystem::path path;
-  std::filesystem::path partial;
   try {
-    path = csvFilePath(folder, name);
-    partial = csvFilePath(folder, name + ".part");
+    if (name) path = csvFilePath(folder, *name);
   } catch (const std::runtime_error&) {
     // A symbol the code page cannot carry gives no file name.
-    err << "Can Not Save : " << pathText(folder) << "/" << name << std::endl;
+  }
+  if (path.empty()) {
+    err << "Can Not Save : " << shownPath(folder) << "/"
+        << screenText(csvFileSymbol(symbol) + "_" + compactTimeStamp(now) + ".csv") << std::endl;
     return CsvSaveOutcome::CannotSave;
   }
-
-  std::ofstream file(partial, std::ios::binary | std::ios::trunc);
-  if (!file) {
-    err << "Can Not Save : " << pathText(path) << std::endl;
+  if (!writeWholeFile(path, csvContent(lines, csvLineEnd()))) {
+    err << "Can Not Save : " << shownPath(path) << std::endl;
     return CsvSaveOutcome::CannotSave;
   }
-  const std::string content = csvContent(lines);
-  file.write(content.data(), static_cast<std::streamsize>(content.size()));
-  file.close();
-  if (!file || !replaceFile(partial, path)) {
-    std::filesystem::remove(partial, error);
-    err << "Can Not Save : " << pathText(path) << std::endl;
-    return CsvSaveOutcome::CannotSave;
-  }
-  out << "    Saved : " << pathText(path) << std::endl;
+  out << "    Saved : " << shownPath(path) << std::endl;
   out << "    Done... " << std::endl;
   return CsvSaveOutcome::Saved;
 }

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -20,6 +21,9 @@ struct CsvSaveOptions {
   std::chrono::milliseconds waitLimit{10000};
   std::chrono::milliseconds pollPeriod{20};
   std::function<LocalTime()> clock = readLocalTime;  // for the file name
+  // Runs just before the text of a failure that ends the run ("mkdir
+  // error"); the console gives its screen back there.
+  std::function<void()> beforeFatalMessage;
 };
 
 enum class CsvSaveOutcome {
@@ -30,15 +34,26 @@ enum class CsvSaveOutcome {
 
 // The whole save: request, wait, excerpts in the run log, file. Holds
 // chartLock from start to end. The file appears complete or not at all: it
-// is written under a temporary name in the same folder and then renamed.
+// is written under a fresh temporary name in the same folder, created
+// exclusively, and then renamed (writeWholeFile).
 CsvSaveOutcome saveCsv(const LinkCalls& link, const CsvSaveOptions& options);
 
-// symbol + "_" + YYYYMMDDhhmmss + ".csv"
-std::string csvFileName(std::string_view symbol, const LocalTime& time);
+// symbol + "_" + YYYYMMDDhhmmss + ".csv", with the symbol made a safe file
+// name part (csvFileSymbol); nothing for a symbol that is only dots.
+std::optional<std::string> csvFileName(std::string_view symbol, const LocalTime& time);
+
+// The symbol comes over the link, so it must not steer the file out of the
+// CSV folder: path separators, control characters and the characters that
+// Windows does not allow in a file name (< > : " / \ | ? *) become '_',
+// on both targets, so a symbol gives the same name everywhere. Everything
+// else stays (EURUSD, US500.cash, BTCUSD#, XAUUSD.m keep their names).
+std::string csvFileSymbol(std::string_view symbol);
 
 // The file's bytes: the header, then one row per line timed on a whole
-// minute (":00.000" removed), from the last line of the text to the first.
-std::string csvContent(std::string_view lines);
+// minute (":00.000" removed), from the last line of the text to the first;
+// each line ends with `lineEnd`. The rows are the published bytes as they
+// are.
+std::string csvContent(std::string_view lines, std::string_view lineEnd = "\n");
 
 // Whether a whole line has the timeline form the excerpt looks for.
 bool isTimelineLine(std::string_view line);

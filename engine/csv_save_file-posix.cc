@@ -1,5 +1,3 @@
-#include <cstdio>
-
 #include "engine/csv_save_file.h"
 
 namespace tavelund {
@@ -9,8 +7,6 @@ std::filesystem::path csvFilePath(const std::filesystem::path& folder, const std
   return folder / name;
 }
 
-bool replaceFile(const std::filesystem::path& from, const std::filesystem::path& to) {
-  return std::rename(from.c_str(), to.c_str()) == 0;
-}
+std::string_view csvLineEnd() { return "\n"; }
 
 }  // namespace tavelund

@@ -1,13 +1,15 @@
 #pragma once
 // The platform's part of the CSV save: the file's path from narrow texts,
-// and the rename that puts a finished file in
-// place (replacing an older one of the same name).
+// and the line end (CRLF on Windows, as a text-mode stream writes there; LF
+// elsewhere).
 #include <filesystem>
 #include <string>
+#include <string_view>
 
 namespace tavelund {
 
 std::filesystem::path csvFilePath(const std::filesystem::path& folder, const std::string& name);
-bool replaceFile(const std::filesystem::path& from, const std::filesystem::path& to);
+
+std::string_view csvLineEnd();
 
 }  // namespace tavelund

@@ -208,9 +208,11 @@ TEST_F(ViewerTest, AFolderThatCannotBeMadeEndsTheRunWithOne) {
   viewer->io.programFolder = folder;
   std::atomic<int> endedWith{-100};
   viewer->io.endProcess = [&](int code) { endedWith.store(code); };
+  viewer->io.leaveScreen = [&] { err << "<screen left>"; };
   run('s');
   EXPECT_EQ(endedWith.load(), 1);
-  EXPECT_EQ(err.str().rfind("mkdir error : ", 0), 0u) << err.str();
+  EXPECT_EQ(err.str().rfind("<screen left>mkdir error : ", 0), 0u)
+      << "the screen is left before the message: " << err.str();
   fs::remove_all(folder);
 }
 

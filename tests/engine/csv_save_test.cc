@@ -44,6 +44,26 @@ const LinkCalls kFakeLink{
     .readLines = [] { return (side.requested ? side.after : side.before).c_str(); },
 };
 
+// The file's line end: CRLF on Windows, as a text-mode stream writes there.
+#if defined(_WIN32)
+constexpr std::string_view kLineEnd = "\r\n";
+#else
+constexpr std::string_view kLineEnd = "\n";
+#endif
+
+// `text` with its "\n" line ends as the file holds them.
+std::string fileLines(std::string_view text) {
+  std::string lines;
+  for (char c : text) {
+    if (c == '\n') {
+      lines += kLineEnd;
+    } else {
+      lines += c;
+    }
+  }
+  return lines;
+}
+
 std::string readFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   std::ostringstream text;
@@ -94,6 +114,14 @@ TEST(CsvContent, WholeMinuteRowsInReverseOrder) {
   EXPECT_EQ(csvContent("a:00.000b:00.000"), "date,open,high,low,close\n");
 }
 
+TEST(CsvContent, RowsEndWithTheGivenLineEndAndKeepTheirBytes) {
+  EXPECT_EQ(csvContent("2024/01/02 10:15:00.000,1,2,3,4\n2024/01/02 10:16:00.000,5,6,7,8", "\r\n"),
+            "date,open,high,low,close\r\n2024/01/02 10:16,5,6,7,8\r\n2024/01/02 10:15,1,2,3,4\r\n");
+  // Whatever bytes a row holds are written as they came.
+  const std::string odd = "2024/01/02 10:15:00.000,1\x1b[2J,2\r,3\x9b,\x07";
+  EXPECT_EQ(csvContent(odd), "date,open,high,low,close\n2024/01/02 10:15,1\x1b[2J,2\r,3\x9b,\x07\n");
+}
+
 TEST(CsvContent, FileNameAndLineForm) {
   EXPECT_EQ(csvFileName("SP500", LocalTime{2024, 1, 2, 3, 4, 5, 6}), "SP500_20240102030405.csv");
   EXPECT_TRUE(isTimelineLine("2024/01/02 10:14:00.000,1.00000,1.10000,0.90000,1.05000"));
@@ -141,10 +169,9 @@ TEST_F(CsvSave, WritesTheRowsOfTheLinesReadAfterTheRequest) {
   side.answerAfter = 3;
   ASSERT_EQ(saveCsv(kFakeLink, options), CsvSaveOutcome::Saved);
   const fs::path file = folder / "CSV" / "EURUSD_20240102030405.csv";
-  EXPECT_EQ(readFile(file),
-            "date,open,high,low,close\n"
-            "2024/01/02 10:15,1.05000,1.20000,1.00000,1.10000\n"
-            "2024/01/02 10:14,1.00000,1.10000,0.90000,1.05000\n");
+  EXPECT_EQ(readFile(file), fileLines("date,open,high,low,close\n"
+                                      "2024/01/02 10:15,1.05000,1.20000,1.00000,1.10000\n"
+                                      "2024/01/02 10:14,1.00000,1.10000,0.90000,1.05000\n"));
   EXPECT_EQ(std::distance(fs::directory_iterator(folder / "CSV"), fs::directory_iterator()), 1)
       << "no temporary file is left behind";
 
@@ -179,7 +206,7 @@ TEST_F(CsvSave, ASilentSideEndsTheWaitAndStillSaves) {
   options.pollPeriod = std::chrono::milliseconds(20);
   ASSERT_EQ(saveCsv(kFakeLink, options), CsvSaveOutcome::Saved);
   EXPECT_EQ(readFile(folder / "CSV" / "EURUSD_20240102030405.csv"),
-            "date,open,high,low,close\n2024/01/02 10:15,1,2,3,4\n");
+            fileLines("date,open,high,low,close\n2024/01/02 10:15,1,2,3,4\n"));
   EXPECT_GE(side.polls, 2);
 }
 
@@ -190,7 +217,7 @@ TEST_F(CsvSave, ASecondSaveInTheSameSecondReplacesTheFirst) {
   side.after = "2024/01/02 10:16:00.000,5,6,7,8";
   ASSERT_EQ(saveCsv(kFakeLink, options), CsvSaveOutcome::Saved);
   EXPECT_EQ(readFile(folder / "CSV" / "EURUSD_20240102030405.csv"),
-            "date,open,high,low,close\n2024/01/02 10:16,5,6,7,8\n");
+            fileLines("date,open,high,low,close\n2024/01/02 10:16,5,6,7,8\n"));
 }
 
 TEST_F(CsvSave, APlainFileNamedCsvIsAFolderFailure) {
@@ -207,7 +234,9 @@ TEST_F(CsvSave, AnUnwritableFileIsReportedAndLeavesNothing) {
   EXPECT_EQ(saveCsv(kFakeLink, options), CsvSaveOutcome::CannotSave);
   EXPECT_EQ(err.str(),
             "Can Not Save : " + (folder / "CSV" / "EURUSD_20240102030405.csv").string() + "\n");
-  EXPECT_FALSE(fs::exists(folder / "CSV" / "EURUSD_20240102030405.csv.part"));
+  for (const auto& entry : fs::directory_iterator(folder / "CSV")) {
+    EXPECT_EQ(entry.path().filename(), "EURUSD_20240102030405.csv") << "nothing else is left";
+  }
   EXPECT_EQ(out.str().find("    Saved : "), std::string::npos);
 }
 

@@ -1,0 +1,193 @@
+// Attacks through the bytes of the link on what the viewer writes: the CSV
+// file's name and its temporary file, and the texts it shows. A hostile
+// producer controls the symbol, the send time and the published lines.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "common/run_log.h"
+#include "common/screen_text.h"
+#include "console/screens.h"
+#include "engine/csv_save.h"
+
+namespace tavelund {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct HostileSide {
+  std::string symbol;
+  std::string sendTime = "2024/01/02 10:15:01.000";
+  std::string lines = "2024/01/02 10:15:00.000,1,2,3,4\n";
+};
+HostileSide side;
+
+const LinkCalls kHostileLink{
+    .getSendTime = [] { return side.sendTime.c_str(); },
+    .getSymbol = [] { return side.symbol.c_str(); },
+    .getSendCheck = [] { return 1; },
+    .setSendCheck = [](int*) { return 1; },
+    .readLines = [] { return side.lines.c_str(); },
+};
+
+std::string readFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+bool hasControlByte(const std::string& text, const std::string& allowed = "") {
+  for (char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if ((byte < 0x20 || byte == 0x7f) && allowed.find(c) == std::string::npos) return true;
+  }
+  return false;
+}
+
+class HostileLink : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    side = HostileSide{};
+    folder =
+        fs::temp_directory_path() /
+        ("viewer_security_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+         "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(folder);
+    fs::create_directories(folder / "program");
+    options.programFolder = folder / "program";
+    options.out = &out;
+    options.err = &err;
+    options.waitLimit = std::chrono::milliseconds(0);
+    options.clock = [] { return LocalTime{2024, 1, 2, 3, 4, 5, 6}; };
+  }
+  void TearDown() override {
+    fs::remove_all(folder);
+    runLog().clear();
+  }
+
+  CsvSaveOutcome save(const std::string& symbol) {
+    side.symbol = symbol;
+    out.str("");
+    err.str("");
+    return saveCsv(kHostileLink, options);
+  }
+
+  // Every file below the test's folder, relative to it.
+  std::vector<std::string> files() const {
+    std::vector<std::string> found;
+    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+      if (!entry.is_directory())
+        found.push_back(entry.path().lexically_relative(folder).generic_string());
+    }
+    return found;
+  }
+
+  fs::path folder;
+  std::ostringstream out, err;
+  CsvSaveOptions options;
+};
+
+TEST_F(HostileLink, SymbolsThatNamePathsStayInsideTheCsvFolder) {
+  const struct {
+    std::string symbol;
+    std::string file;
+  } cases[] = {
+      {"../../ESCAPED", ".._.._ESCAPED_20240102030405.csv"},
+      {"..\\..\\ESCAPED", ".._.._ESCAPED_20240102030405.csv"},
+      {"/tmp/ABSOLUTE", "_tmp_ABSOLUTE_20240102030405.csv"},
+      {"C:\\Windows\\ABSOLUTE", "C__Windows_ABSOLUTE_20240102030405.csv"},
+      {"\\\\server\\share\\X", "__server_share_X_20240102030405.csv"},
+      {"a<b>c:d\"e|f?g*h", "a_b_c_d_e_f_g_h_20240102030405.csv"},
+      {"TAB\tNL\nESC\x1b]0;t\x07"
+       "DEL\x7f",
+       "TAB_NL_ESC_]0;t_DEL__20240102030405.csv"},
+  };
+  for (const auto& attack : cases) {
+    fs::remove_all(folder / "program" / "CSV");
+    ASSERT_EQ(save(attack.symbol), CsvSaveOutcome::Saved) << attack.file << err.str();
+    EXPECT_EQ(files(), std::vector<std::string>{"program/CSV/" + attack.file});
+    EXPECT_FALSE(hasControlByte(out.str(), "\b\r\n")) << attack.file;
+  }
+  EXPECT_FALSE(fs::exists("/tmp/ABSOLUTE_20240102030405.csv"));
+}
+
+TEST_F(HostileLink, SymbolsThatTradersUseKeepTheirNames) {
+  for (const std::string symbol : {"EURUSD", "US500.cash", "BTCUSD#", "XAUUSD.m"}) {
+    fs::remove_all(folder / "program" / "CSV");
+    ASSERT_EQ(save(symbol), CsvSaveOutcome::Saved) << symbol;
+    EXPECT_EQ(files(), std::vector<std::string>{"program/CSV/" + symbol + "_20240102030405.csv"});
+  }
+}
+
+TEST_F(HostileLink, ASymbolOfOnlyDotsIsRefused) {
+  for (const std::string symbol : {".", "..", "..."}) {
+    EXPECT_EQ(save(symbol), CsvSaveOutcome::CannotSave) << symbol;
+    EXPECT_EQ(err.str().rfind("Can Not Save : ", 0), 0u) << err.str();
+    EXPECT_EQ(files(), std::vector<std::string>{}) << symbol;
+  }
+}
+
+// A link planted where the file or its temporary file will be is never
+// written through; the save writes a file of its own instead.
+TEST_F(HostileLink, LinksPlantedAtTheFileNamesAreNotFollowed) {
+  const fs::path victim = folder / "victim.txt";
+  std::ofstream(victim) << "the victim's own text";
+  fs::create_directories(folder / "program" / "CSV");
+  const fs::path file = folder / "program" / "CSV" / "EURUSD_20240102030405.csv";
+  std::error_code error;
+  fs::create_symlink(victim, fs::path(file) += ".part", error);
+  if (error) GTEST_SKIP() << "SKIPPED: no symbolic links here: " << error.message();
+  fs::create_symlink(victim, file, error);
+  ASSERT_FALSE(error);
+
+  ASSERT_EQ(save("EURUSD"), CsvSaveOutcome::Saved) << err.str();
+  EXPECT_EQ(readFile(victim), "the victim's own text");
+  EXPECT_FALSE(fs::is_symlink(file)) << "the saved file replaced the link, not its target";
+  EXPECT_EQ(readFile(file).rfind("date,open,high,low,close", 0), 0u);
+  EXPECT_TRUE(fs::is_symlink(fs::path(file) += ".part")) << "someone else's link is left alone";
+}
+
+// A plain file planted at the old temporary name is not written through
+// either (on Windows, where links need privileges, this is the case).
+TEST_F(HostileLink, AFilePlantedAtTheTemporaryNameIsLeftAlone) {
+  fs::create_directories(folder / "program" / "CSV");
+  const fs::path file = folder / "program" / "CSV" / "EURUSD_20240102030405.csv";
+  std::ofstream(fs::path(file) += ".part") << "planted";
+  ASSERT_EQ(save("EURUSD"), CsvSaveOutcome::Saved) << err.str();
+  EXPECT_EQ(readFile(fs::path(file) += ".part"), "planted");
+  EXPECT_EQ(readFile(file).rfind("date,open,high,low,close", 0), 0u);
+}
+
+TEST_F(HostileLink, SendTimeIsShownWithoutControlsAndRowsAreSavedByteExact) {
+  side.sendTime = "2024/01/02\x1b[?1049l\x1b]0;owned\x07 10:15";
+  side.lines = "2024/01/02 10:15:00.000,1\x1b[2J,2,3,4\x07\n";
+  ASSERT_EQ(save("EURUSD"), CsvSaveOutcome::Saved) << err.str();
+  EXPECT_FALSE(hasControlByte(out.str(), "\b\r\n")) << out.str();
+  EXPECT_NE(out.str().find("BEFORE : 2024/01/02?[?1049l?]0;owned? 10:15\n"), std::string::npos)
+      << out.str();
+  const std::string saved = readFile(folder / "program" / "CSV" / "EURUSD_20240102030405.csv");
+  EXPECT_NE(saved.find("2024/01/02 10:15,1\x1b[2J,2,3,4\x07"), std::string::npos);
+}
+
+TEST_F(HostileLink, HeaderLastLineAndLogShowNoControls) {
+  const std::string symbol =
+      "\x1b]0;owned\x07"
+      "EVIL\x1b[2J";
+  const std::string sendTime = "\x1b[?1049l2024\r\n";
+  EXPECT_FALSE(hasControlByte(headerLine(sendTime, chartTitle(symbol, "D1"))));
+  EXPECT_FALSE(hasControlByte(lastLineText(sendTime, 1, symbol, 2, 5)));
+  RunLog log = {{"2024/01/02 03:04:05.006", "SYMBOL      : " + symbol},
+                {"2024/01/02 03:04:05.007", "[1]" + sendTime}};
+  std::ostringstream screen;
+  writeLogScreen(screen, log);
+  EXPECT_FALSE(hasControlByte(screen.str(), "\n"));
+  EXPECT_NE(screen.str().find("SYMBOL      : ?]0;owned?EVIL?[2J\n"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace tavelund
