@@ -1,4 +1,5 @@
 // ConsoleTavelundPF: the point-and-figure chart viewer.
+#include <atomic>
 #include <iostream>
 #include <string>
 #include <thread>
@@ -6,6 +7,7 @@
 #include "common/local_time.h"
 #include "common/run_log.h"
 #include "common/time_span_label.h"
+#include "console/link_watch.h"
 #include "console/module.h"
 #include "console/options.h"
 #include "console/process_end.h"
@@ -18,6 +20,18 @@ namespace tavelund {
 namespace {
 
 std::string textOf(const char* text) { return text ? std::string(text) : std::string(); }
+
+// Q was pressed, but the view thread waits for a channel that another
+// process keeps locked and will not end. The run ends as Q ends it, with
+// the terminal given back first; the channels are left to the process end
+// (closing them would pull them away under the waiting thread).
+[[noreturn]] void endWithTheLinkHeld() {
+  restoreConsole();
+  std::cerr << "ConsoleTavelundPF: a channel of the link stays locked by another process; "
+               "ended without closing the link."
+            << std::endl;
+  endProcess(0);
+}
 
 Viewer& theViewer() {
   static Viewer viewer;
@@ -60,8 +74,8 @@ int run(int argc, char** argv) {
     return -1;
   }
 
-  viewer.link =
-      LinkCalls{getsendtimeMT5, getsymbolcMT5, getSendCheckMT5, setsendcheckMT5, ReadLinesMT5};
+  viewer.link = watchedLinkCalls(
+      LinkCalls{getsendtimeMT5, getsymbolcMT5, getSendCheckMT5, setsendcheckMT5, ReadLinesMT5});
   viewer.io.out = &std::cout;
   viewer.io.err = &std::cerr;
   viewer.io.resetScreen = resetScreen;
@@ -73,8 +87,13 @@ int run(int argc, char** argv) {
   viewer.io.wakeScreenWatch = wakeScreenWatch;
   viewer.io.programFolder = programDirectory();
 
-  std::thread view([&viewer] { runViewLoop(viewer); });
+  std::atomic<bool> viewEnded{false};
+  std::thread view([&] {
+    runViewLoop(viewer);
+    viewEnded.store(true);
+  });
   runSizeWatch(viewer);
+  if (!waitForViewEnd(viewEnded, linkCallDuration)) endWithTheLinkHeld();
   view.join();
 
   appendLog(deinitSendticksMT5() ? "deinitSendticksMT5() : TRUE" : "deinitSendticksMT5() : FALSE");

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <string>
 #include <thread>
 
@@ -32,6 +33,7 @@ termios savedInputMode{};
 termios rawInputMode{};
 std::atomic<bool> inputModeSaved{false};
 std::atomic<bool> screenTaken{false};
+std::atomic<bool> cursorHidden{false};
 std::atomic<bool> titleSaved{false};
 std::atomic<bool> consoleHeld{false};
 std::atomic<bool> inputClosed{false};
@@ -51,27 +53,46 @@ void writeAll(const char* text) {
   }
 }
 
-[[noreturn]] void consoleFailure(const char* text, const char* caption) {
-  // The Windows build shows a message box; here the same texts go to
-  // standard error.
-  std::fprintf(stderr, "%s: %s\n", caption, text);
-  endProcess(1);
-}
-
-// The terminal parts of the restore, safe inside a signal handler.
+// The terminal parts of the restore. Only async-signal-safe calls (write,
+// tcsetattr, lock-free atomics), so that a signal handler can run it.
 void restoreTerminal() {
   if (!consoleHeld.exchange(false)) return;
   if (screenTaken.load()) writeAll(kLeaveScreen);
-  writeAll(kShowCursor);
+  if (cursorHidden.exchange(false)) writeAll(kShowCursor);
   if (titleSaved.load()) writeAll(kRestoreTitle);
   if (inputModeSaved.load()) ::tcsetattr(STDIN_FILENO, TCSANOW, &savedInputMode);
 }
 
+[[noreturn]] void consoleFailure(const char* text, const char* caption) {
+  // The Windows build shows a message box; here the same texts go to
+  // standard error, after the terminal is given back: written on the
+  // alternate screen they would vanish with it.
+  restoreConsole();
+  std::fprintf(stderr, "%s: %s\n", caption, text);
+  endProcess(1);
+}
+
+// Termination and crash signals: the terminal goes back, then the signal
+// takes its course (the default action, so the shell sees the signal as
+// the cause of the end, and a crash still leaves its core).
 void onSignal(int signal) {
   restoreTerminal();
-  // End as the signal would have ended the process, so the shell sees it.
   ::signal(signal, SIG_DFL);
-  ::raise(signal);
+  ::raise(signal);  // delivered once the handler returns (the signal is blocked until then)
+}
+
+// The title the viewer asked for; shown once the screen is taken, so that a
+// run that never draws writes nothing to the terminal.
+std::mutex titleLock;
+std::string wantedTitle;  // under titleLock
+std::string shownTitle;   // under titleLock
+
+void showTitle() {
+  std::lock_guard<std::mutex> lock(titleLock);
+  if (wantedTitle.empty() || (titleSaved.load() && wantedTitle == shownTitle)) return;
+  if (!titleSaved.exchange(true)) std::fputs(kSaveTitle, stdout);
+  std::fprintf(stdout, "\x1b]0;%s\x07", wantedTitle.c_str());
+  shownTitle = wantedTitle;
 }
 
 bool isOpen(int fd) { return ::fcntl(fd, F_GETFD) != -1; }
@@ -98,9 +119,10 @@ void onWindowChange(int) {
 void onSuspend(int) {
   const int saved = errno;
   const bool held = consoleHeld.load();
+  const bool hidden = cursorHidden.load();
   if (held) {
     if (screenTaken.load()) writeAll(kLeaveScreen);
-    writeAll(kShowCursor);
+    if (hidden) writeAll(kShowCursor);
     if (inputModeSaved.load()) ::tcsetattr(STDIN_FILENO, TCSANOW, &savedInputMode);
   }
   struct sigaction stop {};
@@ -117,7 +139,7 @@ void onSuspend(int) {
   if (held && consoleHeld.load()) {
     if (inputModeSaved.load()) ::tcsetattr(STDIN_FILENO, TCSANOW, &rawInputMode);
     if (screenTaken.load()) writeAll(kEnterScreen);
-    writeAll(kHideCursor);
+    if (hidden) writeAll(kHideCursor);
     consoleWidth.store(0);
     poke();
   }
@@ -151,7 +173,9 @@ void initConsole() {
   struct sigaction action {};
   action.sa_handler = onSignal;
   sigemptyset(&action.sa_mask);
-  for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) ::sigaction(signal, &action, nullptr);
+  for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGBUS, SIGSEGV, SIGABRT, SIGFPE}) {
+    ::sigaction(signal, &action, nullptr);
+  }
   if (::pipe(wakePipe) == 0) {
     for (int fd : wakePipe) {
       ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
@@ -185,7 +209,9 @@ void resetScreen() {
   // Through stdio, so the sequences stay in order with the streams' text.
   std::fflush(stdout);
   if (!screenTaken.exchange(true)) std::fputs(kEnterScreen, stdout);
+  cursorHidden.store(true);
   std::fputs(kHideCursor, stdout);
+  showTitle();
   std::fputs(kHomeAndClear, stdout);
   std::fflush(stdout);
 }
@@ -196,9 +222,13 @@ void restoreConsole() {
 }
 
 void setConsoleTitle(const char* title) {
+  {
+    std::lock_guard<std::mutex> lock(titleLock);
+    wantedTitle = title;
+  }
+  if (!screenTaken.load()) return;
   std::fflush(stdout);
-  if (!titleSaved.exchange(true)) std::fputs(kSaveTitle, stdout);
-  std::fprintf(stdout, "\x1b]0;%s\x07", title);
+  showTitle();
   std::fflush(stdout);
 }
 

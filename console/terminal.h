@@ -28,6 +28,9 @@ void resetScreen();
 // once, whichever end comes first.
 void restoreConsole();
 
+// The window's title. On an ANSI terminal it is shown from the first layout
+// on (and put back at the end), so that a run that never draws, such as -m,
+// writes nothing to the terminal at all.
 void setConsoleTitle(const char* title);
 
 // The current window size; false when it cannot be read.

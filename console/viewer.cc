@@ -47,9 +47,13 @@ std::string viewerTitle(const Viewer& viewer) {
 }
 
 void printHeader(Viewer& viewer, const std::string& title) {
-  std::lock_guard<std::mutex> lock(viewer.screenLock);
+  // The send time is read before the lock: the read waits for the channel's
+  // mutex, and a peer that keeps it must not stall the size watch, which
+  // takes screenLock too.
   const char* sendTime = viewer.link.getSendTime();
-  *viewer.io.out << headerLine(sendTime ? sendTime : "", title) << std::endl;
+  const std::string line = headerLine(sendTime ? sendTime : "", title);
+  std::lock_guard<std::mutex> lock(viewer.screenLock);
+  *viewer.io.out << line << std::endl;
 }
 
 void printLastLine(Viewer& viewer, int32_t digits) {
@@ -113,6 +117,16 @@ void runViewLoop(Viewer& viewer) {
     // one full period after a slow command too.
     sleepUntil(MonotonicClock::now() + viewer.periods.view);
   }
+}
+
+bool waitForViewEnd(const std::atomic<bool>& viewEnded,
+                    const std::function<std::chrono::milliseconds()>& linkCallDuration,
+                    std::chrono::milliseconds stuckLimit) {
+  while (!viewEnded.load()) {
+    if (linkCallDuration() >= stuckLimit) return false;
+    sleepUntil(MonotonicClock::now() + std::chrono::milliseconds(10));
+  }
+  return true;
 }
 
 void runInputLoop(Viewer& viewer, InputContext& context) {

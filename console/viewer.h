@@ -85,6 +85,15 @@ void printLastLine(Viewer& viewer, int32_t digits);
 // thread, waits for the input thread and releases the controller.
 void runSizeWatch(Viewer& viewer);
 
+// After the size watch has ended: waits until the view thread has ended
+// (true), or gives up (false) once a link call has run for `stuckLimit` —
+// a peer keeps a channel's mutex and the view thread will never end. A
+// command in progress may take a while (a refresh waits up to 10 s), but
+// none of its link calls does: each is one block copy.
+bool waitForViewEnd(const std::atomic<bool>& viewEnded,
+                    const std::function<std::chrono::milliseconds()>& linkCallDuration,
+                    std::chrono::milliseconds stuckLimit = std::chrono::seconds(2));
+
 // The input thread.
 void runInputLoop(Viewer& viewer, InputContext& context);
 

@@ -14,6 +14,7 @@
 
 #include "common/deadline.h"
 #include "common/run_log.h"
+#include "console/link_watch.h"
 #include "console/terminal.h"
 
 namespace tavelund {
@@ -214,6 +215,39 @@ TEST_F(ViewerTest, AFolderThatCannotBeMadeEndsTheRunWithOne) {
   EXPECT_EQ(err.str().rfind("<screen left>mkdir error : ", 0), 0u)
       << "the screen is left before the message: " << err.str();
   fs::remove_all(folder);
+}
+
+// A peer keeps the send time's mutex: the header's read never returns.
+// Q ends input and size watch; the wait for the view thread then gives up
+// once that one call has run for the limit, while an idle or merely busy
+// view thread is waited for.
+TEST_F(ViewerTest, TheEndNoticesAViewThreadStuckInALinkCall) {
+  static std::mutex held;
+  static std::atomic<bool> waiting{false};
+  held.lock();
+  viewer->link = watchedLinkCalls(LinkCalls{[] {
+                                              waiting.store(true);
+                                              std::lock_guard<std::mutex> lock(held);
+                                              return "2024/01/02 03:04:05.006";
+                                            },
+                                            kFakeLink.getSymbol, kFakeLink.getSendCheck,
+                                            kFakeLink.setSendCheck, kFakeLink.readLines});
+  viewer->commandCell.exchange('r');
+  std::atomic<bool> ended{false};
+  std::thread view([&] {
+    runViewLoop(*viewer);
+    ended.store(true);
+  });
+  while (!waiting.load()) sleepPeriod(std::chrono::milliseconds(1));
+  EXPECT_EQ(linkCallDuration() < std::chrono::milliseconds(1000), true);
+  viewer->stopView.exchange(true);
+  const auto start = MonotonicClock::now();
+  EXPECT_FALSE(waitForViewEnd(ended, linkCallDuration, std::chrono::milliseconds(200)));
+  EXPECT_GE(MonotonicClock::now() - start, std::chrono::milliseconds(150));
+  held.unlock();  // the peer lets go: the view thread ends
+  EXPECT_TRUE(waitForViewEnd(ended, linkCallDuration, std::chrono::milliseconds(200)));
+  view.join();
+  EXPECT_EQ(linkCallDuration(), std::chrono::milliseconds(0));
 }
 
 // The three threads together: keys become commands on the view thread, a

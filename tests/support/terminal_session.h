@@ -92,6 +92,15 @@ class TerminalSession {
   bool showsWithin(const std::string& text, std::chrono::milliseconds limit) const {
     return waitUntil([&] { return screen().find(text) != std::string::npos; }, limit);
   }
+  // A tmux format of the pane: "#{alternate_on}" is 1 while the alternate
+  // screen is shown, "#{cursor_flag}" 1 while the cursor shows,
+  // "#{pane_title}" the title the program set.
+  std::string paneFormat(const std::string& format) const {
+    std::string value =
+        commandOutput(base() + " display-message -p " + shellQuote(format) + " 2>/dev/null");
+    while (!value.empty() && value.back() == '\n') value.pop_back();
+    return value;
+  }
   // The line of the screen that starts with `prefix` (empty when none).
   std::string lineStartingWith(const std::string& prefix) const {
     std::istringstream lines(screen());

@@ -1,0 +1,56 @@
+// Takes the terminal as the viewer does (alternate screen, hidden cursor,
+// raw keys without echo), then crashes on purpose:
+//   crash_child BUS|SEGV|ABRT|FPE
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "console/terminal.h"
+
+namespace {
+
+// The way a hostile peer did it: a shared block truncated under the mapping.
+void busError() {
+  char name[] = "/tmp/crash_child_XXXXXX";
+  const int fd = ::mkstemp(name);
+  ::unlink(name);
+  if (fd < 0 || ::ftruncate(fd, 8192) != 0) return;
+  auto* view =
+      static_cast<volatile char*>(::mmap(nullptr, 8192, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0));
+  if (view == MAP_FAILED) return;
+  if (::ftruncate(fd, 0) != 0) return;
+  view[4096] = 1;
+}
+
+void segmentationFault() {
+  volatile int* nowhere = nullptr;
+  *nowhere = 1;
+}
+
+void floatingPointError() {
+  // Neither operand known: a real division (1 / x alone may become a compare).
+  volatile int numerator = 7;
+  volatile int zero = 0;
+  volatile int quotient = numerator / zero;
+  (void)quotient;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::string how = argc > 1 ? argv[1] : "";
+  tavelund::initConsole();
+  tavelund::setConsoleTitle("crash child");
+  tavelund::resetScreen();
+  std::printf("CRASH-SCREEN %s\n", how.c_str());
+  std::fflush(stdout);
+  if (how == "BUS") busError();
+  if (how == "SEGV") segmentationFault();
+  if (how == "ABRT") std::abort();
+  if (how == "FPE") floatingPointError();
+  return 3;  // no crash: the test notices the exit code
+}

@@ -1,0 +1,153 @@
+// Attacks on the viewer in a real terminal (tmux): a producer that sends
+// escape bytes, a peer that keeps a channel locked, and crashes.
+#include <csignal>
+
+#include "tests/console/viewer_e2e.h"
+
+namespace tavelund::testing {
+namespace {
+
+std::string binFile(const std::string& name) { return std::string(TAVELUND_BIN_DIR) + "/" + name; }
+
+class ViewerUnderAttack : public ViewerEndToEnd {
+ protected:
+  void TearDown() override {
+    stop(peerPid_);
+    ViewerEndToEnd::TearDown();
+  }
+
+  // Starts link_peer in `role`; waits until it says `ready`.
+  void startPeer(const std::vector<std::string>& role, const std::string& ready) {
+    std::vector<std::string> args = {binFile("link_peer")};
+    args.insert(args.end(), role.begin(), role.end());
+    peerPid_ = spawn(args, folder_ / "peer.log");
+    ASSERT_GT(peerPid_, 0);
+    ASSERT_TRUE(waitUntil(
+        [&] { return fileText(folder_ / "peer.log").find(ready) != std::string::npos; }, 10s))
+        << fileText(folder_ / "peer.log");
+  }
+
+  // The viewer's own screen is gone and the terminal is as it was.
+  void expectTerminalGivenBack(const TerminalSession& session) const {
+    expectTerminalRestored(session);
+    EXPECT_EQ(session.paneFormat("#{alternate_on}"), "0");
+    EXPECT_EQ(session.paneFormat("#{cursor_flag}"), "1");
+  }
+
+  pid_t peerPid_ = -1;
+};
+
+// The symbol retitles the window with an OSC; the send time leaves the
+// alternate screen. Both reach the screen only with '?' for each control.
+TEST_F(ViewerUnderAttack, EscapeBytesFromTheLinkDoNotReachTheTerminal) {
+  startPeer({"publish",
+             "\x1b]0;OWNED\x07"
+             "EVIL",
+             "2024/01/02\x1b[?1049l 03:04:05.006"},
+            "published");
+  TerminalSession session(runCommand());
+  ASSERT_TRUE(session.showsWithin("LAST LINE : ", 15s)) << session.screen();
+  EXPECT_EQ(session.lineStartingWith("UPDATE >> "),
+            "UPDATE >> 2024/01/02?[?1049l 03:04:05.006    ?]0;OWNED?EVIL (D1)");
+  EXPECT_EQ(session.paneFormat("#{alternate_on}"), "1") << "the chart keeps its screen";
+  EXPECT_EQ(session.paneFormat("#{pane_title}"), "TavelundP&F FREE");
+
+  session.pressWhenStill("l");
+  ASSERT_TRUE(session.showsWithin("SYMBOL      : ?]0;OWNED?EVIL", 5s)) << session.screen();
+  EXPECT_EQ(session.paneFormat("#{alternate_on}"), "1");
+
+  // The save names its file after the symbol, with the controls as '_'.
+  session.pressWhenStill("s");
+  ASSERT_TRUE(session.showsWithin("    Done... ", 15s)) << session.screen();
+  EXPECT_NE(session.screen().find("BEFORE : 2024/01/02?[?1049l 03:04:05.006"), std::string::npos);
+  std::vector<std::string> saved;
+  for (const auto& entry : fs::directory_iterator(folder_ / "CSV")) {
+    saved.push_back(entry.path().filename().string());
+  }
+  ASSERT_EQ(saved.size(), 1u);
+  EXPECT_EQ(saved[0].rfind("_]0;OWNED_EVIL_", 0), 0u) << saved[0];
+  EXPECT_EQ(session.paneFormat("#{pane_title}"), "TavelundP&F FREE");
+
+  session.pressWhenStill("q");
+  ASSERT_TRUE(ended(5s)) << session.screen();
+  EXPECT_EQ(exitCode(), "0");
+  expectTerminalGivenBack(session);
+}
+
+// A peer takes a channel's mutex and keeps it: the view thread waits for
+// it for good. Q still ends the run with 0 and gives the terminal back.
+TEST_F(ViewerUnderAttack, QEndsTheRunWhileAPeerKeepsAChannelLocked) {
+  startFeed();
+  TerminalSession session(runCommand());
+  ASSERT_TRUE(session.showsWithin("LAST LINE : ", 15s)) << session.screen();
+  startPeer({"hold", "LOW_SENDTIMEShared", "LOW_SENDTIMEmutex", "1024"}, "held");
+  // END redraws: the header's send time waits for the held mutex, on a
+  // screen the command has just cleared.
+  session.pressWhenStill("End");
+  ASSERT_TRUE(
+      waitUntil([&] { return session.screen().find("LAST LINE : ") == std::string::npos; }, 5s))
+      << session.screen();
+  // A resize meanwhile: the size watch must not wait for the view thread.
+  session.resize(100, 40);
+  session.waitStill();
+  const auto pressed = std::chrono::steady_clock::now();
+  session.sendKeys("q");
+  ASSERT_TRUE(ended(15s)) << session.screen();
+  const auto took = std::chrono::steady_clock::now() - pressed;
+  EXPECT_LT(took, 10s);
+  EXPECT_EQ(exitCode(), "0");
+  expectTerminalGivenBack(session);
+  EXPECT_TRUE(session.showsWithin("a channel of the link stays locked by another process", 2s))
+      << session.screen();
+}
+
+class CrashingProgram : public ::testing::TestWithParam<int> {};
+
+// A crash restores the terminal from the signal handler, then the signal
+// ends the process as it would have (the shell sees 128 + the signal).
+TEST_P(CrashingProgram, GivesTheTerminalBackAndEndsByItsSignal) {
+  const int signal = GetParam();
+  const char* name = signal == SIGBUS    ? "BUS"
+                     : signal == SIGSEGV ? "SEGV"
+                     : signal == SIGABRT ? "ABRT"
+                                         : "FPE";
+  const fs::path folder =
+      fs::temp_directory_path() / ("crash_" + std::to_string(::getpid()) + "_" + name);
+  fs::remove_all(folder);
+  fs::create_directories(folder);
+  std::ofstream(folder / "run.sh") << "cd " << shellQuote(folder.string()) << "\n"
+                                   << "ulimit -c 0\n"
+                                   << "stty -g > stty.before\n"
+                                   << "printf 'before-marker\\n'\n"
+                                   << shellQuote(binFile("crash_child")) << " " << name << "\n"
+                                   << "echo $? > rc.part\n"
+                                   << "stty -g > stty.after\n"
+                                   << "mv rc.part rc\n"
+                                   << "printf 'after-marker\\n'\n"
+                                   << "exec sleep 600\n";
+  TerminalSession session("sh " + shellQuote((folder / "run.sh").string()));
+  ASSERT_TRUE(waitUntil([&] { return fs::exists(folder / "rc"); }, 20s)) << session.screen();
+  ASSERT_TRUE(session.showsWithin("after-marker", 5s)) << session.screen();
+  std::string code = fileText(folder / "rc");
+  while (!code.empty() && code.back() == '\n') code.pop_back();
+  EXPECT_EQ(code, std::to_string(128 + signal));
+  EXPECT_EQ(fileText(folder / "stty.after"), fileText(folder / "stty.before"));
+  EXPECT_EQ(session.paneFormat("#{alternate_on}"), "0");
+  EXPECT_EQ(session.paneFormat("#{cursor_flag}"), "1");
+  const std::string screen = session.screen();
+  EXPECT_NE(screen.find("before-marker"), std::string::npos) << screen;
+  EXPECT_EQ(screen.find("CRASH-SCREEN"), std::string::npos) << screen;
+  fs::remove_all(folder);
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, CrashingProgram,
+                         ::testing::Values(SIGBUS, SIGSEGV, SIGABRT, SIGFPE),
+                         [](const ::testing::TestParamInfo<int>& info) {
+                           return std::string(info.param == SIGBUS    ? "Bus"
+                                              : info.param == SIGSEGV ? "Segv"
+                                              : info.param == SIGABRT ? "Abrt"
+                                                                      : "Fpe");
+                         });
+
+}  // namespace
+}  // namespace tavelund::testing

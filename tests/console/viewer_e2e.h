@@ -1,0 +1,154 @@
+#pragma once
+// The native viewer for real, as the end-to-end tests run it: a copy of the
+// program and the link library in a folder of the test's own, started by a
+// script in a tmux pane that records the terminal settings and the exit
+// code, against tickwell-feed playing the MT5 side through the real
+// shared-memory channels.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "tests/support/terminal_session.h"
+
+extern char** environ;
+
+namespace tavelund::testing {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+constexpr int kBars = 330;
+constexpr int kFirstBatch = 300;
+constexpr int kPerRequest = 5;
+
+// "YYYY/MM/DD" of bar `index`: one bar a day from 2000-01-03.
+inline std::string barDate(int index, char separator = '/') {
+  using namespace std::chrono;
+  const year_month_day day{sys_days{2000y / January / 3} + days{index}};
+  char text[16];
+  std::snprintf(text, sizeof text, "%04d%c%02u%c%02u", static_cast<int>(day.year()), separator,
+                static_cast<unsigned>(day.month()), separator, static_cast<unsigned>(day.day()));
+  return text;
+}
+
+class ViewerEndToEnd : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    folder_ = fs::temp_directory_path() /
+              ("viewer_e2e_" + std::to_string(::getpid()) + "_" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(folder_);
+    fs::create_directories(folder_);
+    // The viewer binds the link library from its own folder and saves
+    // beside itself: run a copy of both from the test's folder.
+    const fs::path bin = TAVELUND_BIN_DIR;
+    fs::copy_file(bin / "ConsoleTavelundPF", folder_ / "ConsoleTavelundPF");
+    fs::copy_file(bin / "libtickwell.so", folder_ / "libtickwell.so");
+
+    std::ofstream bars(folder_ / "bars.csv");
+    bars << "date,open,high,low,close\n";
+    for (int i = 0; i < kBars; ++i) {
+      const double mid = 1000 * (1 + 0.04 * std::sin(i / 7.0) + 0.02 * std::sin(i / 2.3));
+      bars << barDate(i, '-') << ',' << mid << ',' << mid * 1.01 << ',' << mid * 0.99 << ','
+           << mid * 1.002 << '\n';
+    }
+
+    std::ofstream script(folder_ / "run.sh");
+    script << "cd " << testing::shellQuote(folder_.string()) << "\n"
+           << "trap '' INT  # Ctrl+C is for the viewer; the script goes on\n"
+           << "stty -g > stty.before\n"
+           << "printf 'before-marker\\n'\n"
+           << "sh -c 'echo $$ > viewer.pid; exec ./ConsoleTavelundPF \"$@\"' viewer \"$@\"\n"
+           // The settings are read before the exit code shows up, so a test
+           // that sees the code finds them complete.
+           << "echo $? > rc.part\n"
+           << "stty -g > stty.after.part; mv stty.after.part stty.after; mv rc.part rc\n"
+           << "printf 'after-marker\\n'\n"
+           << "exec sleep 600\n";
+  }
+
+  void TearDown() override {
+    stopFeed();
+    fs::remove_all(folder_);
+  }
+
+  // The feed on the test's bars: kFirstBatch first, kPerRequest more for
+  // every request; `extra` options after those.
+  void startFeed(const std::vector<std::string>& extra = {}) {
+    std::vector<std::string> args = {std::string(TAVELUND_BIN_DIR) + "/tickwell-feed", "--first",
+                                     std::to_string(kFirstBatch), "--add",
+                                     std::to_string(kPerRequest)};
+    args.insert(args.end(), extra.begin(), extra.end());
+    args.push_back((folder_ / "bars.csv").string());
+    feedPid_ = spawn(args, folder_ / "feed.log");
+    ASSERT_GT(feedPid_, 0);
+    ASSERT_TRUE(waitUntil([&] { return feedLog().find("published") != std::string::npos; }, 10s))
+        << feedLog();
+  }
+  std::string feedLog() const { return fileText(folder_ / "feed.log"); }
+  void stopFeed() { stop(feedPid_); }
+
+  // Starts a program with standard output and error going to `log`.
+  static pid_t spawn(std::vector<std::string> args, const fs::path& log) {
+    std::vector<char*> argv;
+    for (std::string& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_adddup2(&actions, 1, 2);
+    pid_t pid = -1;
+    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
+  }
+  // SIGTERM, then SIGKILL if it has not ended within 5 s.
+  static void stop(pid_t& pid) {
+    if (pid <= 0) return;
+    ::kill(pid, SIGTERM);
+    int status = 0;
+    if (!waitUntil([&] { return ::waitpid(pid, &status, WNOHANG) == pid; }, 5s)) {
+      ::kill(pid, SIGKILL);
+      ::waitpid(pid, &status, 0);
+    }
+    pid = -1;
+  }
+
+  std::string runCommand(const std::string& options = "") const {
+    return "sh " + testing::shellQuote((folder_ / "run.sh").string()) + " " + options;
+  }
+
+  bool ended(std::chrono::milliseconds limit) const {
+    return waitUntil([&] { return fs::exists(folder_ / "rc"); }, limit);
+  }
+  std::string exitCode() const {
+    std::string code = fileText(folder_ / "rc");
+    while (!code.empty() && code.back() == '\n') code.pop_back();
+    return code;
+  }
+  // The terminal is as it was: same line settings, the viewer's screen gone.
+  void expectTerminalRestored(const TerminalSession& session) const {
+    ASSERT_TRUE(session.showsWithin("after-marker", 5s)) << session.screen();
+    EXPECT_EQ(fileText(folder_ / "stty.after"), fileText(folder_ / "stty.before"));
+    const std::string screen = session.screen();
+    EXPECT_NE(screen.find("before-marker"), std::string::npos) << screen;
+    EXPECT_EQ(screen.find("UPDATE >> "), std::string::npos) << screen;
+  }
+
+  fs::path folder_;
+  pid_t feedPid_ = -1;
+};
+
+}  // namespace tavelund::testing
