@@ -12,12 +12,16 @@ WORK=$(mktemp -d /tmp/viewer_wine_e2e.XXXXXX)
 SOCKET=
 RUNS=0
 FEED_PID=
+PEER_PID=
+stop_process() {  # stop_process PID
+  [ -n "$1" ] || return 0
+  kill "$1" 2>/dev/null
+  wait_for 10 "! kill -0 $1 2>/dev/null" || kill -9 "$1" 2>/dev/null
+}
 cleanup() {
   [ -n "$SOCKET" ] && tmux -L "$SOCKET" kill-server 2>/dev/null
-  if [ -n "$FEED_PID" ]; then
-    kill "$FEED_PID" 2>/dev/null
-    wait_for 10 "! kill -0 $FEED_PID 2>/dev/null" || kill -9 "$FEED_PID" 2>/dev/null
-  fi
+  stop_process "$PEER_PID"
+  stop_process "$FEED_PID"
   rm -rf "$WORK"
 }
 fail() {
@@ -46,14 +50,14 @@ screen_has() { tmux -L "$SOCKET" capture-pane -p -J 2>/dev/null | grep -qF -- "$
 bar_date() {  # date text of bar $1: 28-day months from 2000/01/01
   awk -v i="$1" 'BEGIN { printf "%04d/%02d/%02d", 2000 + int(i / 336), 1 + int(i / 28) % 12, 1 + i % 28 }'
 }
-start_viewer() {
+start_viewer() {  # start_viewer [OPTIONS]
   rm -f "$WORK/rc"
   # A fresh server for each run: a server still shutting down would refuse.
   [ -n "$SOCKET" ] && tmux -L "$SOCKET" kill-server 2>/dev/null
   RUNS=$((RUNS + 1))
   SOCKET=tavelund-wine-e2e-$$-$RUNS
   tmux -L "$SOCKET" -f /dev/null new-session -d -x 120 -y 50 \
-    "cd '$WORK' && '$WINE_RUN' ./ConsoleTavelundPF.exe; echo \$? > rc.part; mv rc.part rc; exec sleep 600"
+    "cd '$WORK' && '$WINE_RUN' ./ConsoleTavelundPF.exe $*; echo \$? > rc.part; mv rc.part rc; exec sleep 600"
 }
 
 cp "$BIN/ConsoleTavelundPF.exe" "$BIN/tickwell.dll" "$WORK/" || fail "copying the programs"
@@ -81,6 +85,12 @@ if [ -f "$BIN/console_restore_win32.exe" ]; then
   grep -q '^ok' "$WORK/restore.txt" || fail "input mode not restored: $(cat "$WORK/restore.txt")"
   echo "ok: input mode restored ($(cat "$WORK/restore.txt"))"
 fi
+
+# -m ends at once with 0, before anything is bound.
+start_viewer -m x
+wait_for 60 '[ -f "$WORK/rc" ]' || fail "-m did not end the run"
+[ "$(cat "$WORK/rc")" = 0 ] || fail "-m exit code $(cat "$WORK/rc"), expected 0"
+echo "ok: -m ends with 0"
 
 # 1. Nothing published: the driver block, a key ends the run with -1.
 start_viewer
@@ -112,16 +122,35 @@ tmux -L "$SOCKET" send-keys s
 wait_for 30 'screen_has "    Done..."' || fail "S did not save"
 SAVED=$(ls "$WORK"/CSV/SP500_*.csv 2>/dev/null)
 [ "$(echo "$SAVED" | wc -l)" = 1 ] && [ -f "$SAVED" ] || fail "expected one CSV file, found: $SAVED"
-[ "$(head -1 "$SAVED")" = "date,open,high,low,close" ] || fail "CSV header"
+CR=$(printf '\r')
+[ "$(head -1 "$SAVED")" = "date,open,high,low,close$CR" ] || fail "CSV header (with CRLF)"
 [ "$(wc -l < "$SAVED")" = 311 ] || fail "CSV rows: $(wc -l < "$SAVED"), expected 311"
+[ "$(grep -c "$CR\$" "$SAVED")" = 311 ] || fail "every CSV line ends with CRLF"
 sed -n 2p "$SAVED" | grep -q "^$(bar_date 309) 00:00," || fail "first row is not the newest bar"
 tail -1 "$SAVED" | grep -q "^$(bar_date 0) 00:00," || fail "last row is not the oldest bar"
-echo "ok: S saved $(basename "$SAVED") with 310 rows, newest first"
+echo "ok: S saved $(basename "$SAVED") with 310 rows, newest first, CRLF line ends"
 
 wait_stable
 tmux -L "$SOCKET" send-keys q
 wait_for 20 '[ -f "$WORK/rc" ]' || fail "Q did not end the viewer"
 [ "$(cat "$WORK/rc")" = 0 ] || fail "exit code $(cat "$WORK/rc") after Q, expected 0"
 echo "ok: Q ended the viewer with 0"
+
+# A peer takes the send time's mutex and keeps it: END's redraw waits for
+# it for good, and Q still ends the run with 0.
+start_viewer
+wait_for 60 "screen_has 'LAST LINE : '" || fail "no chart for the held-channel run"
+"$WINE_RUN" "$BIN/link_peer.exe" hold LOW_SENDTIMEShared LOW_SENDTIMEmutex 1024 > "$WORK/peer.log" 2>&1 &
+PEER_PID=$!
+wait_for 60 'grep -q held "$WORK/peer.log"' || fail "the peer did not take the mutex: $(cat "$WORK/peer.log")"
+wait_stable
+tmux -L "$SOCKET" send-keys -H 1b 5b 46  # END in its xterm form, which Wine's console reads
+wait_for 20 '! screen_has "LAST LINE : "' || fail "END was not stuck on the held channel"
+wait_stable
+tmux -L "$SOCKET" send-keys q
+wait_for 30 '[ -f "$WORK/rc" ]' || fail "Q did not end the viewer while a peer held a channel"
+[ "$(cat "$WORK/rc")" = 0 ] || fail "exit code $(cat "$WORK/rc") with a held channel, expected 0"
+stop_process "$PEER_PID"; PEER_PID=
+echo "ok: Q ended the viewer with 0 while a peer held a channel"
 cleanup
 exit 0
