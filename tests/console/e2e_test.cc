@@ -145,6 +145,22 @@ TEST_F(ViewerEndToEnd, KeysScrollRefreshShowScreensSaveAndQuit) {
   expectTerminalRestored(session);
 }
 
+// The CSV folder cannot be made: the run ends with 1, and its message is
+// written after the terminal is given back, so it stays readable.
+TEST_F(ViewerEndToEnd, AFolderFailureEndsWithOneAndItsMessageStaysReadable) {
+  std::ofstream(folder_ / "CSV") << "a plain file in the folder's place";
+  startFeed();
+  TerminalSession session(runCommand());
+  ASSERT_TRUE(session.showsWithin("LAST LINE : ", 15s)) << session.screen();
+  session.pressWhenStill("s");
+  ASSERT_TRUE(ended(10s)) << session.screen();
+  EXPECT_EQ(exitCode(), "1");
+  expectTerminalRestored(session);
+  EXPECT_NE(session.screen().find("mkdir error : " + (folder_ / "CSV").string() + " : "),
+            std::string::npos)
+      << session.screen();
+}
+
 TEST_F(ViewerEndToEnd, TerminationSignalsRestoreTheTerminal) {
   startFeed();
   for (const int signal : {SIGTERM, SIGINT}) {
