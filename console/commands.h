@@ -19,6 +19,7 @@ inline constexpr char kLinePastDown = '2';     // DOWN
 inline constexpr char kLinePastLeft = '4';     // LEFT
 inline constexpr char kPageFuture = '+';       // PAGE UP
 inline constexpr char kPagePast = '-';         // PAGE DOWN
+inline constexpr char kLiveToggle = 'a';       // A: the live view on or off
 
 // Controller.
 inline constexpr char kControllerRefresh = 'X';      // button 1

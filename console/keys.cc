@@ -7,7 +7,8 @@
 namespace tavelund {
 namespace {
 
-constexpr std::array<KeyCommand, 12> kKeyboardCommands = {{
+constexpr std::array<KeyCommand, 13> kKeyboardCommands = {{
+    {vk::kA, command::kLiveToggle, true},
     {vk::kS, command::kSave},
     {vk::kH, command::kHelp},
     {vk::kU, command::kRefresh},
@@ -117,12 +118,17 @@ Parse parseEscape(std::string_view text, size_t& used, KeySet& down) {
 
 std::span<const KeyCommand> keyboardCommands() { return kKeyboardCommands; }
 
-char keyboardCommand(const KeySet& down) {
-  char command = 0;
+bool storesCommand(const KeyCommand& entry, const KeySet& down, const KeySet& downBefore) {
+  const auto key = static_cast<size_t>(entry.key);
+  return down.test(key) && !(entry.oncePerPress && downBefore.test(key));
+}
+
+char keyboardCommand(const KeySet& down, const KeySet& downBefore) {
+  char stored = 0;
   for (const KeyCommand& entry : kKeyboardCommands) {
-    if (down.test(static_cast<size_t>(entry.key))) command = entry.command;
+    if (storesCommand(entry, down, downBefore)) stored = entry.command;
   }
-  return command;
+  return stored;
 }
 
 void KeyDecoder::feed(std::string_view bytes, KeySet& down) {

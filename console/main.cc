@@ -39,7 +39,7 @@ Viewer& theViewer() {
 }
 
 int run(int argc, char** argv) {
-  setConsoleTitle("TavelundP&F FREE");
+  setConsoleTitle(kWindowTitle);
   appendLog(logRule());
   appendLog(" ConsoleTavelundPF Start : " + localTimeText());
   appendLog(logRule());
@@ -83,6 +83,7 @@ int run(int argc, char** argv) {
   viewer.io.readWindowSize = readWindowSize;
   viewer.io.endProcess = [](int code) { endProcess(code); };
   viewer.io.leaveScreen = restoreConsole;
+  viewer.io.setTitle = setConsoleTitle;
   viewer.io.waitForScreenEvent = waitForScreenEvent;
   viewer.io.wakeScreenWatch = wakeScreenWatch;
   viewer.io.programFolder = programDirectory();

@@ -10,6 +10,7 @@
 
 namespace tavelund {
 
+inline constexpr const char* kWindowTitle = "TavelundP&F FREE";
 inline constexpr int kScreenRuleWidth = 96;
 inline constexpr int kLogRuleWidth = 71;
 

@@ -67,10 +67,15 @@ void printLastLine(Viewer& viewer, int32_t digits) {
   *viewer.io.out << screenRule() << std::endl;
 }
 
-void redrawChart(Viewer& viewer, const std::string& title) {
+void drawChart(Viewer& viewer, const std::string& title) {
+  viewer.live.chartShown = true;
   printHeader(viewer, title);
   printLastLine(viewer, viewer.settings.digits);
   viewer.chart.draw(*viewer.io.out, viewer.settings);
+}
+
+void redrawChart(Viewer& viewer, const std::string& title) {
+  drawChart(viewer, title);
   viewer.commandCell.exchange(command::kNone);
 }
 
@@ -82,16 +87,23 @@ void executeCommand(Viewer& viewer) {
       refresh(viewer);
       return;
     case command::kLog:
+      viewer.live.chartShown = false;
       writeLogScreen(*viewer.io.out, runLog());
       return;
     case command::kHelp:
+      viewer.live.chartShown = false;
       writeKeyboardHelp(*viewer.io.out);
       return;
     case command::kControllerHelp:
+      viewer.live.chartShown = false;
       writeJoystickHelp(*viewer.io.out);
       return;
     case command::kSave:
+      viewer.live.chartShown = false;
       runSave(viewer);
+      return;
+    case command::kLiveToggle:
+      toggleLiveView(viewer);
       return;
     default:
       break;
@@ -105,14 +117,20 @@ void executeCommand(Viewer& viewer) {
   redrawChart(viewer, viewerTitle(viewer));
 }
 
+void runViewPass(Viewer& viewer) {
+  const char pending = viewer.commandCell.load();
+  if (pending != command::kNone && pending != command::kControllerNeutral) {
+    viewer.io.resetScreen();
+    executeCommand(viewer);
+    viewer.commandCell.exchange(command::kNone);
+    return;
+  }
+  followProducer(viewer);
+}
+
 void runViewLoop(Viewer& viewer) {
   while (!viewer.stopView.load()) {
-    const char pending = viewer.commandCell.load();
-    if (pending != command::kNone && pending != command::kControllerNeutral) {
-      viewer.io.resetScreen();
-      executeCommand(viewer);
-      viewer.commandCell.exchange(command::kNone);
-    }
+    runViewPass(viewer);
     // The period counts from the end of the command, so a held key repeats
     // one full period after a slow command too.
     sleepUntil(MonotonicClock::now() + viewer.periods.view);
@@ -131,6 +149,7 @@ bool waitForViewEnd(const std::atomic<bool>& viewEnded,
 
 void runInputLoop(Viewer& viewer, InputContext& context) {
   openJoystick(context);
+  KeySet downBefore;
   for (;;) {
     const KeySet down = viewer.io.readKeys();
     if (down.test(vk::kQ)) {
@@ -141,9 +160,10 @@ void runInputLoop(Viewer& viewer, InputContext& context) {
       runJoystickPass(context);
     } else {
       for (const KeyCommand& entry : keyboardCommands()) {
-        if (down.test(static_cast<size_t>(entry.key))) context.commandCell->exchange(entry.command);
+        if (storesCommand(entry, down, downBefore)) context.commandCell->exchange(entry.command);
       }
     }
+    downBefore = down;
     sleepUntil(MonotonicClock::now() + viewer.periods.input);
     if (viewer.exitRequested.load()) return;
   }

@@ -15,6 +15,7 @@
 #include "console/commands.h"
 #include "console/joystick.h"
 #include "console/keys.h"
+#include "console/live_view.h"
 #include "engine/csv_save.h"
 #include "engine/pf_chart.h"
 #include "intake/tick_intake.h"
@@ -39,6 +40,7 @@ struct ViewerIo {
   // message stays readable after the end (the alternate screen of an ANSI
   // terminal would take it along).
   std::function<void()> leaveScreen;
+  std::function<void(const char* title)> setTitle;  // the window's title
   // The size watch's pause; when empty, a plain sleep of the watch period.
   std::function<void(std::chrono::milliseconds period)> waitForScreenEvent;
   std::function<void()> wakeScreenWatch;  // called when Q ends the run
@@ -61,6 +63,7 @@ struct Viewer {
   LinkCalls link;
   ViewerIo io;
   ViewerPeriods periods;
+  LiveView live;
 
   std::atomic<char> commandCell{command::kRefresh};
   std::atomic<bool> exitRequested{false};
@@ -72,11 +75,19 @@ struct Viewer {
 // until one period after the pass began.
 void runViewLoop(Viewer& viewer);
 
+// One pass of the view thread, without its sleep: the pending command (the
+// console cleared first, commandCell = 'n' after), or, with none pending,
+// the live view's redraw when one is due.
+void runViewPass(Viewer& viewer);
+
 // Runs the command in commandCell (on the view thread only).
 void executeCommand(Viewer& viewer);
 
 // Header, last line, chart; then commandCell = 'n'.
 void redrawChart(Viewer& viewer, const std::string& title);
+// The same without touching commandCell: a redraw that is no command of its
+// own (the live view's) must not drop a key pressed meanwhile.
+void drawChart(Viewer& viewer, const std::string& title);
 void printHeader(Viewer& viewer, const std::string& title);
 void printLastLine(Viewer& viewer, int32_t digits);
 

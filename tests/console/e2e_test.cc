@@ -161,6 +161,76 @@ TEST_F(ViewerEndToEnd, AFolderFailureEndsWithOneAndItsMessageStaysReadable) {
       << session.screen();
 }
 
+// A: the live view follows what the feed publishes unasked, only while it
+// is on and at the newest state, and never asks: the feed here ends after
+// answering one request, so a viewer that asked would stop it.
+TEST_F(ViewerEndToEnd, LiveViewFollowsUnaskedPublishesWithoutAsking) {
+  startFeed({"--first", "250", "--add", "1", "--interval", "400", "--requests", "1"});
+  TerminalSession session(runCommand());
+  ASSERT_TRUE(session.showsWithin("LAST LINE : ", 15s)) << session.screen();
+  // The newest point's time on the LAST LINE: "... => 2000/09/07 00:00(...)".
+  const auto newest = [&] {
+    const std::string line = session.lineStartingWith("LAST LINE : ");
+    const size_t arrow = line.find(" => ");
+    return arrow == std::string::npos ? std::string() : line.substr(arrow + 4, 16);
+  };
+  const auto publishes = [&] {
+    const std::string log = feedLog();
+    size_t count = 0;
+    for (size_t at = log.find("published"); at != std::string::npos;
+         at = log.find("published", at + 1)) {
+      ++count;
+    }
+    return count;
+  };
+  const auto twoMorePublishes = [&] {
+    const size_t before = publishes();
+    return waitUntil([&] { return publishes() >= before + 2; }, 10s);
+  };
+
+  // Off, as at start: the feed publishes, the chart stays as it was drawn.
+  session.waitStill();
+  const std::string drawn = newest();
+  ASSERT_FALSE(drawn.empty()) << session.screen();
+  ASSERT_TRUE(twoMorePublishes()) << feedLog();
+  EXPECT_EQ(newest(), drawn) << session.screen();
+
+  // On: what the feed holds now at once, then each new bar as it comes.
+  session.sendKeys("a");
+  ASSERT_TRUE(waitUntil([&] { return newest() > drawn; }, 5s)) << session.screen();
+  const std::string followed = newest();
+  ASSERT_TRUE(waitUntil([&] { return newest() > followed; }, 5s)) << session.screen();
+  EXPECT_EQ(session.paneFormat("#{pane_title}"), "TavelundP&F FREE (LIVE)");
+
+  // Scrolled back to the oldest state, the view stays there.
+  session.pressWhenStill("End");
+  const std::string oldest = "LAST LINE : " + barDate(0) + " 00:00(";
+  ASSERT_TRUE(session.showsWithin(oldest, 5s)) << session.screen();
+  const std::string atOldest = session.lineStartingWith("LAST LINE : ");
+  ASSERT_TRUE(twoMorePublishes());
+  EXPECT_EQ(session.lineStartingWith("LAST LINE : "), atOldest);
+  // HOME: back at the newest state, which has moved on meanwhile.
+  const std::string beforeHome = followed;
+  session.pressWhenStill("Home");
+  ASSERT_TRUE(waitUntil([&] { return newest() > beforeHome; }, 5s)) << session.screen();
+
+  // A again: off, and the chart stays.
+  session.pressWhenStill("a");
+  ASSERT_TRUE(
+      waitUntil([&] { return session.paneFormat("#{pane_title}") == "TavelundP&F FREE"; }, 5s));
+  session.waitStill();
+  const std::string stopped = newest();
+  ASSERT_TRUE(twoMorePublishes());
+  EXPECT_EQ(newest(), stopped);
+
+  EXPECT_EQ(feedLog().find("stopped"), std::string::npos) << "the viewer asked:\n" << feedLog();
+  EXPECT_EQ(::kill(feedPid_, 0), 0) << "the feed is still running";
+  session.pressWhenStill("q");
+  ASSERT_TRUE(ended(5s));
+  EXPECT_EQ(exitCode(), "0");
+  expectTerminalRestored(session);
+}
+
 TEST_F(ViewerEndToEnd, TerminationSignalsRestoreTheTerminal) {
   startFeed();
   for (const int signal : {SIGTERM, SIGINT}) {

@@ -165,9 +165,9 @@ TEST(Keys, EachKeyAloneStoresItsCommand) {
     int key;
     char command;
   } bindings[] = {
-      {vk::kS, 's'},    {vk::kH, 'h'},    {vk::kU, 'u'},      {vk::kL, 'l'},
-      {vk::kHome, '0'}, {vk::kEnd, '5'},  {vk::kLeft, '4'},   {vk::kRight, '6'},
-      {vk::kUp, '8'},   {vk::kDown, '2'}, {vk::kPageUp, '+'}, {vk::kPageDown, '-'},
+      {vk::kS, 's'},      {vk::kH, 'h'},        {vk::kU, 'u'},     {vk::kL, 'l'},  {vk::kHome, '0'},
+      {vk::kEnd, '5'},    {vk::kLeft, '4'},     {vk::kRight, '6'}, {vk::kUp, '8'}, {vk::kDown, '2'},
+      {vk::kPageUp, '+'}, {vk::kPageDown, '-'}, {vk::kA, 'a'},
   };
   for (const auto& binding : bindings) {
     KeySet down;
@@ -191,12 +191,34 @@ TEST(Keys, LastKeyOfTheListWins) {
   EXPECT_EQ(keyboardCommand(down), 'u');
   down.set(vk::kPageDown);
   EXPECT_EQ(keyboardCommand(down), '-');
+  // The original twelve in their order, after the keys added since.
   const auto table = keyboardCommands();
-  ASSERT_EQ(table.size(), 12u);
-  EXPECT_EQ(table.front().key, 0x53);
-  EXPECT_EQ(table[4].command, '0');
-  EXPECT_EQ(table[9].key, 0x23);
-  EXPECT_EQ(table.back().command, '-');
+  ASSERT_EQ(table.size(), 13u);
+  const auto original = table.subspan(1);
+  EXPECT_EQ(original.front().key, 0x53);
+  EXPECT_EQ(original[4].command, '0');
+  EXPECT_EQ(original[9].key, 0x23);
+  EXPECT_EQ(original.back().command, '-');
+  for (const KeyCommand& entry : original) EXPECT_FALSE(entry.oncePerPress) << entry.command;
+  // A added key loses to any of them.
+  KeySet both;
+  both.set(vk::kA);
+  both.set(vk::kH);
+  EXPECT_EQ(keyboardCommand(both), 'h');
+}
+
+TEST(Keys, ALiveViewKeyHeldDownSwitchesOnce) {
+  KeySet none;
+  KeySet a;
+  a.set(vk::kA);
+  EXPECT_EQ(keyboardCommand(a, none), 'a');
+  EXPECT_EQ(keyboardCommand(a, a), 0) << "still held from the pass before";
+  EXPECT_EQ(keyboardCommand(none, a), 0);
+  EXPECT_EQ(keyboardCommand(a, none), 'a') << "pressed again";
+  // The other keys repeat while held, as they always did.
+  KeySet u;
+  u.set(vk::kU);
+  EXPECT_EQ(keyboardCommand(u, u), 'u');
 }
 
 }  // namespace

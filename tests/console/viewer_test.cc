@@ -11,6 +11,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "common/deadline.h"
 #include "common/run_log.h"
@@ -26,13 +27,21 @@ namespace fs = std::filesystem;
 struct FakeSide {
   std::mutex lock;
   std::string lines;
+  std::string sendTime = "2024/01/02 03:04:05.006";
   std::atomic<int> sendCheck{1};
   std::atomic<int> requests{0};
+  std::atomic<int> reads{0};  // of the timeline
 };
 FakeSide side;
 
 const LinkCalls kFakeLink{
-    [] { return "2024/01/02 03:04:05.006"; },
+    [] {
+      // Like the library's own: a copy that stays valid until the next call.
+      thread_local std::string copy;
+      std::lock_guard<std::mutex> lock(side.lock);
+      copy = side.sendTime;
+      return copy.c_str();
+    },
     [] { return "SP500"; },
     [] { return side.sendCheck.load() == 0 ? (side.sendCheck.store(1), 1) : 1; },
     [](int* value) {
@@ -41,6 +50,7 @@ const LinkCalls kFakeLink{
       return 1;
     },
     [] {
+      side.reads.fetch_add(1);
       std::lock_guard<std::mutex> lock(side.lock);
       return side.lines.c_str();
     },
@@ -66,8 +76,10 @@ class ViewerTest : public ::testing::Test {
     {
       std::lock_guard<std::mutex> lock(side.lock);
       side.lines.clear();
+      side.sendTime = "2024/01/02 03:04:05.006";
     }
     side.sendCheck.store(1);
+    side.requests.store(0);
     viewer = std::make_unique<Viewer>();
     viewer->link = kFakeLink;
     viewer->linkInfo = {"SP500", "D1"};
@@ -86,6 +98,19 @@ class ViewerTest : public ::testing::Test {
   void setLines(std::string lines) {
     std::lock_guard<std::mutex> lock(side.lock);
     side.lines = std::move(lines);
+  }
+  // The producer publishes unasked: new lines, then a new send time.
+  void publish(std::string lines, std::string sendTime) {
+    std::lock_guard<std::mutex> lock(side.lock);
+    side.lines = std::move(lines);
+    side.sendTime = std::move(sendTime);
+  }
+  // One view pass, with `command` pending if given; returns its output.
+  std::string pass(char command = 'n') {
+    viewer->commandCell.exchange(command);
+    out.str("");
+    runViewPass(*viewer);
+    return out.str();
   }
 
   // Runs one command as the view thread does; returns its output.
@@ -215,6 +240,70 @@ TEST_F(ViewerTest, AFolderThatCannotBeMadeEndsTheRunWithOne) {
   EXPECT_EQ(err.str().rfind("<screen left>mkdir error : ", 0), 0u)
       << "the screen is left before the message: " << err.str();
   fs::remove_all(folder);
+}
+
+// The live view follows what the producer publishes unasked, only while it
+// is on, the chart is shown and the view is at its newest state, and never
+// asks the producer for anything.
+TEST_F(ViewerTest, LiveViewFollowsUnaskedPublishesAtTheNewestState) {
+  std::vector<std::string> titles;
+  viewer->io.setTitle = [&](const char* title) { titles.emplace_back(title); };
+  setLines(dailyLines(60, 100, 2));
+  pass('u');
+  const std::string first = lineOf(pass('r'), 1);
+
+  // Off, as at start: a new send time changes nothing.
+  publish(dailyLines(70, 100, 2), "2024/01/02 03:04:06.000");
+  int reads = side.reads.load();
+  EXPECT_EQ(pass(), "");
+  EXPECT_EQ(side.reads.load(), reads);
+
+  // A: on, and the chart shows at once what the timeline holds.
+  const std::string switched = pass('a');
+  EXPECT_EQ(lineOf(switched, 0), "UPDATE >> 2024/01/02 03:04:06.000    SP500 (D1)");
+  const std::string followed = lineOf(switched, 1);
+  EXPECT_NE(followed, first);
+  EXPECT_EQ(titles, std::vector<std::string>{"TavelundP&F FREE (LIVE)"});
+  EXPECT_EQ(runLog().back().message, "LIVE VIEW   : ON");
+  // Nothing new: nothing happens.
+  EXPECT_EQ(pass(), "");
+
+  // A new batch: one conversion and one redraw in the pass.
+  publish(dailyLines(80, 100, 2), "2024/01/02 03:04:07.000");
+  reads = side.reads.load();
+  const std::string redrawn = pass();
+  EXPECT_EQ(side.reads.load(), reads + 1);
+  EXPECT_EQ(lineOf(redrawn, 0), "UPDATE >> 2024/01/02 03:04:07.000    SP500 (D1)");
+  EXPECT_NE(lineOf(redrawn, 1), followed);
+  EXPECT_EQ(pass(), "") << "at most once per pass, and once per send time";
+  // A key stored while the live view redraws is not dropped by the redraw.
+  publish(dailyLines(85, 100, 2), "2024/01/02 03:04:07.500");
+  viewer->commandCell.exchange('5');
+  followProducer(*viewer);
+  EXPECT_EQ(viewer->commandCell.load(), '5');
+  pass('0');
+
+  // Scrolled back: the view stays where the user put it.
+  pass('2');
+  publish(dailyLines(90, 100, 2), "2024/01/02 03:04:08.000");
+  EXPECT_EQ(pass(), "");
+  // Back at the newest state, the next pass catches up.
+  pass('0');
+  EXPECT_EQ(lineOf(pass(), 0), "UPDATE >> 2024/01/02 03:04:08.000    SP500 (D1)");
+
+  // A screen stays until the next command.
+  pass('h');
+  publish(dailyLines(95, 100, 2), "2024/01/02 03:04:09.000");
+  EXPECT_EQ(pass(), "");
+  pass('r');
+  EXPECT_NE(pass(), "");
+
+  // A again: off; the producer is followed no more.
+  pass('a');
+  EXPECT_EQ(titles.back(), "TavelundP&F FREE");
+  publish(dailyLines(99, 100, 2), "2024/01/02 03:04:10.000");
+  EXPECT_EQ(pass(), "");
+  EXPECT_EQ(side.requests.load(), 0) << "the send flag was never written";
 }
 
 // A peer keeps the send time's mutex: the header's read never returns.

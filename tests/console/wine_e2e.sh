@@ -136,6 +136,34 @@ wait_for 20 '[ -f "$WORK/rc" ]' || fail "Q did not end the viewer"
 [ "$(cat "$WORK/rc")" = 0 ] || fail "exit code $(cat "$WORK/rc") after Q, expected 0"
 echo "ok: Q ended the viewer with 0"
 
+# A: the live view follows a feed that publishes a bar every 400 ms unasked.
+# That feed ends after answering one request, so a viewer that asked would
+# stop it.
+stop_process "$FEED_PID"
+"$WINE_RUN" "$BIN/tickwell-feed.exe" --first 250 --add 1 --interval 400 --requests 1 "$WIN_CSV" > "$WORK/feed.log" 2>&1 &
+FEED_PID=$!
+wait_for 60 'grep -q published "$WORK/feed.log"' || fail "the unasked feed did not publish"
+newest() {  # the newest point's time on the LAST LINE
+  tmux -L "$SOCKET" capture-pane -p -J 2>/dev/null | sed -n 's/^LAST LINE : .* => \(.\{16\}\).*/\1/p'
+}
+start_viewer
+wait_for 60 "screen_has 'LAST LINE : '" || fail "no chart for the live run"
+wait_stable
+DRAWN=$(newest)
+PUBLISHED=$(grep -c published "$WORK/feed.log")
+wait_for 20 '[ $(grep -c published "$WORK/feed.log") -ge $((PUBLISHED + 2)) ]' || fail "the feed stopped publishing"
+[ "$(newest)" = "$DRAWN" ] || fail "the chart changed with the live view off: $DRAWN -> $(newest)"
+tmux -L "$SOCKET" send-keys a
+wait_for 20 '[ "$(newest)" \> "$DRAWN" ]' || fail "A did not show the newest published bar"
+FOLLOWED=$(newest)
+wait_for 20 '[ "$(newest)" \> "$FOLLOWED" ]' || fail "the live view did not follow the next bar"
+grep -q stopped "$WORK/feed.log" && fail "the live view asked the feed for a batch"
+echo "ok: A followed the unasked publishes ($DRAWN -> $FOLLOWED -> $(newest)) without asking"
+wait_stable
+tmux -L "$SOCKET" send-keys q
+wait_for 20 '[ -f "$WORK/rc" ]' || fail "Q did not end the live viewer"
+[ "$(cat "$WORK/rc")" = 0 ] || fail "exit code $(cat "$WORK/rc") after the live run, expected 0"
+
 # A peer takes the send time's mutex and keeps it: END's redraw waits for
 # it for good, and Q still ends the run with 0.
 start_viewer
