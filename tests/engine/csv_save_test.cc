@@ -119,11 +119,17 @@ TEST(CsvContent, RowsEndWithTheGivenLineEndAndKeepTheirBytes) {
             "date,open,high,low,close\r\n2024/01/02 10:16,5,6,7,8\r\n2024/01/02 10:15,1,2,3,4\r\n");
   // Whatever bytes a row holds are written as they came.
   const std::string odd = "2024/01/02 10:15:00.000,1\x1b[2J,2\r,3\x9b,\x07";
-  EXPECT_EQ(csvContent(odd), "date,open,high,low,close\n2024/01/02 10:15,1\x1b[2J,2\r,3\x9b,\x07\n");
+  EXPECT_EQ(csvContent(odd),
+            "date,open,high,low,close\n2024/01/02 10:15,1\x1b[2J,2\r,3\x9b,\x07\n");
 }
 
 TEST(CsvContent, FileNameAndLineForm) {
-  EXPECT_EQ(csvFileName("SP500", LocalTime{2024, 1, 2, 3, 4, 5, 6}), "SP500_20240102030405.csv");
+  const LocalTime time{2024, 1, 2, 3, 4, 5, 6};
+  EXPECT_EQ(csvFileName("SP500", time), "SP500_20240102030405.csv");
+  EXPECT_EQ(csvFileName("", time), "_20240102030405.csv") << "an empty symbol saves as before";
+  EXPECT_EQ(csvFileName("a..b.", time), "a..b._20240102030405.csv");
+  EXPECT_EQ(csvFileName("..", time), std::nullopt);
+  EXPECT_EQ(csvFileSymbol("\x80\xff\x83\x77 x"), "\x80\xff\x83\x77 x") << "code-page bytes stay";
   EXPECT_TRUE(isTimelineLine("2024/01/02 10:14:00.000,1.00000,1.10000,0.90000,1.05000"));
   EXPECT_TRUE(isTimelineLine("1/2/3 4:5:6.7,.,1.,2,3"));
   EXPECT_FALSE(isTimelineLine("2024/01/02 10:14:00.000,1.0,1.1,0.9"));
