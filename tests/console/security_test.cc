@@ -99,7 +99,7 @@ TEST_F(HostileLink, SymbolsThatNamePathsStayInsideTheCsvFolder) {
   } cases[] = {
       {"../../ESCAPED", ".._.._ESCAPED_20240102030405.csv"},
       {"..\\..\\ESCAPED", ".._.._ESCAPED_20240102030405.csv"},
-      {"/tmp/ABSOLUTE", "_tmp_ABSOLUTE_20240102030405.csv"},
+      {"/ABSOLUTE/ESCAPED", "_ABSOLUTE_ESCAPED_20240102030405.csv"},
       {"C:\\Windows\\ABSOLUTE", "C__Windows_ABSOLUTE_20240102030405.csv"},
       {"\\\\server\\share\\X", "__server_share_X_20240102030405.csv"},
       {"a<b>c:d\"e|f?g*h", "a_b_c_d_e_f_g_h_20240102030405.csv"},
@@ -113,7 +113,14 @@ TEST_F(HostileLink, SymbolsThatNamePathsStayInsideTheCsvFolder) {
     EXPECT_EQ(files(), std::vector<std::string>{"program/CSV/" + attack.file});
     EXPECT_FALSE(hasControlByte(out.str(), "\b\r\n")) << attack.file;
   }
-  EXPECT_FALSE(fs::exists("/tmp/ABSOLUTE_20240102030405.csv"));
+  // An absolute symbol naming the test's own folder: had it replaced the
+  // CSV folder, the file would stand beside "program".
+  fs::remove_all(folder / "program" / "CSV");
+  ASSERT_EQ(save((folder / "ESCAPED").string()), CsvSaveOutcome::Saved) << err.str();
+  const std::vector<std::string> written = files();
+  ASSERT_EQ(written.size(), 1u);
+  EXPECT_EQ(written[0].rfind("program/CSV/", 0), 0u) << written[0];
+  EXPECT_EQ(written[0].find('/', 12), std::string::npos) << written[0];
 }
 
 TEST_F(HostileLink, SymbolsThatTradersUseKeepTheirNames) {
