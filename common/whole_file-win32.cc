@@ -6,14 +6,14 @@
 
 namespace tavelund {
 
-NewFileResult writeNewFile(const std::filesystem::path& path, std::string_view content) {
+ExclusiveWrite writeExclusively(const std::filesystem::path& path, std::string_view content) {
   // CREATE_NEW fails on any existing name, a link included.
   HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     const DWORD error = GetLastError();
-    return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ? NewFileResult::NameTaken
-                                                                       : NewFileResult::Failed;
+    return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ? ExclusiveWrite::NameTaken
+                                                                       : ExclusiveWrite::Failed;
   }
   bool written = true;
   const char* data = content.data();
@@ -29,12 +29,12 @@ NewFileResult writeNewFile(const std::filesystem::path& path, std::string_view c
     left -= count;
   }
   if (!CloseHandle(file)) written = false;
-  if (written) return NewFileResult::Written;
+  if (written) return ExclusiveWrite::Written;
   DeleteFileW(path.c_str());
-  return NewFileResult::Failed;
+  return ExclusiveWrite::Failed;
 }
 
-bool replaceFile(const std::filesystem::path& from, const std::filesystem::path& to) {
+bool renameOver(const std::filesystem::path& from, const std::filesystem::path& to) {
   return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
 }
 

@@ -39,13 +39,13 @@ std::filesystem::path temporaryNameBeside(const std::filesystem::path& target) {
 bool writeWholeFile(const std::filesystem::path& target, std::string_view content) {
   for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
     const std::filesystem::path partial = temporaryNameBeside(target);
-    switch (writeNewFile(partial, content)) {
-      case NewFileResult::NameTaken:
+    switch (writeExclusively(partial, content)) {
+      case ExclusiveWrite::NameTaken:
         continue;
-      case NewFileResult::Failed:
+      case ExclusiveWrite::Failed:
         return false;
-      case NewFileResult::Written:
-        if (replaceFile(partial, target)) return true;
+      case ExclusiveWrite::Written:
+        if (renameOver(partial, target)) return true;
         std::error_code ignored;
         std::filesystem::remove(partial, ignored);
         return false;

@@ -15,18 +15,18 @@ bool writeWholeFile(const std::filesystem::path& target, std::string_view conten
 
 // The steps, each for itself.
 
-enum class NewFileResult {
+enum class ExclusiveWrite {
   Written,
   NameTaken,  // something (a file, a folder, a link) already has the name
   Failed,     // created but not written completely: removed again
 };
 
 // Creates `path`, which must not exist yet, and writes `content` into it.
-NewFileResult writeNewFile(const std::filesystem::path& path, std::string_view content);
+ExclusiveWrite writeExclusively(const std::filesystem::path& path, std::string_view content);
 
 // Renames `from` to `to`, replacing a file of that name (a link of that name
 // is replaced itself, not followed).
-bool replaceFile(const std::filesystem::path& from, const std::filesystem::path& to);
+bool renameOver(const std::filesystem::path& from, const std::filesystem::path& to);
 
 // A temporary name beside `target`: its file name, ".", eight random
 // letters or digits, ".part".

@@ -74,11 +74,11 @@ TEST_F(WholeFile, TemporaryNamesAreFreshAndBesideTheTarget) {
 TEST_F(WholeFile, ANewFileNeverTakesAnExistingName) {
   const fs::path taken = folder / "taken";
   std::ofstream(taken) << "someone else's";
-  EXPECT_EQ(writeNewFile(taken, "ours"), NewFileResult::NameTaken);
+  EXPECT_EQ(writeExclusively(taken, "ours"), ExclusiveWrite::NameTaken);
   EXPECT_EQ(readFile(taken), "someone else's");
   fs::create_directory(folder / "a folder");
-  EXPECT_NE(writeNewFile(folder / "a folder", "ours"), NewFileResult::Written);
-  EXPECT_EQ(writeNewFile(folder / "fresh", "ours"), NewFileResult::Written);
+  EXPECT_NE(writeExclusively(folder / "a folder", "ours"), ExclusiveWrite::Written);
+  EXPECT_EQ(writeExclusively(folder / "fresh", "ours"), ExclusiveWrite::Written);
   EXPECT_EQ(readFile(folder / "fresh"), "ours");
 }
 
@@ -111,11 +111,11 @@ TEST_F(WholeFile, AWriteThatStopsHalfWayLeavesNothingBehind) {
   ::sigaction(SIGXFSZ, &ignore, &previous);
   ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
   const bool written = writeWholeFile(target, std::string(4096, 'x'));
-  const NewFileResult direct = writeNewFile(folder / "direct", std::string(4096, 'x'));
+  const ExclusiveWrite direct = writeExclusively(folder / "direct", std::string(4096, 'x'));
   ::setrlimit(RLIMIT_FSIZE, &saved);
   ::sigaction(SIGXFSZ, &previous, nullptr);
   EXPECT_FALSE(written);
-  EXPECT_EQ(direct, NewFileResult::Failed);
+  EXPECT_EQ(direct, ExclusiveWrite::Failed);
   EXPECT_EQ(readFile(target), "old");
   EXPECT_EQ(entries(), 1u) << "the partial files are gone";
 }
