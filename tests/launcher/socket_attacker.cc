@@ -53,7 +53,7 @@ int listenOn(int count, char** paths) {
       pollfd request{peer, POLLIN, 0};
       char buffer[64];
       if (::poll(&request, 1, kAnswerMilliseconds) > 0 && ::read(peer, buffer, sizeof buffer) > 0) {
-        [[maybe_unused]] ssize_t sent = ::write(peer, "ok\n", 3);
+        [[maybe_unused]] ssize_t sent = ::send(peer, "ok\n", 3, MSG_NOSIGNAL);
       }
       ::close(peer);
     }
@@ -68,7 +68,8 @@ int askToRaise(const char* path) {
     std::perror(path);
     return 2;
   }
-  [[maybe_unused]] ssize_t sent = ::write(socket, "raise\n", 6);
+  // The launcher may close on a stranger before the request is out: no SIGPIPE then.
+  [[maybe_unused]] ssize_t sent = ::send(socket, "raise\n", 6, MSG_NOSIGNAL);
   std::string answer;
   pollfd reply{socket, POLLIN, 0};
   char buffer[64];
