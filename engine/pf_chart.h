@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <algorithm>
 #include <cstddef>
+#include <functional>
 #include <iterator>
 #include <ostream>
 #include <span>
@@ -104,6 +105,10 @@ class PfChart {
   void applySettings(const ChartSettings& settings, int32_t digits);
   void update(std::span<const PricePoint> batch, ChartSettings& settings);
   void draw(std::ostream& out, const ChartSettings& settings);
+  // The same, with `overlay` called on the built grid before it is printed
+  // (it may mark empty cells), still under the lock.
+  using GridOverlay = std::function<void(PfChart& chart)>;
+  void draw(std::ostream& out, const ChartSettings& settings, const GridOverlay& overlay);
 
   // The chart reads its points from `list` instead of keeping a copy of
   // each. Every batch given to update is then a tail of `list`, whose owner

@@ -17,7 +17,9 @@ int32_t clampRow(int64_t row) {
 
 }  // namespace
 
-void PfChart::draw(std::ostream& out, const ChartSettings& settings) {
+void PfChart::draw(std::ostream& out, const ChartSettings& settings) { draw(out, settings, {}); }
+
+void PfChart::draw(std::ostream& out, const ChartSettings& settings, const GridOverlay& overlay) {
   std::lock_guard<std::mutex> lock(chartLock);
   selectView(settings.viewOffset, showColumns);
   layoutRows();
@@ -27,6 +29,7 @@ void PfChart::draw(std::ostream& out, const ChartSettings& settings) {
     return;
   }
   buildGrid();
+  if (overlay) overlay(*this);
   printChart(out);
 }
 

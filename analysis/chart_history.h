@@ -1,0 +1,75 @@
+#pragma once
+// The chart as the analysis reads it: every column from the first, laid out
+// in rows as the drawing lays out its view, with the points at which each
+// column's box count grew. Built from the chart as it stands at a view
+// offset; the chart itself is only read.
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+#include "engine/pf_chart.h"
+
+namespace tavelund::analysis {
+
+// The box count of a column right after one of its points.
+struct BoxStep {
+  int32_t point = -1;  // position in the chart's point list
+  int32_t boxes = 0;
+  double price = 0;
+  std::string_view time;  // the point's minute text (the chart's own copy)
+};
+
+struct ColumnTrace {
+  PfColumn column;  // as it stands at the offset
+  int32_t direction = 0;
+  int32_t boxes = 0;
+  // Rows counted in boxes, as the drawing counts them; the first column
+  // starts at row 0. For an X column the first box is the bottom one, for
+  // an O column the top one.
+  int32_t firstRow = 0;
+  int32_t bottomRow = 0, topRow = 0;
+  // The rising rows of X columns and falling rows of O columns, from the
+  // column's own side: top for X, bottom for O.
+  int32_t extremeRow() const { return direction > 0 ? topRow : bottomRow; }
+  // Oldest first; the first step is the point that made the column (the
+  // reversal, or the decision of the first column). Empty when the history
+  // was built without steps.
+  std::vector<BoxStep> steps;
+};
+
+struct ChartHistory {
+  // Decided columns only, oldest first: index 0 is the chart's first column.
+  std::vector<ColumnTrace> columns;
+  int32_t reversal = 3;
+  int32_t digits = 5;
+  double boxFraction = 0.01;
+  // How many of the newest columns the drawing shows at this offset.
+  int32_t shownColumns = 0;
+
+  const ColumnTrace* at(int64_t index) const {
+    return index >= 0 && index < static_cast<int64_t>(columns.size())
+               ? &columns[static_cast<size_t>(index)]
+               : nullptr;
+  }
+  int32_t firstShown() const { return static_cast<int32_t>(columns.size()) - shownColumns; }
+};
+
+// The chart as the view shows it at `viewOffset` (the snapshot at that
+// offset and every column before it); `withSteps` also collects the points
+// at which the box counts grew (one pass over the snapshots). The caller
+// holds chartLock; the texts refer to the chart and stay valid while it is
+// unchanged.
+ChartHistory historyAt(const PfChart& chart, int32_t viewOffset, bool withSteps);
+
+// The price range of `row` in a column's own boxes (extended beyond them
+// when the row lies outside): X boxes stack up from the base price, O boxes
+// down from it.
+struct PriceRange {
+  double low = 0, high = 0;
+};
+PriceRange boxRange(const ColumnTrace& column, int64_t row);
+
+// The first step at which the column holds at least `boxes` boxes, or null.
+const BoxStep* firstStepWith(const ColumnTrace& column, int32_t boxes);
+
+}  // namespace tavelund::analysis

@@ -1,0 +1,125 @@
+#include "analysis/report.h"
+
+#include <algorithm>
+
+#include "common/number_text.h"
+
+namespace tavelund::analysis {
+namespace {
+
+const std::string kIndent = "         ";
+const std::string kFollow = "                       ";  // under the text after "STATUS      : "
+
+struct Parts {
+  std::vector<std::string> head;
+  std::vector<std::string> signals;
+  std::vector<std::string> foot;
+};
+
+std::string columnText(const ColumnTrace& column) {
+  std::string text = "column " + std::to_string(column.column.number);
+  if (!column.steps.empty()) text += " (" + std::string(column.steps.front().time) + ")";
+  return text;
+}
+
+std::string objectiveText(const Report& report, const std::optional<Objective>& found,
+                          const char* name) {
+  std::string text = name;
+  if (!found) return text + " NONE";
+  const int digits = report.history.digits;
+  const ColumnTrace& counted = report.history.columns[static_cast<size_t>(found->countColumn)];
+  return text + " " + fixedText(found->price, digits) + " (column " +
+         std::to_string(counted.column.number) + ": " + std::to_string(found->boxes) + " boxes x " +
+         std::to_string(found->factor) + " from " + fixedText(found->startPrice, digits) + ")";
+}
+
+Parts parts(const Report& report) {
+  const ChartHistory& history = report.history;
+  const int digits = history.digits;
+  Parts out;
+  auto& head = out.head;
+  head.push_back(kIndent + "POINT AND FIGURE ANALYSIS");
+  head.emplace_back();
+  if (report.status) {
+    const Signal& status = *report.status;
+    head.push_back(kIndent +
+                   "STATUS      : " + (status.side == Side::Buy ? "BUY SIGNAL" : "SELL SIGNAL") +
+                   " since " + status.time + " (" + fixedText(status.price, digits) + ")");
+  } else {
+    head.push_back(kIndent + "STATUS      : NO SIGNAL");
+  }
+
+  const auto line = currentLine(report.lines);
+  if (line && !history.columns.empty()) {
+    const ColumnTrace& start = history.columns[static_cast<size_t>(line->startColumn)];
+    const ColumnTrace& drawnAt = history.columns[static_cast<size_t>(line->drawnAt)];
+    head.push_back(kIndent + "TREND LINE  : " + lineName(line->kind) + " from " +
+                   columnText(start) + ", drawn at column " +
+                   std::to_string(drawnAt.column.number));
+    const auto newest = static_cast<int32_t>(history.columns.size()) - 1;
+    const PriceRange range = boxRange(history.columns.back(), line->rowAt(newest));
+    head.push_back(kFollow + "on the newest column at " + fixedText(range.low, digits) + " - " +
+                   fixedText(range.high, digits));
+  } else {
+    head.push_back(kIndent + "TREND LINE  : NONE");
+  }
+
+  head.push_back(kIndent + "OBJECTIVES  : " + objectiveText(report, report.bullish, "BULLISH"));
+  head.push_back(kFollow + objectiveText(report, report.bearish, "BEARISH"));
+  const std::string percent = history.columns.empty()
+                                  ? fixedText(history.boxFraction * 100, digits)
+                                  : std::string(history.columns.back().column.percentText);
+  head.push_back(kIndent + "BOX SIZE    : " + percent + " %");
+  head.push_back(kIndent + "REVERSAL    : " + std::to_string(history.reversal));
+  head.emplace_back();
+  head.push_back(kIndent + "SIGNALS OF THE SHOWN COLUMNS, NEWEST FIRST");
+
+  for (const Signal& signal : shownSignals(history, report.signals)) {
+    std::string side(sideName(signal.side));
+    side.resize(4, ' ');
+    out.signals.push_back(kIndent + signal.time + "   " + fixedText(signal.price, digits) + "   " +
+                          side + "   " + std::string(kindName(signal.kind)));
+  }
+  if (out.signals.empty()) out.signals.push_back(kIndent + "NONE");
+
+  out.foot.emplace_back();
+  out.foot.push_back(kIndent + "'p'          Key  : Analysis");
+  out.foot.push_back(kIndent + "'t'          Key  : Trend Line On Chart");
+  return out;
+}
+
+}  // namespace
+
+Report analyze(const PfChart& chart, int32_t viewOffset) {
+  Report report;
+  report.history = historyAt(chart, viewOffset, true);
+  report.signals = findSignals(report.history);
+  report.status = signalStatus(report.signals);
+  report.lines = trendLines(report.history);
+  report.bullish = objective(report.history, report.signals, Side::Buy);
+  report.bearish = objective(report.history, report.signals, Side::Sell);
+  return report;
+}
+
+std::vector<std::string> reportLines(const Report& report, size_t maxSignals) {
+  Parts all = parts(report);
+  std::vector<std::string> lines = std::move(all.head);
+  const size_t count = all.signals.size();
+  if (count <= maxSignals) {
+    lines.insert(lines.end(), all.signals.begin(), all.signals.end());
+  } else {
+    const size_t kept = maxSignals > 0 ? maxSignals - 1 : 0;
+    lines.insert(lines.end(), all.signals.begin(),
+                 all.signals.begin() + static_cast<std::ptrdiff_t>(kept));
+    lines.push_back(kIndent + "... " + std::to_string(count - kept) + " OLDER");
+  }
+  lines.insert(lines.end(), all.foot.begin(), all.foot.end());
+  return lines;
+}
+
+size_t reportFrameLines(const Report& report) {
+  const Parts all = parts(report);
+  return all.head.size() + all.foot.size();
+}
+
+}  // namespace tavelund::analysis
