@@ -118,18 +118,21 @@ ChartHistory historyAt(const PfChart& chart, int32_t viewOffset, bool withSteps)
   return history;
 }
 
-PriceRange boxRange(const ColumnTrace& column, int64_t row) {
-  const double size = column.column.boxSize;
-  const double base = column.column.basePrice;
+PriceRange boxRange(const PfColumn& column, int64_t firstRow, int64_t row) {
+  const double size = column.boxSize;
   PriceRange range;
   if (column.direction > 0) {
-    range.low = base + static_cast<double>(row - column.firstRow) * size;
+    range.low = column.basePrice + static_cast<double>(row - firstRow) * size;
     range.high = range.low + size;
   } else {
-    range.high = base - static_cast<double>(column.firstRow - row) * size;
+    range.high = column.basePrice - static_cast<double>(firstRow - row) * size;
     range.low = range.high - size;
   }
   return range;
+}
+
+PriceRange boxRange(const ColumnTrace& column, int64_t row) {
+  return boxRange(column.column, column.firstRow, row);
 }
 
 const BoxStep* firstStepWith(const ColumnTrace& column, int32_t boxes) {

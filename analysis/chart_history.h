@@ -68,6 +68,8 @@ struct PriceRange {
   double low = 0, high = 0;
 };
 PriceRange boxRange(const ColumnTrace& column, int64_t row);
+// The same for a column whose first box lies in `firstRow`.
+PriceRange boxRange(const PfColumn& column, int64_t firstRow, int64_t row);
 
 // The first step at which the column holds at least `boxes` boxes, or null.
 const BoxStep* firstStepWith(const ColumnTrace& column, int32_t boxes);

@@ -1,6 +1,5 @@
 #include "console/screens.h"
 
-#include "common/number_text.h"
 #include "common/screen_text.h"
 
 namespace tavelund {
@@ -44,16 +43,6 @@ std::string chartTitle(const std::string& symbol, const std::string& timeSpanLab
 
 std::string headerLine(const std::string& sendTime, const std::string& title) {
   return "UPDATE >> " + screenText(sendTime) + "   " + screenText(title);
-}
-
-std::string lastLineText(const std::string& startText, double startPrice,
-                         const std::string& lastText, double lastPrice, int32_t digits) {
-  std::string text = "LAST LINE : " + screenText(startText) + "(";
-  appendFixed(text, startPrice, digits);
-  text += ") => " + screenText(lastText) + "(";
-  appendFixed(text, lastPrice, digits);
-  text += ")";
-  return text;
 }
 
 namespace {

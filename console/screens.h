@@ -23,10 +23,6 @@ std::string chartTitle(const std::string& symbol, const std::string& timeSpanLab
 // "UPDATE >> " + send time + "   " + title
 std::string headerLine(const std::string& sendTime, const std::string& title);
 
-// "LAST LINE : start(price) => last(price)", prices with `digits` decimals.
-std::string lastLineText(const std::string& startText, double startPrice,
-                         const std::string& lastText, double lastPrice, int32_t digits);
-
 void writeKeyboardHelp(std::ostream& out);
 void writeJoystickHelp(std::ostream& out);
 void writeLogScreen(std::ostream& out, const RunLog& log);

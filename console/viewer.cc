@@ -7,6 +7,7 @@
 #include "console/screens.h"
 #include "console/terminal.h"
 #include "common/chart_lock.h"
+#include "engine/last_line.h"
 
 namespace tavelund {
 namespace {
@@ -58,13 +59,7 @@ void printHeader(Viewer& viewer, const std::string& title) {
 
 void printLastLine(Viewer& viewer, int32_t digits) {
   std::lock_guard<std::mutex> lock(chartLock);
-  // The snapshot the chart shows at this offset; an offset outside the
-  // snapshots (left behind by an empty chart) shows the newest.
-  const PfColumn column = viewer.chart.lastLineColumn(viewer.settings.viewOffset);
-  *viewer.io.out << lastLineText(std::string(column.startPoint.text), column.startPoint.price,
-                                 std::string(column.lastPoint.text), column.lastPoint.price, digits)
-                 << std::endl;
-  *viewer.io.out << screenRule() << std::endl;
+  writeLastLine(*viewer.io.out, viewer.chart, viewer.settings.viewOffset, digits);
 }
 
 void drawChart(Viewer& viewer, const std::string& title) {

@@ -12,6 +12,7 @@
 #include "common/run_log.h"
 #include "common/screen_text.h"
 #include "console/screens.h"
+#include "engine/last_line.h"
 
 namespace {
 

@@ -23,14 +23,10 @@ const std::string kRule(96, '-');
 const std::string kBannerTop = "    ######   ######   #######   #####    #####       #     #";
 const std::string kBannerBottom = "    #        #     #  #######   #####    #####        ##### ";
 
-TEST(Screens, HeaderAndLastLine) {
+TEST(Screens, Header) {
   EXPECT_EQ(chartTitle("EURUSD", "M1"), " EURUSD (M1)");
   EXPECT_EQ(headerLine("2024/01/02 03:04:05.006", chartTitle("EURUSD", "M1")),
             "UPDATE >> 2024/01/02 03:04:05.006    EURUSD (M1)");
-  EXPECT_EQ(lastLineText("", 0, "", 0, 5), "LAST LINE : (0.00000) => (0.00000)");
-  EXPECT_EQ(lastLineText("2024/01/02 10:15", 1.2345, "2024/01/03 00:00", 1.5, 5),
-            "LAST LINE : 2024/01/02 10:15(1.23450) => 2024/01/03 00:00(1.50000)");
-  EXPECT_EQ(lastLineText("a", 1234.5, "b", 99.96, 0), "LAST LINE : a(1234) => b(100)");
 }
 
 TEST(Screens, KeyboardHelp) {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "chart_test_util.h"
+#include "engine/last_line.h"
 #include "engine/pf_chart.h"
 
 namespace tavelund {
@@ -153,6 +154,27 @@ TEST_F(Drawing, AbsurdPricesDoNotExhaustMemory) {
   const std::string text = drawn();
   EXPECT_EQ(0u, text.find("    CHART TOO TALL TO DRAW : "));
   EXPECT_EQ(kRule, text.substr(text.size() - kRule.size()));
+}
+
+TEST(LastLine, Texts) {
+  EXPECT_EQ(lastLineText("", 0, "", 0, 5), "LAST LINE : (0.00000) => (0.00000)");
+  EXPECT_EQ(lastLineText("2024/01/02 10:15", 1.2345, "2024/01/03 00:00", 1.5, 5),
+            "LAST LINE : 2024/01/02 10:15(1.23450) => 2024/01/03 00:00(1.50000)");
+  EXPECT_EQ(lastLineText("a", 1234.5, "b", 99.96, 0), "LAST LINE : a(1234) => b(100)");
+}
+
+TEST_F(Drawing, LastLineOfTheShownColumnAndTheRule) {
+  std::ostringstream none;
+  writeLastLine(none, chart, 0, 5);
+  EXPECT_EQ("LAST LINE : (0.00000) => (0.00000)\n" + kRule, none.str());
+  add({100.0, 104.4, 101.0});
+  std::ostringstream newest, first;
+  writeLastLine(newest, chart, 0, 2);
+  writeLastLine(first, chart, 2, 2);
+  EXPECT_EQ("LAST LINE : 2024/03/05 09:0(100.00) => 2024/03/05 09:2(101.00)\n" + kRule,
+            newest.str());
+  EXPECT_EQ("LAST LINE : 2024/03/05 09:0(100.00) => 2024/03/05 09:0(100.00)\n" + kRule,
+            first.str());
 }
 
 }  // namespace

@@ -1,0 +1,22 @@
+#pragma once
+// The "LAST LINE" above the chart: where the column shown at the view
+// offset started and the last point it took. The viewer and the chart
+// printer write the same lines.
+#include <cstdint>
+#include <ostream>
+#include <string>
+
+#include "engine/pf_chart.h"
+
+namespace tavelund {
+
+// "LAST LINE : start(price) => last(price)", prices with `digits` decimals.
+std::string lastLineText(const std::string& startText, double startPrice,
+                         const std::string& lastText, double lastPrice, int32_t digits);
+
+// The last line of the column shown at `viewOffset` (a default column when
+// the chart has no snapshots), then the rule of 96 "-". The caller holds
+// chartLock.
+void writeLastLine(std::ostream& out, const PfChart& chart, int32_t viewOffset, int32_t digits);
+
+}  // namespace tavelund

@@ -1,0 +1,179 @@
+// The chart printer against the viewer: for the same bars and settings,
+// tickwell-chart prints exactly the lines the viewer shows in a real
+// terminal (tmux), fed by tickwell-feed through the real channels.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tests/support/terminal_session.h"
+
+extern char** environ;
+
+namespace tavelund {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using testing::commandOutput;
+using testing::fileText;
+using testing::shellQuote;
+using testing::TerminalSession;
+using testing::waitUntil;
+
+constexpr int kBars = 600;
+const std::string kRule(96, '-');
+
+std::string barDate(int index, char separator) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%04d%c%02d%c%02d", 2001 + index / 336, separator,
+                1 + (index / 28) % 12, separator, 1 + index % 28);
+  return text;
+}
+
+std::string trimmedRight(std::string text) {
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\r')) text.pop_back();
+  return text;
+}
+
+std::vector<std::string> linesOf(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(trimmedRight(line));
+  return lines;
+}
+
+// The viewer's lines from "LAST LINE" to the rule that closes the chart.
+std::vector<std::string> chartOnScreen(const std::string& screen) {
+  const auto lines = linesOf(screen);
+  std::vector<std::string> chart;
+  bool in = false;
+  int rules = 0;
+  for (const std::string& line : lines) {
+    if (line.rfind("LAST LINE : ", 0) == 0) in = true;
+    if (!in) continue;
+    chart.push_back(line);
+    if (line == kRule && ++rules == 2) break;
+  }
+  return chart;
+}
+
+class AnalysisEndToEnd : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    folder_ = fs::temp_directory_path() /
+              ("analysis_e2e_" + std::to_string(::getpid()) + "_" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(folder_);
+    fs::create_directories(folder_);
+    const fs::path bin = TAVELUND_BIN_DIR;
+    fs::copy_file(bin / "ConsoleTavelundPF", folder_ / "ConsoleTavelundPF");
+    fs::copy_file(bin / "libtickwell.so", folder_ / "libtickwell.so");
+    // Two waves: some 40 columns, so that 30 shown columns leave some out.
+    std::ofstream bars(folder_ / "bars.csv");
+    bars << "date,open,high,low,close\n";
+    for (int i = 0; i < kBars; ++i) {
+      const double mid = 1000 * (1 + 0.09 * std::sin(i / 11.0) + 0.035 * std::sin(i / 2.9));
+      bars << barDate(i, '-') << ',' << mid << ',' << mid * 1.01 << ',' << mid * 0.99 << ','
+           << mid * 1.002 << '\n';
+    }
+  }
+
+  void TearDown() override {
+    if (feedPid_ > 0) {
+      ::kill(feedPid_, SIGTERM);
+      int status = 0;
+      if (!waitUntil([&] { return ::waitpid(feedPid_, &status, WNOHANG) == feedPid_; }, 5s)) {
+        ::kill(feedPid_, SIGKILL);
+        ::waitpid(feedPid_, &status, 0);
+      }
+    }
+    fs::remove_all(folder_);
+  }
+
+  // Every bar in the first batch: the viewer's chart holds all of them.
+  void startFeed() {
+    const std::string feed = std::string(TAVELUND_BIN_DIR) + "/tickwell-feed";
+    const std::string log = (folder_ / "feed.log").string();
+    std::vector<std::string> args = {feed, "--first", std::to_string(kBars),
+                                     (folder_ / "bars.csv").string()};
+    std::vector<char*> argv;
+    for (std::string& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_adddup2(&actions, 1, 2);
+    ASSERT_EQ(posix_spawn(&feedPid_, feed.c_str(), &actions, nullptr, argv.data(), environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    ASSERT_TRUE(
+        waitUntil([&] { return fileText(log).find("published") != std::string::npos; }, 10s))
+        << fileText(log);
+  }
+
+  std::string viewerCommand(const std::string& options) const {
+    return "cd " + shellQuote(folder_.string()) + " && ./ConsoleTavelundPF " + options +
+           "; exec sleep 600";
+  }
+
+  std::vector<std::string> printed(const std::string& options) const {
+    return linesOf(commandOutput(std::string(TAVELUND_BIN_DIR) + "/tickwell-chart " + options +
+                                 " " + shellQuote((folder_ / "bars.csv").string())));
+  }
+
+  // Waits for the chart at a new offset to be complete and still.
+  std::vector<std::string> settledChart(const TerminalSession& session,
+                                        const std::string& previousLastLine) const {
+    EXPECT_TRUE(waitUntil(
+        [&] {
+          const std::string line = session.lineStartingWith("LAST LINE : ");
+          return !line.empty() && line != previousLastLine;
+        },
+        10s))
+        << session.screen();
+    session.waitStill();
+    return chartOnScreen(session.screen());
+  }
+
+  fs::path folder_;
+  pid_t feedPid_ = -1;
+};
+
+TEST_F(AnalysisEndToEnd, PrinterPrintsTheViewersChart) {
+  startFeed();
+  for (const std::string options : {"", "-b 4 -s 20 -f 2 -e"}) {
+    SCOPED_TRACE("options: " + options);
+    TerminalSession session(viewerCommand(options), 140, 110);
+    const std::string newest = "=> " + barDate(kBars - 1, '/') + " 00:00(";
+    ASSERT_TRUE(session.showsWithin(newest, 20s)) << session.screen();
+    session.waitStill();
+    const auto atNewest = chartOnScreen(session.screen());
+    ASSERT_GT(atNewest.size(), 8u) << session.screen();
+    EXPECT_EQ(printed(options), atNewest);
+
+    // Two pages back: 60 points.
+    session.sendKeys("NPage");
+    const auto onePage = settledChart(session, atNewest.front());
+    session.sendKeys("NPage");
+    const auto twoPages = settledChart(session, onePage.front());
+    ASSERT_GT(twoPages.size(), 8u);
+    EXPECT_EQ(printed(options + " --offset 60"), twoPages);
+    EXPECT_NE(atNewest, twoPages);
+    session.sendKeys("q");
+  }
+}
+
+}  // namespace
+}  // namespace tavelund

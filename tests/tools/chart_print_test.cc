@@ -1,0 +1,259 @@
+// The chart printer's library: its options, the chart it builds and
+// prints, the signal table, and the SVG picture's structure.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tools/chart_options.h"
+#include "tools/chart_print.h"
+#include "tools/chart_svg.h"
+#include "tools/feed_source.h"
+
+namespace tavelund::chart {
+namespace {
+
+Parsed parse(std::vector<const char*> args, Options& options, std::string& error) {
+  args.insert(args.begin(), "tickwell-chart");
+  return parseOptions(static_cast<int>(args.size()), args.data(), options, error);
+}
+
+std::vector<std::string> linesOf(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+// Daily bars on two waves, 400 of them: enough columns for signals of
+// both sides and a few trend lines.
+std::vector<TimelineBar> waveBars(int count = 400) {
+  std::vector<TimelineBar> bars;
+  for (int i = 0; i < count; ++i) {
+    TimelineBar bar;
+    bar.year = 2001 + i / 336;
+    bar.month = 1 + (i / 28) % 12;
+    bar.day = 1 + i % 28;
+    const double mid = 1000 * (1 + 0.08 * std::sin(i / 9.0) + 0.03 * std::sin(i / 2.7));
+    bar.open = mid;
+    bar.high = mid * 1.01;
+    bar.low = mid * 0.99;
+    bar.close = mid * 1.002;
+    bars.push_back(bar);
+  }
+  return bars;
+}
+
+TEST(ChartOptions, TheViewersRangesAndDefaults) {
+  Options options;
+  std::string error;
+  ASSERT_EQ(Parsed::Run, parse({"bars.csv"}, options, error)) << error;
+  EXPECT_EQ(3, options.reversal);
+  EXPECT_EQ(30, options.showColumns);
+  EXPECT_EQ(5, options.digits);
+  EXPECT_FALSE(options.dataExpand);
+  EXPECT_EQ(0, options.offset);
+  EXPECT_EQ("bars.csv", options.path);
+
+  Options given;
+  ASSERT_EQ(Parsed::Run, parse({"-b", "4", "-e", "-s300", "-f", "0", "--offset", "30", "--signals",
+                                "--analysis", "--svg", "out.svg", "bars.csv"},
+                               given, error))
+      << error;
+  EXPECT_EQ(4, given.reversal);
+  EXPECT_TRUE(given.dataExpand);
+  EXPECT_EQ(300, given.showColumns);
+  EXPECT_EQ(0, given.digits);
+  EXPECT_EQ(30, given.offset);
+  EXPECT_TRUE(given.signals && given.analysis);
+  EXPECT_EQ("out.svg", given.svgPath);
+
+  // Outside the ranges: the viewer's defaults, as the viewer takes them.
+  Options outside;
+  ASSERT_EQ(Parsed::Run, parse({"-b7", "-s", "0", "-f", "-1", "x.csv"}, outside, error));
+  EXPECT_EQ(3, outside.reversal);
+  EXPECT_EQ(30, outside.showColumns);
+  EXPECT_EQ(5, outside.digits);
+}
+
+TEST(ChartOptions, MistakesAreNamed) {
+  const std::vector<std::vector<const char*>> wrong = {
+      {},
+      {"-b"},
+      {"-b", "abc", "x.csv"},
+      {"--offset", "-1", "x.csv"},
+      {"--svg"},
+      {"--zoom", "x.csv"},
+      {"a.csv", "b.csv"},
+  };
+  for (const auto& args : wrong) {
+    Options options;
+    std::string error;
+    EXPECT_EQ(Parsed::Error, parse(args, options, error)) << args.size();
+    EXPECT_FALSE(error.empty());
+  }
+  Options options;
+  std::string error;
+  EXPECT_EQ(Parsed::Help, parse({"--help"}, options, error));
+  EXPECT_EQ(Parsed::Version, parse({"--version"}, options, error));
+}
+
+TEST(ChartPrinter, PrintsTheLastLineTheChartAndTheRule) {
+  BuiltChart built;
+  buildChart(waveBars(), Options{}, built);
+  std::ostringstream out;
+  printChart(out, built);
+  const auto lines = linesOf(out.str());
+  ASSERT_GT(lines.size(), 6u);
+  EXPECT_EQ(0u, lines[0].find("LAST LINE : 2002/02/22 00:00("));        // the newest column's start
+  EXPECT_NE(std::string::npos, lines[0].find("=> 2002/03/08 00:00("));  // the newest bar
+  EXPECT_EQ(std::string(96, '-'), lines[1]);
+  // One dot per column (every column of the chart fits in 30), then the label.
+  EXPECT_EQ(static_cast<size_t>(built.chart.viewCount), lines[2].find(' '));
+  EXPECT_EQ(built.chart.columns().size(), static_cast<size_t>(built.chart.viewCount));
+  EXPECT_EQ("", lines[lines.size() - 2]);
+  EXPECT_EQ(std::string(96, '-'), lines.back());
+  EXPECT_NE(std::string::npos, out.str().find(" (Now)"));
+}
+
+TEST(ChartPrinter, OffsetsBeyondTheOldestShowTheOldest) {
+  Options options;
+  options.offset = 1000000;
+  BuiltChart built;
+  buildChart(waveBars(), options, built);
+  EXPECT_EQ(399, built.settings.viewOffset);
+  std::ostringstream out;
+  printChart(out, built);
+  EXPECT_EQ(0u, out.str().find("LAST LINE : 2001/01/01 00:00(1002.00000) => "
+                               "2001/01/01 00:00(1002.00000)\n"));
+}
+
+TEST(ChartPrinter, ExpandedBarsGiveThreePointsEach) {
+  Options options;
+  BuiltChart plain;
+  buildChart(waveBars(50), options, plain);
+  EXPECT_EQ(50u, plain.chart.points().size());
+  options.dataExpand = true;
+  BuiltChart expanded;
+  buildChart(waveBars(50), options, expanded);
+  EXPECT_EQ(150u, expanded.chart.points().size());
+}
+
+TEST(ChartPrinter, SignalTableIsCsvOldestFirst) {
+  Options options;
+  options.digits = 2;
+  BuiltChart built;
+  buildChart(waveBars(), options, built);
+  const analysis::Report report = analysis::analyze(built.chart, 0);
+  std::ostringstream out;
+  printSignals(out, report);
+  const auto lines = linesOf(out.str());
+  ASSERT_GT(lines.size(), 3u);
+  EXPECT_EQ("time,column,side,kind,price", lines[0]);
+  const std::regex row(R"((\d{4}/\d\d/\d\d \d\d:\d\d),(-?\d+),(BUY|SELL),([A-Za-z ]+),\d+\.\d\d)");
+  std::string previous;
+  bool buy = false, sell = false;
+  for (size_t i = 1; i < lines.size(); ++i) {
+    std::smatch parts;
+    ASSERT_TRUE(std::regex_match(lines[i], parts, row)) << lines[i];
+    EXPECT_GE(parts[1].str(), previous);
+    previous = parts[1].str();
+    buy |= parts[3] == "BUY";
+    sell |= parts[3] == "SELL";
+  }
+  EXPECT_TRUE(buy && sell);
+}
+
+TEST(ChartPrinter, AnalysisTextNamesStatusLineObjectivesAndKeys) {
+  BuiltChart built;
+  buildChart(waveBars(), Options{}, built);
+  std::ostringstream out;
+  printAnalysis(out, analysis::analyze(built.chart, 0));
+  const std::string text = out.str();
+  EXPECT_EQ(0u, text.find("         POINT AND FIGURE ANALYSIS\n"));
+  EXPECT_NE(std::string::npos, text.find("         STATUS      : "));
+  EXPECT_NE(std::string::npos, text.find("         TREND LINE  : B"));
+  EXPECT_NE(std::string::npos, text.find("         OBJECTIVES  : BULLISH "));
+  EXPECT_NE(std::string::npos, text.find("         BOX SIZE    : 1.00000 %\n"));
+  EXPECT_NE(std::string::npos, text.find("         REVERSAL    : 3\n"));
+  EXPECT_NE(std::string::npos, text.find("'p'          Key  : Analysis\n"));
+  EXPECT_NE(std::string::npos, text.find("'t'          Key  : Trend Line On Chart\n"));
+}
+
+size_t count(const std::string& text, const std::string& what) {
+  size_t found = 0;
+  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++found;
+  return found;
+}
+
+TEST(ChartSvg, OneGlyphPerBoxEachWithItsOwnPriceRange) {
+  Options options;
+  options.digits = 4;
+  BuiltChart built;
+  buildChart(waveBars(), options, built);
+  const analysis::Report report = analysis::analyze(built.chart, 0);
+  std::string svg, error;
+  ASSERT_TRUE(chartSvg(built.chart, built.settings, report, svg, error)) << error;
+
+  int64_t xs = 0, os = 0;
+  for (const PfColumn& column : built.chart.view) {
+    (column.direction > 0 ? xs : os) += column.boxes.size();
+  }
+  EXPECT_EQ(static_cast<size_t>(xs), count(svg, "<g class=\"x\"><title>"));
+  EXPECT_EQ(static_cast<size_t>(os), count(svg, "<g class=\"o\"><title>"));
+  EXPECT_EQ(static_cast<size_t>(built.chart.viewCount), count(svg, "<text class=\"month\""));
+  EXPECT_LE(1u, count(svg, "<text class=\"year\""));
+  EXPECT_LE(1u, count(svg, "<g class=\"signal\">"));
+  EXPECT_LE(1u, count(svg, "<line class=\""));
+
+  // The newest column's titles, bottom box first for X (top first for O):
+  // its first box starts at its base price and the boxes join up.
+  const PfColumn& newest = built.chart.view.front();
+  const std::regex title("column " + std::to_string(newest.number) +
+                         R"(: (\d+\.\d{4}) - (\d+\.\d{4})<)");
+  std::vector<std::pair<double, double>> ranges;
+  for (std::sregex_iterator it(svg.begin(), svg.end(), title), end; it != end; ++it) {
+    ranges.emplace_back(std::stod((*it)[1]), std::stod((*it)[2]));
+  }
+  ASSERT_EQ(static_cast<size_t>(newest.boxes.size()), ranges.size());
+  std::sort(ranges.begin(), ranges.end());
+  for (size_t i = 0; i < ranges.size(); ++i) {
+    EXPECT_NEAR(newest.boxSize, ranges[i].second - ranges[i].first, 2e-4);
+    if (i > 0) {
+      EXPECT_NEAR(ranges[i - 1].second, ranges[i].first, 2e-4);
+    }
+  }
+  const double base = newest.direction > 0 ? ranges.front().first : ranges.back().second;
+  EXPECT_NEAR(newest.basePrice, base, 1e-4);
+}
+
+TEST(ChartSvg, WrittenWholeOrNotAtAll) {
+  const auto folder = std::filesystem::temp_directory_path() / "chart_svg_write_test";
+  std::filesystem::remove_all(folder);
+  std::filesystem::create_directories(folder);
+  const std::string target = (folder / "chart.svg").string();
+  std::string error;
+  ASSERT_TRUE(writeWholeFile(target, "<svg/>\n", error)) << error;
+  ASSERT_TRUE(writeWholeFile(target, "<svg>again</svg>\n", error)) << error;
+  {
+    std::ifstream in(target);  // closed before the folder goes: Windows keeps open files
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ("<svg>again</svg>\n", text);
+  }
+  EXPECT_FALSE(std::filesystem::exists(target + ".part"));
+
+  const std::string nowhere = (folder / "missing" / "chart.svg").string();
+  EXPECT_FALSE(writeWholeFile(nowhere, "<svg/>\n", error));
+  EXPECT_NE(std::string::npos, error.find("cannot write"));
+  EXPECT_FALSE(std::filesystem::exists(folder / "missing"));
+  std::filesystem::remove_all(folder);
+}
+
+}  // namespace
+}  // namespace tavelund::chart

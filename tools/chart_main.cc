@@ -1,0 +1,59 @@
+// tickwell-chart: prints the point-and-figure chart of a file of bars as
+// the viewer draws it, for scripts; optionally its signals, its analysis
+// and an SVG picture.
+#include <iostream>
+#include <mutex>
+#include <string>
+
+#include "analysis/report.h"
+#include "common/chart_lock.h"
+#include "tools/chart_options.h"
+#include "tools/chart_print.h"
+#include "tools/chart_svg.h"
+#include "tools/feed_source.h"
+
+using namespace tavelund;
+
+int main(int argc, char** argv) {
+  chart::Options options;
+  std::string problem;
+  switch (chart::parseOptions(argc, argv, options, problem)) {
+    case chart::Parsed::Help:
+      std::cout << chart::kUsage;
+      return 0;
+    case chart::Parsed::Version:
+      std::cout << "tickwell-chart " << PROJECT_VERSION << "\n";
+      return 0;
+    case chart::Parsed::Error:
+      std::cerr << "tickwell-chart: " << problem << "\n" << chart::kUsage;
+      return 2;
+    case chart::Parsed::Run:
+      break;
+  }
+  feed::BarsResult loaded = feed::loadBars(options.path);
+  if (!loaded.ok()) {
+    std::cerr << "tickwell-chart: " << loaded.error << "\n";
+    return 1;
+  }
+
+  chart::BuiltChart built;
+  chart::buildChart(loaded.bars, options, built);
+  analysis::Report report;
+  if (options.signals || options.analysis || !options.svgPath.empty()) {
+    std::lock_guard<std::mutex> lock(chartLock);
+    report = analysis::analyze(built.chart, built.settings.viewOffset);
+  }
+  // The picture first: a chart that cannot be drawn prints nothing.
+  if (!options.svgPath.empty()) {
+    std::string svg;
+    if (!chart::chartSvg(built.chart, built.settings, report, svg, problem) ||
+        !chart::writeWholeFile(options.svgPath, svg, problem)) {
+      std::cerr << "tickwell-chart: " << problem << "\n";
+      return 1;
+    }
+  }
+  chart::printChart(std::cout, built);
+  if (options.signals) chart::printSignals(std::cout, report);
+  if (options.analysis) chart::printAnalysis(std::cout, report);
+  return std::cout ? 0 : 1;
+}

@@ -1,0 +1,29 @@
+#pragma once
+// The command line of tickwell-chart: the viewer's chart options (-b, -e,
+// -s, -f, with the viewer's ranges: a value outside them is taken as the
+// viewer's default) and the printer's own.
+#include <cstdint>
+#include <string>
+
+namespace tavelund::chart {
+
+struct Options {
+  int32_t reversal = 3;      // -b 3..5
+  bool dataExpand = false;   // -e
+  int32_t showColumns = 30;  // -s 1..300
+  int32_t digits = 5;        // -f 0..10
+  int32_t offset = 0;        // --offset: points back from the newest
+  bool signals = false;      // --signals
+  bool analysis = false;     // --analysis
+  std::string svgPath;       // --svg FILE
+  std::string path;          // the bars
+};
+
+enum class Parsed { Run, Help, Version, Error };
+
+// On Error, `error` says what is wrong.
+Parsed parseOptions(int argc, const char* const* argv, Options& options, std::string& error);
+
+extern const char kUsage[];
+
+}  // namespace tavelund::chart

@@ -1,0 +1,323 @@
+#include "tools/chart_svg.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <mutex>
+#include <sstream>
+#include <utility>
+#include <vector>
+
+#include "analysis/overlay.h"
+#include "common/number_text.h"
+#include "common/chart_lock.h"
+#include "engine/last_line.h"
+
+namespace tavelund::chart {
+namespace {
+
+constexpr int kCell = 14;
+constexpr int kLeft = 12;
+constexpr int kTop = 64;  // caption, year and month rows above the grid
+constexpr int kLabelGap = 8;
+constexpr double kCharWidth = 6.1;  // of the 10 px monospace labels
+
+const char* const kGreen = "#1a7f37";
+const char* const kRed = "#cf222e";
+const char* const kSupport = "#0969da";
+const char* const kResistance = "#bc4c00";
+
+std::string escaped(std::string_view text) {
+  std::string out;
+  for (char c : text) {
+    switch (c) {
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      default:
+        // Control characters are not allowed in XML 1.0 text.
+        out += static_cast<unsigned char>(c) < 0x20 && c != '\t' ? '?' : c;
+    }
+  }
+  return out;
+}
+
+std::string trimmedLeft(const std::string& text) {
+  const size_t first = text.find_first_not_of(' ');
+  return first == std::string::npos ? std::string() : text.substr(first);
+}
+
+class Picture {
+ public:
+  Picture(const PfChart& chart, const analysis::Report& report,
+          const std::optional<analysis::ViewPlacement>& placement)
+      : chart_(chart), report_(report), placement_(placement) {}
+
+  // Display row 0 is the label line above the grid; grid row r is display
+  // row rowCount - r; the label line below is display row rowCount + 1.
+  double rowY(int64_t gridRow) const {
+    return kTop + static_cast<double>(chart_.rowCount - gridRow) * kCell;
+  }
+  double columnX(int32_t viewIndex) const {
+    return kLeft + static_cast<double>(chart_.viewCount - 1 - viewIndex) * kCell;
+  }
+  double gridRight() const { return kLeft + static_cast<double>(chart_.viewCount) * kCell; }
+  double gridBottom() const { return kTop + static_cast<double>(chart_.rowCount + 2) * kCell; }
+
+  void frame(std::ostream& out, const std::string& caption, double width, double height) const {
+    out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+        << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" << width << "\" height=\"" << height
+        << "\" viewBox=\"0 0 " << width << ' ' << height << "\">\n"
+        << "<title>Point-and-figure chart</title>\n"
+        << "<rect width=\"100%\" height=\"100%\" fill=\"#ffffff\"/>\n"
+        << "<text x=\"" << kLeft << "\" y=\"16\" font-family=\"monospace\" font-size=\"11\">"
+        << escaped(caption) << "</text>\n"
+        << "<defs><clipPath id=\"grid\"><rect x=\"" << kLeft << "\" y=\"" << kTop << "\" width=\""
+        << gridRight() - kLeft << "\" height=\"" << gridBottom() - kTop
+        << "\"/></clipPath></defs>\n";
+  }
+
+  void grid(std::ostream& out) const {
+    out << "<path class=\"grid\" fill=\"none\" stroke=\"#d0d7de\" stroke-width=\"0.5\" d=\"";
+    for (int32_t i = 0; i <= chart_.viewCount; ++i) {
+      const double x = kLeft + static_cast<double>(i) * kCell;
+      out << 'M' << x << ' ' << kTop << 'V' << gridBottom();
+    }
+    for (int32_t i = 0; i <= chart_.rowCount + 2; ++i) {
+      const double y = kTop + static_cast<double>(i) * kCell;
+      out << 'M' << kLeft << ' ' << y << 'H' << gridRight();
+    }
+    out << "\"/>\n";
+  }
+
+  void boxes(std::ostream& out) const {
+    const int digits = chart_.digits;
+    for (int32_t j = chart_.viewCount - 1; j >= 0; --j) {
+      const PfColumn& column = chart_.view[static_cast<size_t>(j)];
+      if (column.direction == 0) continue;
+      const std::string& cells = chart_.grid[static_cast<size_t>(j)];
+      const double x = columnX(j);
+      for (int32_t r = 0; r < chart_.rowCount; ++r) {
+        const char cell = cells[static_cast<size_t>(r)];
+        if (cell != 'X' && cell != 'O') continue;
+        const int64_t row = int64_t{r} + chart_.minRow;
+        const analysis::PriceRange range = analysis::boxRange(column, column.startRow, row);
+        const std::string title = "column " + std::to_string(column.number) + ": " +
+                                  fixedText(range.low, digits) + " - " +
+                                  fixedText(range.high, digits);
+        const double y = rowY(r);
+        if (cell == 'X') {
+          out << "<g class=\"x\"><title>" << title << "</title><path d=\"M" << x + 3 << ' ' << y + 3
+              << 'L' << x + kCell - 3 << ' ' << y + kCell - 3 << 'M' << x + 3 << ' '
+              << y + kCell - 3 << 'L' << x + kCell - 3 << ' ' << y + 3 << "\" stroke=\"" << kGreen
+              << "\" stroke-width=\"1.8\" stroke-linecap=\"round\"/></g>\n";
+        } else {
+          out << "<g class=\"o\"><title>" << title << "</title><circle cx=\"" << x + kCell / 2.0
+              << "\" cy=\"" << y + kCell / 2.0 << "\" r=\"" << kCell / 2.0 - 2.5 << "\" stroke=\""
+              << kRed << "\" stroke-width=\"1.8\" fill=\"none\"/></g>\n";
+        }
+      }
+    }
+  }
+
+  // The text chart's labels and markers, line by line.
+  double labels(std::ostream& out) const {
+    size_t longest = 0;
+    const double x = gridRight() + kLabelGap;
+    for (int32_t i = 0; i <= chart_.rowCount + 1; ++i) {
+      if (static_cast<size_t>(i) >= chart_.rowLabels.size()) break;
+      std::string text = trimmedLeft(chart_.rowLabels[static_cast<size_t>(i)]);
+      const int64_t r = int64_t{chart_.rowCount} - i;
+      if (i >= 1 && i <= chart_.rowCount) {
+        if (r == chart_.nowMarker.row) text += chart_.nowMarker.text;
+        if (r == chart_.reversalMarker.row) text += chart_.reversalMarker.text;
+      }
+      longest = std::max(longest, text.size());
+      out << "<text class=\"label\" x=\"" << x << "\" y=\"" << kTop + i * kCell + kCell - 3.5
+          << "\" font-family=\"monospace\" font-size=\"10\" fill=\"#24292f\">" << escaped(text)
+          << "</text>\n";
+    }
+    return x + static_cast<double>(longest) * kCharWidth;
+  }
+
+  void trendLines(std::ostream& out) const {
+    if (!placement_) return;
+    const auto newest = static_cast<int32_t>(report_.history.columns.size()) - 1;
+    out << "<g clip-path=\"url(#grid)\">\n";
+    for (const analysis::TrendLine& line : report_.lines) {
+      const int32_t from = std::max(line.startColumn, placement_->firstColumn);
+      const int32_t to = line.endColumn(newest);
+      if (from > to) continue;
+      const bool support = line.kind == analysis::LineKind::BullishSupport;
+      auto centre = [&](int32_t column) {
+        const int32_t j = placement_->viewIndex(chart_, column);
+        const int64_t r = placement_->gridRow(chart_, line.rowAt(column));
+        return std::make_pair(columnX(j) + kCell / 2.0, rowY(r) + kCell / 2.0);
+      };
+      const auto [x1, y1] = centre(from);
+      const auto [x2, y2] = centre(to);
+      out << "<line class=\"" << (support ? "support" : "resistance") << "\" x1=\"" << x1
+          << "\" y1=\"" << y1 << "\" x2=\"" << x2 << "\" y2=\"" << y2 << "\" stroke=\""
+          << (support ? kSupport : kResistance)
+          << "\" stroke-width=\"1.5\" stroke-dasharray=\"4 2\"><title>"
+          << analysis::lineName(line.kind) << "</title></line>\n";
+    }
+    out << "</g>\n";
+  }
+
+  // One marker per box that completed signals, named by its most specific
+  // kind (the later in the list of kinds: a triple top over the double
+  // top it also is); the title lists them all.
+  void signals(std::ostream& out) const {
+    if (!placement_) return;
+    struct AtBox {
+      std::vector<const analysis::Signal*> signals;
+      const analysis::Signal* named = nullptr;
+    };
+    std::map<std::pair<int32_t, int64_t>, AtBox> boxes;
+    const auto shown = analysis::shownSignals(report_.history, report_.signals);
+    for (const analysis::Signal& signal : shown) {
+      const int32_t j = placement_->viewIndex(chart_, signal.column);
+      if (j < 0) continue;
+      AtBox& at = boxes[{j, placement_->gridRow(chart_, signal.row)}];
+      at.signals.push_back(&signal);
+      if (!at.named || signal.kind > at.named->kind) at.named = &signal;
+    }
+    const int digits = report_.history.digits;
+    for (const auto& [where, at] : boxes) {
+      const bool buy = at.named->side == analysis::Side::Buy;
+      const char* colour = buy ? kGreen : kRed;
+      const double x = columnX(where.first) + kCell;
+      const double y = rowY(where.second);
+      out << "<g class=\"signal\"><title>";
+      for (const analysis::Signal* signal : at.signals) {
+        out << escaped(signal->time) << ' ' << fixedText(signal->price, digits) << ' '
+            << analysis::sideName(signal->side) << ' ' << analysis::kindName(signal->kind)
+            << (signal == at.signals.back() ? "" : "&#10;");
+      }
+      out << "</title><circle cx=\"" << x << "\" cy=\"" << y << "\" r=\"2.5\" fill=\"" << colour
+          << "\"/><text x=\"" << x + 3 << "\" y=\"" << y - 3
+          << "\" font-family=\"sans-serif\" font-size=\"8\" fill=\"" << colour
+          << "\" stroke=\"#ffffff\" stroke-width=\"2.5\" paint-order=\"stroke\">"
+          << analysis::kindName(at.named->kind);
+      if (at.signals.size() > 1) out << " +" << at.signals.size() - 1;
+      out << "</text></g>\n";
+    }
+  }
+
+  // The month of each column's first point above it; the year where it
+  // changes.
+  void months(std::ostream& out) const {
+    if (!placement_) return;
+    std::string lastYear;
+    for (int32_t j = chart_.viewCount - 1; j >= 0; --j) {
+      const int64_t index = placement_->firstColumn + int64_t{chart_.viewCount} - 1 - j;
+      const analysis::ColumnTrace* trace = report_.history.at(index);
+      if (!trace || trace->steps.empty()) continue;
+      const std::string_view time = trace->steps.front().time;
+      if (time.size() < 7) continue;
+      const std::string year(time.substr(0, 4));
+      std::string month(time.substr(5, 2));
+      if (month.front() == '0') month.erase(0, 1);
+      const double x = columnX(j) + kCell / 2.0;
+      if (year != lastYear) {
+        out << "<text class=\"year\" x=\"" << columnX(j) << "\" y=\"" << kTop - 18
+            << "\" font-family=\"sans-serif\" font-size=\"8\" fill=\"#57606a\">" << escaped(year)
+            << "</text>\n";
+        lastYear = year;
+      }
+      out << "<text class=\"month\" x=\"" << x << "\" y=\"" << kTop - 5
+          << "\" text-anchor=\"middle\" font-family=\"sans-serif\" font-size=\"8\" "
+             "fill=\"#57606a\">"
+          << escaped(month) << "</text>\n";
+    }
+  }
+
+ private:
+  const PfChart& chart_;
+  const analysis::Report& report_;
+  const std::optional<analysis::ViewPlacement>& placement_;
+};
+
+}  // namespace
+
+bool chartSvg(PfChart& chart, const ChartSettings& settings, const analysis::Report& report,
+              std::string& svg, std::string& error) {
+  std::lock_guard<std::mutex> lock(chartLock);
+  chart.selectView(settings.viewOffset, chart.showColumns);
+  chart.layoutRows();
+  if (chart.rowCount > chart.maxDrawRows) {
+    error = "the chart is too tall to draw (" + std::to_string(chart.rowCount) + " rows)";
+    return false;
+  }
+  chart.buildGrid();
+  std::ostringstream caption;
+  writeLastLine(caption, chart, settings.viewOffset, chart.digits);
+  std::string captionText = caption.str();
+  captionText = captionText.substr(0, captionText.find('\n'));
+
+  const auto placement = analysis::placeView(chart, report.history);
+  const Picture picture(chart, report, placement);
+  std::ostringstream body;
+  body.setf(std::ios::fixed);
+  body.precision(1);
+  picture.grid(body);
+  picture.months(body);
+  picture.boxes(body);
+  picture.trendLines(body);
+  picture.signals(body);
+  const double labelsEnd = picture.labels(body);
+  const double width = std::max(labelsEnd, kLeft + captionText.size() * 6.6) + kLeft;
+  const double height = picture.gridBottom() + kLeft;
+
+  std::ostringstream out;
+  out.setf(std::ios::fixed);
+  out.precision(1);
+  picture.frame(out, captionText, width, height);
+  out << body.str() << "</svg>\n";
+  svg = out.str();
+  return true;
+}
+
+bool writeWholeFile(const std::string& path, const std::string& text, std::string& error) {
+  const std::filesystem::path target(path);
+  std::filesystem::path partial = target;
+  partial += ".part";
+  {
+    std::ofstream file(partial, std::ios::binary | std::ios::trunc);
+    if (!file) {
+      error = path + ": cannot write the file";
+      return false;
+    }
+    file.write(text.data(), static_cast<std::streamsize>(text.size()));
+    file.close();
+    if (!file) {
+      std::error_code ignored;
+      std::filesystem::remove(partial, ignored);
+      error = path + ": cannot write the file";
+      return false;
+    }
+  }
+  std::error_code failed;
+  std::filesystem::rename(partial, target, failed);
+  if (failed) {
+    std::error_code ignored;
+    std::filesystem::remove(partial, ignored);
+    error = path + ": cannot write the file (" + failed.message() + ")";
+    return false;
+  }
+  return true;
+}
+
+}  // namespace tavelund::chart
