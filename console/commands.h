@@ -20,6 +20,8 @@ inline constexpr char kLinePastLeft = '4';     // LEFT
 inline constexpr char kPageFuture = '+';       // PAGE UP
 inline constexpr char kPagePast = '-';         // PAGE DOWN
 inline constexpr char kLiveToggle = 'a';       // A: the live view on or off
+inline constexpr char kAnalysis = 'P';         // P: the analysis screen
+inline constexpr char kTrendLine = 'T';        // T: the trend line over the chart on or off
 
 // Controller.
 inline constexpr char kControllerRefresh = 'X';      // button 1

@@ -7,8 +7,10 @@
 namespace tavelund {
 namespace {
 
-constexpr std::array<KeyCommand, 13> kKeyboardCommands = {{
+constexpr std::array<KeyCommand, 15> kKeyboardCommands = {{
     {vk::kA, command::kLiveToggle, true},
+    {vk::kP, command::kAnalysis},
+    {vk::kT, command::kTrendLine, true},
     {vk::kS, command::kSave},
     {vk::kH, command::kHelp},
     {vk::kU, command::kRefresh},

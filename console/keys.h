@@ -21,8 +21,10 @@ inline constexpr int kDown = 0x28;
 inline constexpr int kA = 0x41;
 inline constexpr int kH = 0x48;
 inline constexpr int kL = 0x4C;
+inline constexpr int kP = 0x50;
 inline constexpr int kQ = 0x51;
 inline constexpr int kS = 0x53;
+inline constexpr int kT = 0x54;
 inline constexpr int kU = 0x55;
 }  // namespace vk
 

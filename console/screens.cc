@@ -102,6 +102,8 @@ void writeJoystickHelp(std::ostream& out) {
   line(out, screenRule());
 }
 
+void writeSmallBanner(std::ostream& out) { banner(out, kSmallBanner); }
+
 void writeLogScreen(std::ostream& out, const RunLog& log) {
   line(out, screenRule());
   line(out);

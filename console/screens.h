@@ -26,6 +26,8 @@ std::string headerLine(const std::string& sendTime, const std::string& title);
 void writeKeyboardHelp(std::ostream& out);
 void writeJoystickHelp(std::ostream& out);
 void writeLogScreen(std::ostream& out, const RunLog& log);
+// The log screen's banner, seven lines.
+void writeSmallBanner(std::ostream& out);
 
 // The save screen around the save's own output.
 void writeSaveScreenTop(std::ostream& out);

@@ -3,6 +3,7 @@
 #include <thread>
 
 #include "common/deadline.h"
+#include "console/analysis_view.h"
 #include "console/moves.h"
 #include "console/screens.h"
 #include "console/terminal.h"
@@ -66,7 +67,7 @@ void drawChart(Viewer& viewer, const std::string& title) {
   viewer.live.chartShown = true;
   printHeader(viewer, title);
   printLastLine(viewer, viewer.settings.digits);
-  viewer.chart.draw(*viewer.io.out, viewer.settings);
+  drawChartBody(viewer);
 }
 
 void redrawChart(Viewer& viewer, const std::string& title) {
@@ -76,6 +77,7 @@ void redrawChart(Viewer& viewer, const std::string& title) {
 
 void executeCommand(Viewer& viewer) {
   const char pending = viewer.commandCell.load();
+  if (runAnalysisCommand(viewer, pending)) return;
   switch (pending) {
     case command::kRefresh:
     case command::kControllerRefresh:

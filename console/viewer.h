@@ -68,7 +68,8 @@ struct Viewer {
   std::atomic<char> commandCell{command::kRefresh};
   std::atomic<bool> exitRequested{false};
   std::atomic<bool> stopView{false};
-  std::mutex screenLock;  // keeps the header line and the size watch's re-layout apart
+  std::mutex screenLock;        // keeps the header line and the size watch's re-layout apart
+  bool trendLineShown = false;  // the T key's overlay; view thread only
 };
 
 // The view thread: until stopView, run the pending command, then sleep

@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "../engine/chart_test_util.h"
+#include "tests/engine/chart_test_util.h"
 #include "engine/pf_chart.h"
 
 namespace tavelund::testing_util {

@@ -1,6 +1,6 @@
-// The chart printer against the viewer: for the same bars and settings,
-// tickwell-chart prints exactly the lines the viewer shows in a real
-// terminal (tmux), fed by tickwell-feed through the real channels.
+// The analysis in a real terminal (tmux), the viewer fed by tickwell-feed
+// through the real channels: the chart printer prints exactly the lines the
+// viewer shows, and the P and T keys show what the printer's analysis says.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -9,7 +9,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -173,6 +175,82 @@ TEST_F(AnalysisEndToEnd, PrinterPrintsTheViewersChart) {
     EXPECT_NE(atNewest, twoPages);
     session.sendKeys("q");
   }
+}
+
+// The analysis text: from its title to the key lines at its foot.
+std::vector<std::string> analysisBlock(const std::vector<std::string>& lines) {
+  std::vector<std::string> block;
+  bool in = false;
+  for (const std::string& line : lines) {
+    if (line == "         POINT AND FIGURE ANALYSIS") in = true;
+    if (!in) continue;
+    block.push_back(line);
+    if (line.find("'t'          Key") != std::string::npos) break;
+  }
+  return block;
+}
+
+TEST_F(AnalysisEndToEnd, TDrawsTheTrendLineAndPShowsTheAnalysis) {
+  startFeed();
+  TerminalSession session(viewerCommand(""), 140, 110);
+  ASSERT_TRUE(session.showsWithin("=> " + barDate(kBars - 1, '/') + " 00:00(", 20s))
+      << session.screen();
+  session.waitStill();
+  const auto plain = chartOnScreen(session.screen());
+  ASSERT_GT(plain.size(), 8u);
+
+  // T: the current trend line's empty cells become "+", a 45-degree line:
+  // one cell per column, each one row from the one before.
+  session.sendKeys("t");
+  ASSERT_TRUE(waitUntil([&] { return chartOnScreen(session.screen()) != plain; }, 10s));
+  session.waitStill();
+  const auto marked = chartOnScreen(session.screen());
+  ASSERT_EQ(plain.size(), marked.size());
+  std::vector<std::pair<size_t, size_t>> cells;  // column, line
+  for (size_t i = 0; i < plain.size(); ++i) {
+    ASSERT_EQ(plain[i].size(), marked[i].size()) << marked[i];
+    for (size_t c = 0; c < plain[i].size(); ++c) {
+      if (plain[i][c] == marked[i][c]) continue;
+      EXPECT_EQ('.', plain[i][c]) << plain[i];
+      EXPECT_EQ('+', marked[i][c]) << marked[i];
+      cells.emplace_back(c, i);
+    }
+  }
+  ASSERT_FALSE(cells.empty());
+  std::sort(cells.begin(), cells.end());
+  for (size_t k = 1; k < cells.size(); ++k) {
+    EXPECT_LT(cells[k - 1].first, cells[k].first) << "one cell per column";
+    const auto rows = static_cast<long>(cells[k].second) - static_cast<long>(cells[k - 1].second);
+    const auto columns = static_cast<long>(cells[k].first - cells[k - 1].first);
+    EXPECT_EQ(columns, std::labs(rows)) << "45 degrees";
+  }
+  // T again: the chart exactly as before.
+  session.sendKeys("t");
+  ASSERT_TRUE(waitUntil([&] { return chartOnScreen(session.screen()) == plain; }, 10s))
+      << session.screen();
+
+  // P: the analysis of the chart as it stands, as the printer says it.
+  session.waitStill();
+  session.sendKeys("p");
+  ASSERT_TRUE(session.showsWithin("POINT AND FIGURE ANALYSIS", 10s)) << session.screen();
+  session.waitStill();
+  const std::string screen = session.screen();
+  EXPECT_EQ(std::string::npos, screen.find("LAST LINE : "));
+  const auto shown = analysisBlock(linesOf(screen));
+  ASSERT_GT(shown.size(), 10u) << screen;
+  EXPECT_EQ(analysisBlock(printed("--analysis")), shown);
+  EXPECT_NE(std::string::npos, screen.find("STATUS      : ")) << screen;
+
+  // The next key goes back to the chart; one page back, P again.
+  session.sendKeys("NPage");
+  const auto scrolled = settledChart(session, plain.front());
+  EXPECT_EQ(printed("--offset 30"), scrolled);
+  session.sendKeys("p");
+  ASSERT_TRUE(session.showsWithin("POINT AND FIGURE ANALYSIS", 10s)) << session.screen();
+  session.waitStill();
+  EXPECT_EQ(analysisBlock(printed("--analysis --offset 30")),
+            analysisBlock(linesOf(session.screen())));
+  session.sendKeys("q");
 }
 
 }  // namespace

@@ -189,18 +189,40 @@ TEST(Keys, LastKeyOfTheListWins) {
   EXPECT_EQ(keyboardCommand(down), '-');
   // The original twelve in their order, after the keys added since.
   const auto table = keyboardCommands();
-  ASSERT_EQ(table.size(), 13u);
-  const auto original = table.subspan(1);
+  ASSERT_EQ(table.size(), 15u);
+  const auto original = table.subspan(3);
   EXPECT_EQ(original.front().key, 0x53);
   EXPECT_EQ(original[4].command, '0');
   EXPECT_EQ(original[9].key, 0x23);
   EXPECT_EQ(original.back().command, '-');
   for (const KeyCommand& entry : original) EXPECT_FALSE(entry.oncePerPress) << entry.command;
-  // A added key loses to any of them.
-  KeySet both;
-  both.set(vk::kA);
-  both.set(vk::kH);
-  EXPECT_EQ(keyboardCommand(both), 'h');
+  // The analysis keys: P shows its screen (repeating while held, as the
+  // screens do), T is a switch.
+  EXPECT_EQ(table[1].key, 0x50);
+  EXPECT_EQ(table[1].command, 'P');
+  EXPECT_FALSE(table[1].oncePerPress);
+  EXPECT_EQ(table[2].key, 0x54);
+  EXPECT_EQ(table[2].command, 'T');
+  EXPECT_TRUE(table[2].oncePerPress);
+  // An added key loses to any of them.
+  for (const int added : {vk::kA, vk::kP, vk::kT}) {
+    KeySet both;
+    both.set(static_cast<size_t>(added));
+    both.set(vk::kH);
+    EXPECT_EQ(keyboardCommand(both), 'h') << added;
+  }
+}
+
+TEST(Keys, TheTrendLineKeyHeldDownSwitchesOnce) {
+  KeySet none;
+  KeySet t;
+  t.set(vk::kT);
+  EXPECT_EQ(keyboardCommand(t, none), 'T');
+  EXPECT_EQ(keyboardCommand(t, t), 0) << "still held from the pass before";
+  EXPECT_EQ(keyboardCommand(t, none), 'T') << "pressed again";
+  KeySet p;
+  p.set(vk::kP);
+  EXPECT_EQ(keyboardCommand(p, p), 'P');
 }
 
 TEST(Keys, ALiveViewKeyHeldDownSwitchesOnce) {

@@ -1,0 +1,22 @@
+#include "console/analysis_screen.h"
+
+#include "console/screens.h"
+
+namespace tavelund {
+
+void writeAnalysisScreen(std::ostream& out, const std::vector<std::string>& text) {
+  auto line = [&](const std::string& content = {}) { out << content << std::endl; };
+  line(screenRule());
+  line();
+  line();
+  writeSmallBanner(out);
+  line();
+  line();
+  line(screenRule());
+  line();
+  for (const std::string& content : text) line(content);
+  line();
+  line(screenRule());
+}
+
+}  // namespace tavelund
