@@ -64,29 +64,24 @@ ChartHistory historyAt(const PfChart& chart, int32_t viewOffset, bool withSteps)
   auto take = [&](const PackedColumn& packed, size_t position) {
     if (packed.direction == 0) return;
     ColumnTrace trace;
-    trace.column = chart.unpack(packed);
+    trace.number = packed.number;
     trace.direction = packed.direction;
     trace.boxes = packed.boxCount;
+    trace.basePrice = packed.basePrice;
+    trace.boxSize = packed.boxSize;
     indexOf[position] = static_cast<int32_t>(history.columns.size());
     history.columns.push_back(std::move(trace));
   };
   for (size_t q = 0; q < static_cast<size_t>(before); ++q) take(columns[q], q);
   take(shown, static_cast<size_t>(before));
+  history.newestPercentText = chart.unpack(shown).percentText;
+  history.points = points;
   layOut(history.columns);
   history.shownColumns =
       std::min<int32_t>(chart.showColumns, static_cast<int32_t>(history.columns.size()));
   if (!withSteps) return history;
 
-  auto stepAt = [&](int32_t point, int32_t boxes) {
-    BoxStep step;
-    step.point = point;
-    step.boxes = boxes;
-    if (point >= 0 && point < static_cast<int32_t>(points.size())) {
-      step.price = points[static_cast<size_t>(point)].price;
-      step.time = points[static_cast<size_t>(point)].text;
-    }
-    return step;
-  };
+  auto stepAt = [](int32_t point, int32_t boxes) { return BoxStep{point, boxes}; };
   auto traceAt = [&](int64_t position) -> ColumnTrace* {
     if (position < 0 || position >= static_cast<int64_t>(indexOf.size())) return nullptr;
     const int32_t index = indexOf[static_cast<size_t>(position)];
@@ -132,7 +127,11 @@ PriceRange boxRange(const PfColumn& column, int64_t firstRow, int64_t row) {
 }
 
 PriceRange boxRange(const ColumnTrace& column, int64_t row) {
-  return boxRange(column.column, column.firstRow, row);
+  PfColumn prices;
+  prices.direction = column.direction;
+  prices.basePrice = column.basePrice;
+  prices.boxSize = column.boxSize;
+  return boxRange(prices, column.firstRow, row);
 }
 
 const BoxStep* firstStepWith(const ColumnTrace& column, int32_t boxes) {

@@ -4,6 +4,7 @@
 // column's box count grew. Built from the chart as it stands at a view
 // offset; the chart itself is only read.
 #include <cstdint>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -15,14 +16,16 @@ namespace tavelund::analysis {
 struct BoxStep {
   int32_t point = -1;  // position in the chart's point list
   int32_t boxes = 0;
-  double price = 0;
-  std::string_view time;  // the point's minute text (the chart's own copy)
 };
 
+// A column as it stands at the offset: what the analysis reads of it. Kept
+// small, since a long chart has hundreds of thousands of columns.
 struct ColumnTrace {
-  PfColumn column;  // as it stands at the offset
+  int32_t number = -1;  // the chart's own column number
   int32_t direction = 0;
   int32_t boxes = 0;
+  double basePrice = 0;
+  double boxSize = 0;
   // Rows counted in boxes, as the drawing counts them; the first column
   // starts at row 0. For an X column the first box is the bottom one, for
   // an O column the top one.
@@ -43,6 +46,14 @@ struct ChartHistory {
   int32_t reversal = 3;
   int32_t digits = 5;
   double boxFraction = 0.01;
+  std::string_view newestPercentText;  // the newest column's percent text
+  // The chart's points; steps and signals refer to them by position.
+  std::span<const PricePoint> points;
+  const PricePoint* point(int32_t position) const {
+    return position >= 0 && static_cast<size_t>(position) < points.size()
+               ? &points[static_cast<size_t>(position)]
+               : nullptr;
+  }
   // How many of the newest columns the drawing shows at this offset.
   int32_t shownColumns = 0;
 

@@ -50,8 +50,8 @@ std::optional<Objective> objective(const ChartHistory& history, const std::vecto
   result.countColumn = extreme + 1;
   result.boxes = counted->boxes;
   result.factor = side == Side::Buy ? history.reversal : history.reversal - 1;
-  result.startPrice = counted->column.basePrice;
-  const double move = result.boxes * static_cast<double>(result.factor) * counted->column.boxSize;
+  result.startPrice = counted->basePrice;
+  const double move = result.boxes * static_cast<double>(result.factor) * counted->boxSize;
   result.price = side == Side::Buy ? result.startPrice + move : result.startPrice - move;
   return result;
 }

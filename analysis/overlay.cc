@@ -17,8 +17,7 @@ std::optional<ViewPlacement> placeView(const PfChart& chart, const ChartHistory&
   if (first < 0) return std::nullopt;
   const PfColumn& oldest = chart.view.back();
   const ColumnTrace& trace = history.columns[static_cast<size_t>(first)];
-  if (oldest.direction != trace.direction || oldest.number != trace.column.number)
-    return std::nullopt;
+  if (oldest.direction != trace.direction || oldest.number != trace.number) return std::nullopt;
   ViewPlacement placement;
   placement.firstColumn = static_cast<int32_t>(first);
   placement.rowShift = int64_t{oldest.startRow} - trace.firstRow;

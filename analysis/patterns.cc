@@ -105,10 +105,12 @@ Signal signalAt(const ChartHistory& history, int32_t c, PatternKind kind, const 
   signal.kind = kind;
   signal.side = kindSide(kind);
   signal.column = c;
-  signal.columnNumber = column.column.number;
+  signal.columnNumber = column.number;
   signal.point = step.point;
-  signal.time = std::string(step.time);
-  signal.price = step.price;
+  if (const PricePoint* point = history.point(step.point)) {
+    signal.time = std::string(point->text);
+    signal.price = point->price;
+  }
   signal.row = static_cast<int32_t>(std::clamp<int64_t>(
       column.firstRow + int64_t{column.direction} * (step.boxes - 1), INT32_MIN, INT32_MAX));
   return signal;

@@ -16,9 +16,11 @@ struct Parts {
   std::vector<std::string> foot;
 };
 
-std::string columnText(const ColumnTrace& column) {
-  std::string text = "column " + std::to_string(column.column.number);
-  if (!column.steps.empty()) text += " (" + std::string(column.steps.front().time) + ")";
+std::string columnText(const ChartHistory& history, const ColumnTrace& column) {
+  std::string text = "column " + std::to_string(column.number);
+  if (const PricePoint* first =
+          column.steps.empty() ? nullptr : history.point(column.steps[0].point))
+    text += " (" + std::string(first->text) + ")";
   return text;
 }
 
@@ -29,7 +31,7 @@ std::string objectiveText(const Report& report, const std::optional<Objective>& 
   const int digits = report.history.digits;
   const ColumnTrace& counted = report.history.columns[static_cast<size_t>(found->countColumn)];
   return text + " " + fixedText(found->price, digits) + " (column " +
-         std::to_string(counted.column.number) + ": " + std::to_string(found->boxes) + " boxes x " +
+         std::to_string(counted.number) + ": " + std::to_string(found->boxes) + " boxes x " +
          std::to_string(found->factor) + " from " + fixedText(found->startPrice, digits) + ")";
 }
 
@@ -54,8 +56,8 @@ Parts parts(const Report& report) {
     const ColumnTrace& start = history.columns[static_cast<size_t>(line->startColumn)];
     const ColumnTrace& drawnAt = history.columns[static_cast<size_t>(line->drawnAt)];
     head.push_back(kIndent + "TREND LINE  : " + lineName(line->kind) + " from " +
-                   columnText(start) + ", drawn at column " +
-                   std::to_string(drawnAt.column.number));
+                   columnText(history, start) + ", drawn at column " +
+                   std::to_string(drawnAt.number));
     const auto newest = static_cast<int32_t>(history.columns.size()) - 1;
     const PriceRange range = boxRange(history.columns.back(), line->rowAt(newest));
     head.push_back(kFollow + "on the newest column at " + fixedText(range.low, digits) + " - " +
@@ -66,9 +68,8 @@ Parts parts(const Report& report) {
 
   head.push_back(kIndent + "OBJECTIVES  : " + objectiveText(report, report.bullish, "BULLISH"));
   head.push_back(kFollow + objectiveText(report, report.bearish, "BEARISH"));
-  const std::string percent = history.columns.empty()
-                                  ? fixedText(history.boxFraction * 100, digits)
-                                  : std::string(history.columns.back().column.percentText);
+  const std::string percent = history.columns.empty() ? fixedText(history.boxFraction * 100, digits)
+                                                      : std::string(history.newestPercentText);
   head.push_back(kIndent + "BOX SIZE    : " + percent + " %");
   head.push_back(kIndent + "REVERSAL    : " + std::to_string(history.reversal));
   head.emplace_back();

@@ -224,8 +224,10 @@ class Picture {
     for (int32_t j = chart_.viewCount - 1; j >= 0; --j) {
       const int64_t index = placement_->firstColumn + int64_t{chart_.viewCount} - 1 - j;
       const analysis::ColumnTrace* trace = report_.history.at(index);
-      if (!trace || trace->steps.empty()) continue;
-      const std::string_view time = trace->steps.front().time;
+      const PricePoint* first =
+          trace && !trace->steps.empty() ? report_.history.point(trace->steps[0].point) : nullptr;
+      if (!first) continue;
+      const std::string_view time = first->text;
       if (time.size() < 7) continue;
       const std::string year(time.substr(0, 4));
       std::string month(time.substr(5, 2));

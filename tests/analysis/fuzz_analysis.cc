@@ -36,7 +36,7 @@ void checkAnalysis(PfChart& chart, int32_t offset) {
   for (const analysis::Signal& signal : report.signals) {
     const analysis::ColumnTrace* column = history.at(signal.column);
     check(column != nullptr);
-    check(column->column.number == signal.columnNumber);
+    check(column->number == signal.columnNumber);
     check(analysis::conditionsAt(history, signal.column)[static_cast<size_t>(signal.kind)]);
     check(signal.point >= 0 && signal.point <= k);
     bool stepFound = false;
