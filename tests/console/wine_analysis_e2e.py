@@ -169,7 +169,7 @@ def main():
     tmux("new-session", "-d", "-x", "140", "-y", "110",
          "cd '%s' && '%s' ./ConsoleTavelundPF.exe; exec sleep 600" % (WORK, WINE_RUN))
     newest = "=> %s 00:00(" % bar_date(BARS - 1, "/")
-    if not wait_for(lambda: newest in screen() and "(Now)" in screen(), 90):
+    if not wait_for(lambda: newest in screen() and "(Now)" in screen(), 120):
         fail("no chart of the bars")
     wait_stable()
     plain = chart_on_screen(screen())
