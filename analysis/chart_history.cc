@@ -48,67 +48,73 @@ ChartHistory historyAt(const PfChart& chart, int32_t viewOffset, bool withSteps)
   history.reversal = chart.reversal;
   history.digits = chart.digits;
   history.boxFraction = chart.boxFraction;
-  const std::vector<PackedColumn>& columns = chart.columns().packed();
-  const std::vector<PackedColumn>& snapshots = chart.snapshots().packed();
-  const std::vector<PricePoint>& points = chart.points();
-  const int32_t k = chart.snapshotIndexForOffset(viewOffset);
-  if (columns.empty() || k < 0) return history;
+  const ColumnList columns = chart.columns();
+  const ColumnList snapshots = chart.snapshots();
+  const auto points = chart.points();
+  if (columns.empty() || snapshots.empty()) return history;
+  // The snapshot the view shows, as the drawing picks it: H - offset - 1,
+  // or the newest when that falls outside the list.
+  const auto count = static_cast<int64_t>(snapshots.size());
+  int64_t k = count - int64_t{viewOffset} - 1;
+  if (k < 0 || k >= count) k = count - 1;
 
-  // The view: the snapshot at the offset after the columns before it (a
-  // column numbered c follows the one at position c).
-  const PackedColumn& shown = snapshots[static_cast<size_t>(k)];
-  int64_t before = int64_t{shown.number} + 1;
-  before = std::clamp<int64_t>(before, 0, static_cast<int64_t>(columns.size()));
+  // The view: the snapshot after the columns before it (a column numbered c
+  // follows the one at position c).
+  const PfColumn shown = snapshots[static_cast<size_t>(k)];
+  const int64_t before =
+      std::clamp<int64_t>(int64_t{shown.number} + 1, 0, static_cast<int64_t>(columns.size()));
   // position in the chart -> index in history.columns (-1: undecided)
   std::vector<int32_t> indexOf(static_cast<size_t>(before) + 1, -1);
-  auto take = [&](const PackedColumn& packed, size_t position) {
-    if (packed.direction == 0) return;
+  // position -> the point that made the column by reversing the one before
+  std::vector<int32_t> madeBy(static_cast<size_t>(before) + 1, -1);
+  auto take = [&](const PfColumn& column, size_t position) {
+    if (position > 0) madeBy[position] = column.startPoint.index;
+    if (column.direction == 0) return;
     ColumnTrace trace;
-    trace.number = packed.number;
-    trace.direction = packed.direction;
-    trace.boxes = packed.boxCount;
-    trace.basePrice = packed.basePrice;
-    trace.boxSize = packed.boxSize;
+    trace.number = column.number;
+    trace.direction = column.direction;
+    trace.boxes = column.boxes.size();
+    trace.basePrice = column.basePrice;
+    trace.boxSize = column.boxSize;
     indexOf[position] = static_cast<int32_t>(history.columns.size());
     history.columns.push_back(std::move(trace));
   };
   for (size_t q = 0; q < static_cast<size_t>(before); ++q) take(columns[q], q);
   take(shown, static_cast<size_t>(before));
-  history.newestPercentText = chart.unpack(shown).percentText;
+  history.newestPercentText = shown.percentText;
   history.points = points;
   layOut(history.columns);
   history.shownColumns =
       std::min<int32_t>(chart.showColumns, static_cast<int32_t>(history.columns.size()));
   if (!withSteps) return history;
 
-  auto stepAt = [](int32_t point, int32_t boxes) { return BoxStep{point, boxes}; };
   auto traceAt = [&](int64_t position) -> ColumnTrace* {
     if (position < 0 || position >= static_cast<int64_t>(indexOf.size())) return nullptr;
     const int32_t index = indexOf[static_cast<size_t>(position)];
     return index < 0 ? nullptr : &history.columns[static_cast<size_t>(index)];
   };
-  for (int32_t i = 0; i <= k; ++i) {
-    const PackedColumn& snapshot = snapshots[static_cast<size_t>(i)];
+  // Snapshot i belongs to point i and holds the current column after it.
+  for (int64_t i = 0; i <= k; ++i) {
+    const auto point = static_cast<int32_t>(i);
+    const PfColumn snapshot = snapshots[static_cast<size_t>(i)];
     const int64_t position = int64_t{snapshot.number} + 1;
+    const int32_t boxes = snapshot.boxes.size();
     if (snapshot.direction != 0) {
       if (ColumnTrace* trace = traceAt(position);
-          trace && (trace->steps.empty() || trace->steps.back().boxes != snapshot.boxCount)) {
-        trace->steps.push_back(stepAt(snapshot.lastAt, snapshot.boxCount));
+          trace && (trace->steps.empty() || trace->steps.back().boxes != boxes)) {
+        trace->steps.push_back(BoxStep{point, boxes});
       }
     }
     // A reversal's snapshot holds the old column; the new one was made by
-    // the same point, with the count the chart gave it then.
-    const int64_t next = position + 1;
-    if (next < static_cast<int64_t>(columns.size())) {
-      const PackedColumn& made = columns[static_cast<size_t>(next)];
-      ColumnTrace* trace = traceAt(next);
-      if (trace && trace->steps.empty() && made.startAt == snapshot.lastAt && made.startAt >= 0 &&
-          made.startAt < static_cast<int32_t>(points.size())) {
-        const double p = points[static_cast<size_t>(made.startAt)].price;
-        const double moved = made.direction > 0 ? p - made.basePrice : made.basePrice - p;
-        trace->steps.push_back(stepAt(made.startAt, boxCount(moved / made.boxSize)));
-      }
-    }
+    // the same point (its start point's index), with the count the chart
+    // gave it then.
+    ColumnTrace* made = traceAt(position + 1);
+    if (!made || !made->steps.empty() || madeBy[static_cast<size_t>(position + 1)] != point ||
+        static_cast<size_t>(point) >= points.size())
+      continue;
+    const double p = points[static_cast<size_t>(point)].price;
+    const double moved = made->direction > 0 ? p - made->basePrice : made->basePrice - p;
+    made->steps.push_back(BoxStep{point, boxCount(moved / made->boxSize)});
   }
   return history;
 }

@@ -7,6 +7,7 @@
 
 #include "analysis/report.h"
 #include "common/chart_lock.h"
+#include "common/version.h"
 #include "tools/chart_options.h"
 #include "tools/chart_print.h"
 #include "tools/chart_svg.h"
@@ -22,7 +23,7 @@ int main(int argc, char** argv) {
       std::cout << chart::kUsage;
       return 0;
     case chart::Parsed::Version:
-      std::cout << "tickwell-chart " << PROJECT_VERSION << "\n";
+      std::cout << "tickwell-chart " << kVersion << "\n";
       return 0;
     case chart::Parsed::Error:
       std::cerr << "tickwell-chart: " << problem << "\n" << chart::kUsage;

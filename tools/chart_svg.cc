@@ -5,14 +5,12 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <mutex>
 #include <sstream>
 #include <utility>
 #include <vector>
 
 #include "analysis/overlay.h"
 #include "common/number_text.h"
-#include "common/chart_lock.h"
 #include "engine/last_line.h"
 
 namespace tavelund::chart {
@@ -256,40 +254,41 @@ class Picture {
 
 bool chartSvg(PfChart& chart, const ChartSettings& settings, const analysis::Report& report,
               std::string& svg, std::string& error) {
-  std::lock_guard<std::mutex> lock(chartLock);
-  chart.selectView(settings.viewOffset, chart.showColumns);
-  chart.layoutRows();
-  if (chart.rowCount > chart.maxDrawRows) {
-    error = "the chart is too tall to draw (" + std::to_string(chart.rowCount) + " rows)";
-    return false;
-  }
-  chart.buildGrid();
-  std::ostringstream caption;
-  writeLastLine(caption, chart, settings.viewOffset, chart.digits);
-  std::string captionText = caption.str();
-  captionText = captionText.substr(0, captionText.find('\n'));
+  // The drawing's own view, rows, grid and labels, taken where the drawing
+  // has built them (under its lock); the text it prints is not needed.
+  std::ostringstream text;
+  bool built = false;
+  chart.draw(text, settings, [&](PfChart& drawn) {
+    built = true;
+    std::ostringstream caption;
+    writeLastLine(caption, drawn, settings.viewOffset, drawn.digits);
+    std::string captionText = caption.str();
+    captionText = captionText.substr(0, captionText.find('\n'));
 
-  const auto placement = analysis::placeView(chart, report.history);
-  const Picture picture(chart, report, placement);
-  std::ostringstream body;
-  body.setf(std::ios::fixed);
-  body.precision(1);
-  picture.grid(body);
-  picture.months(body);
-  picture.boxes(body);
-  picture.trendLines(body);
-  picture.signals(body);
-  const double labelsEnd = picture.labels(body);
-  const double width = std::max(labelsEnd, kLeft + captionText.size() * 6.6) + kLeft;
-  const double height = picture.gridBottom() + kLeft;
+    const auto placement = analysis::placeView(drawn, report.history);
+    const Picture picture(drawn, report, placement);
+    std::ostringstream body;
+    body.setf(std::ios::fixed);
+    body.precision(1);
+    picture.grid(body);
+    picture.months(body);
+    picture.boxes(body);
+    picture.trendLines(body);
+    picture.signals(body);
+    const double labelsEnd = picture.labels(body);
+    const double width =
+        std::max(labelsEnd, kLeft + static_cast<double>(captionText.size()) * 6.6) + kLeft;
+    const double height = picture.gridBottom() + kLeft;
 
-  std::ostringstream out;
-  out.setf(std::ios::fixed);
-  out.precision(1);
-  picture.frame(out, captionText, width, height);
-  out << body.str() << "</svg>\n";
-  svg = out.str();
-  return true;
+    std::ostringstream out;
+    out.setf(std::ios::fixed);
+    out.precision(1);
+    picture.frame(out, captionText, width, height);
+    out << body.str() << "</svg>\n";
+    svg = out.str();
+  });
+  if (!built) error = "the chart is too tall to draw (" + std::to_string(chart.rowCount) + " rows)";
+  return built;
 }
 
 bool writeWholeFile(const std::string& path, const std::string& text, std::string& error) {

@@ -13,7 +13,8 @@
 
 namespace tavelund::chart {
 
-// `report` is the analysis at the settings' view offset. Takes chartLock.
+// `report` is the analysis at the settings' view offset. Takes chartLock
+// (the caller must not hold it).
 // False (with `error`) for a chart too tall to draw.
 bool chartSvg(PfChart& chart, const ChartSettings& settings, const analysis::Report& report,
               std::string& svg, std::string& error);

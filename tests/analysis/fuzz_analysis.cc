@@ -32,7 +32,10 @@ void check(bool ok) {
 void checkAnalysis(PfChart& chart, int32_t offset) {
   const analysis::Report report = analysis::analyze(chart, offset);
   const analysis::ChartHistory& history = report.history;
-  const auto k = chart.snapshotIndexForOffset(offset);
+  // The snapshot shown at the offset, as the drawing picks it.
+  const auto count = static_cast<int64_t>(chart.snapshots().size());
+  int64_t k = count - offset - 1;
+  if (k < 0 || k >= count) k = count - 1;
   for (const analysis::Signal& signal : report.signals) {
     const analysis::ColumnTrace* column = history.at(signal.column);
     check(column != nullptr);
