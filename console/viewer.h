@@ -68,8 +68,10 @@ struct Viewer {
   std::atomic<char> commandCell{command::kRefresh};
   std::atomic<bool> exitRequested{false};
   std::atomic<bool> stopView{false};
-  std::mutex screenLock;        // keeps the header line and the size watch's re-layout apart
-  bool trendLineShown = false;  // the T key's overlay; view thread only
+  std::mutex screenLock;  // keeps the header line and the size watch's re-layout apart
+
+  // The T key's trend line over the chart; the view thread's only.
+  bool trendLineShown = false;
 };
 
 // The view thread: until stopView, run the pending command, then sleep

@@ -105,8 +105,10 @@ class PfChart {
   void applySettings(const ChartSettings& settings, int32_t digits);
   void update(std::span<const PricePoint> batch, ChartSettings& settings);
   void draw(std::ostream& out, const ChartSettings& settings);
-  // The same, with `overlay` called on the built grid before it is printed
-  // (it may mark empty cells), still under the lock.
+  // The same, with `overlay` called once the drawing is built (view, rows,
+  // grid, labels, markers) and before it is printed, still under the lock:
+  // it may read the drawing and mark empty cells. Not called when the chart
+  // is too tall to draw.
   using GridOverlay = std::function<void(PfChart& chart)>;
   void draw(std::ostream& out, const ChartSettings& settings, const GridOverlay& overlay);
 
