@@ -16,6 +16,7 @@
 #include "common/chart_lock.h"
 #include "console/analysis_screen.h"
 #include "console/commands.h"
+#include "console/live_view.h"
 #include "console/screens.h"
 #include "console/terminal.h"
 
@@ -23,13 +24,11 @@ namespace tavelund {
 namespace {
 
 std::string gLines;
+std::string gSendTime = "2024/01/02 03:04:05.006";
 
 const LinkCalls kFakeLink{
-    [] { return "2024/01/02 03:04:05.006"; },
-    [] { return "SP500"; },
-    [] { return 1; },
-    [](int*) { return 1; },
-    [] { return gLines.c_str(); },
+    [] { return gSendTime.c_str(); }, [] { return "SP500"; },        [] { return 1; },
+    [](int*) { return 1; },           [] { return gLines.c_str(); },
 };
 
 // Two waves on a rising trend: columns enough for signals of both sides.
@@ -65,7 +64,10 @@ class AnalysisKeys : public ::testing::Test {
     viewer->io.resetScreen = [] {};
     run('u');
   }
-  void TearDown() override { consoleHeight.store(40); }
+  void TearDown() override {
+    consoleHeight.store(40);
+    gSendTime = "2024/01/02 03:04:05.006";
+  }
 
   std::string run(char command) {
     out.str("");
@@ -150,6 +152,22 @@ TEST_F(AnalysisKeys, ASmallWindowShowsTheNewestSignalsThatFit) {
     return std::string();
   };
   EXPECT_EQ(first(tall), first(small));
+}
+
+TEST_F(AnalysisKeys, TheLiveViewLeavesTheAnalysisScreenAlone) {
+  run(command::kLiveToggle);  // on, at the newest state
+  ASSERT_TRUE(viewer->live.on);
+  run(command::kAnalysis);
+  gSendTime = "2024/01/02 03:04:06.000";  // the producer published unasked
+  out.str("");
+  EXPECT_FALSE(followProducer(*viewer));
+  EXPECT_EQ("", out.str());
+  // T shows the chart again, which the live view then follows.
+  run(command::kTrendLine);
+  gSendTime = "2024/01/02 03:04:07.000";
+  out.str("");
+  EXPECT_TRUE(followProducer(*viewer));
+  EXPECT_NE(std::string::npos, out.str().find("LAST LINE : "));
 }
 
 TEST_F(AnalysisKeys, OtherCommandsAreNotTheirs) {
