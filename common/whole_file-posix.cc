@@ -1,3 +1,6 @@
+// O_EXCL makes the name ours or fails, also where a symbolic link (even a
+// dangling one) lies at it; O_NOFOLLOW says the same for older kernels'
+// sake. The mode is the usual 0666 less the umask, as for any saved file.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -7,30 +10,33 @@
 #include "common/whole_file.h"
 
 namespace tavelund {
+namespace {
 
-ExclusiveWrite writeExclusively(const std::filesystem::path& path, std::string_view content) {
-  // O_EXCL fails on any existing name, a dangling link included; O_NOFOLLOW
-  // says so once more. The mode is the usual one for a new file (umask).
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-  if (fd < 0)
-    return errno == EEXIST || errno == ELOOP ? ExclusiveWrite::NameTaken : ExclusiveWrite::Failed;
-  bool written = true;
-  const char* data = content.data();
-  size_t left = content.size();
-  while (left > 0) {
-    const ssize_t count = ::write(fd, data, left);
+bool writeAll(int descriptor, std::string_view content) {
+  while (!content.empty()) {
+    const ssize_t count = ::write(descriptor, content.data(), content.size());
     if (count < 0 && errno == EINTR) continue;
-    if (count <= 0) {
-      written = false;
-      break;
-    }
-    data += count;
-    left -= static_cast<size_t>(count);
+    if (count <= 0) return false;
+    content.remove_prefix(static_cast<std::size_t>(count));
   }
-  if (::close(fd) != 0) written = false;
-  if (written) return ExclusiveWrite::Written;
-  ::unlink(path.c_str());
-  return ExclusiveWrite::Failed;
+  return true;
+}
+
+}  // namespace
+
+NewFileResult writeNewFile(const std::filesystem::path& file, std::string_view content) {
+  const int descriptor =
+      ::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+  if (descriptor < 0) {
+    return errno == EEXIST || errno == ELOOP ? NewFileResult::NameTaken : NewFileResult::Failed;
+  }
+  // Flushed before the rename: after a crash the target holds the old
+  // content or the new, not an empty file.
+  bool written = writeAll(descriptor, content) && ::fsync(descriptor) == 0;
+  if (::close(descriptor) != 0) written = false;
+  if (written) return NewFileResult::Written;
+  ::unlink(file.c_str());
+  return NewFileResult::Failed;
 }
 
 bool renameOver(const std::filesystem::path& from, const std::filesystem::path& to) {

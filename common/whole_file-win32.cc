@@ -1,3 +1,5 @@
+// CREATE_NEW makes the name ours or fails; a symbolic link or junction at
+// the name counts as taken and is not followed.
 #include <windows.h>
 
 #include <algorithm>
@@ -5,37 +7,39 @@
 #include "common/whole_file.h"
 
 namespace tavelund {
+namespace {
 
-ExclusiveWrite writeExclusively(const std::filesystem::path& path, std::string_view content) {
-  // CREATE_NEW fails on any existing name, a link included.
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
-    const DWORD error = GetLastError();
-    return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ? ExclusiveWrite::NameTaken
-                                                                       : ExclusiveWrite::Failed;
-  }
-  bool written = true;
-  const char* data = content.data();
-  size_t left = content.size();
-  while (left > 0) {
-    const DWORD chunk = static_cast<DWORD>(std::min<size_t>(left, 1u << 30));
+bool writeAll(HANDLE file, std::string_view content) {
+  while (!content.empty()) {
+    const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(content.size(), 1u << 30));
     DWORD count = 0;
-    if (!WriteFile(file, data, chunk, &count, nullptr) || count == 0) {
-      written = false;
-      break;
-    }
-    data += count;
-    left -= count;
+    if (!::WriteFile(file, content.data(), chunk, &count, nullptr) || count == 0) return false;
+    content.remove_prefix(count);
   }
-  if (!CloseHandle(file)) written = false;
-  if (written) return ExclusiveWrite::Written;
-  DeleteFileW(path.c_str());
-  return ExclusiveWrite::Failed;
+  return true;
+}
+
+}  // namespace
+
+NewFileResult writeNewFile(const std::filesystem::path& file, std::string_view content) {
+  HANDLE handle = ::CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    const DWORD error = ::GetLastError();
+    return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ? NewFileResult::NameTaken
+                                                                       : NewFileResult::Failed;
+  }
+  // Flushed before the rename: after a crash the target holds the old
+  // content or the new, not an empty file.
+  bool written = writeAll(handle, content) && ::FlushFileBuffers(handle);
+  if (!::CloseHandle(handle)) written = false;
+  if (written) return NewFileResult::Written;
+  ::DeleteFileW(file.c_str());
+  return NewFileResult::Failed;
 }
 
 bool renameOver(const std::filesystem::path& from, const std::filesystem::path& to) {
-  return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+  return ::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
 }
 
 }  // namespace tavelund

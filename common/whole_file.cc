@@ -1,53 +1,73 @@
 #include "common/whole_file.h"
 
 #include <chrono>
+#include <cstdint>
+#include <exception>
+#include <limits>
 #include <random>
-#include <string_view>
 #include <system_error>
 
 namespace tavelund {
 namespace {
 
 // A name that is taken is tried again under another; a planted file cannot
-// make the write fail unless it guesses every name.
+// make the write fail unless it guesses every name, and a name taken again
+// and again is someone playing games: give up then.
 constexpr int kNameAttempts = 16;
 
-std::mt19937_64& nameRandom() {
-  thread_local std::mt19937_64 random = [] {
-    std::seed_seq seed{static_cast<unsigned long long>(
-                           std::chrono::steady_clock::now().time_since_epoch().count()),
-                       static_cast<unsigned long long>(std::random_device{}())};
-    return std::mt19937_64(seed);
-  }();
-  return random;
+std::uint64_t unpredictableNumber() {
+  std::uint64_t number =
+      static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+  try {
+    std::random_device device;
+    number ^= (static_cast<std::uint64_t>(device()) << 32) ^ device();
+  } catch (const std::exception&) {
+    // No entropy source: the clock alone still makes the name unusual, and
+    // the exclusive creation keeps the write safe whatever the name.
+  }
+  return number;
 }
 
 }  // namespace
 
-std::filesystem::path temporaryNameBeside(const std::filesystem::path& target) {
-  static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-  std::uniform_int_distribution<size_t> pick(0, sizeof kLetters - 2);
+std::filesystem::path temporaryNameBeside(const std::filesystem::path& target,
+                                          const TemporaryNameForm& form) {
   std::filesystem::path::string_type suffix;
-  suffix += '.';
-  for (int i = 0; i < 8; ++i) suffix += static_cast<char>(kLetters[pick(nameRandom())]);
-  for (char c : std::string_view(".part")) suffix += c;
+  for (char c : form.before) suffix += static_cast<std::filesystem::path::value_type>(c);
+  const std::uint64_t choices = form.characters.size();
+  // `number` is read as digits in base `choices`; `largest` is the largest
+  // value its digits left can still make. A new number is drawn when that
+  // would no longer reach every character.
+  std::uint64_t number = 0;
+  std::uint64_t largest = 0;
+  for (int i = 0; i < form.length && choices > 0; ++i) {
+    if (largest < choices - 1) {
+      number = unpredictableNumber();
+      largest = std::numeric_limits<std::uint64_t>::max();
+    }
+    suffix += static_cast<std::filesystem::path::value_type>(form.characters[number % choices]);
+    number /= choices;
+    largest /= choices;
+  }
+  for (char c : form.after) suffix += static_cast<std::filesystem::path::value_type>(c);
   std::filesystem::path name = target;
   name += suffix;
   return name;
 }
 
-bool writeWholeFile(const std::filesystem::path& target, std::string_view content) {
+bool writeWholeFile(const std::filesystem::path& target, std::string_view content,
+                    const TemporaryNameForm& form) {
   for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
-    const std::filesystem::path partial = temporaryNameBeside(target);
-    switch (writeExclusively(partial, content)) {
-      case ExclusiveWrite::NameTaken:
+    const std::filesystem::path fresh = temporaryNameBeside(target, form);
+    switch (writeNewFile(fresh, content)) {
+      case NewFileResult::NameTaken:
         continue;
-      case ExclusiveWrite::Failed:
+      case NewFileResult::Failed:
         return false;
-      case ExclusiveWrite::Written:
-        if (renameOver(partial, target)) return true;
+      case NewFileResult::Written:
+        if (renameOver(fresh, target)) return true;
         std::error_code ignored;
-        std::filesystem::remove(partial, ignored);
+        std::filesystem::remove(fresh, ignored);
         return false;
     }
   }

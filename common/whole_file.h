@@ -1,35 +1,48 @@
 #pragma once
 // Writing a file so that it appears complete or not at all, safely in a
 // folder that others may write to as well: the bytes go into a new file
-// beside the target under a name nobody else has, created exclusively
-// (never through a file or a link planted at that name), and that file is
-// then renamed over the target. On any failure the new file is removed and
-// the target is left as it was.
+// beside the target under a name nobody can guess, created exclusively
+// (never through a file or a link planted at that name), flushed to the
+// disk, and that file is then renamed over the target. A reader sees the old
+// content or the new, never a cut one. On any failure the new file is
+// removed and the target is left as it was.
 #include <filesystem>
 #include <string_view>
 
 namespace tavelund {
 
+// How the new file beside a target is named: the target's file name, then
+// `before`, `length` characters picked at random from `characters`, then
+// `after`. Each caller keeps the form its readers and tests know.
+struct TemporaryNameForm {
+  std::string_view before;
+  int length = 0;
+  std::string_view characters;
+  std::string_view after;
+};
+
 // False when the file could not be written; nothing of ours is left then.
-bool writeWholeFile(const std::filesystem::path& target, std::string_view content);
+bool writeWholeFile(const std::filesystem::path& target, std::string_view content,
+                    const TemporaryNameForm& form);
 
 // The steps, each for itself.
 
-enum class ExclusiveWrite {
-  Written,
-  NameTaken,  // something (a file, a folder, a link) already has the name
-  Failed,     // created but not written completely: removed again
+enum class NewFileResult {
+  Written,    // made, written completely and flushed to the disk
+  NameTaken,  // something (a file, a folder, a link) already has the name; left alone
+  Failed,     // could not be made or written; nothing is left behind
 };
 
-// Creates `path`, which must not exist yet, and writes `content` into it.
-ExclusiveWrite writeExclusively(const std::filesystem::path& path, std::string_view content);
+// Makes `file`, which must not exist yet, with `content`; never opens what
+// is already there.
+NewFileResult writeNewFile(const std::filesystem::path& file, std::string_view content);
 
 // Renames `from` to `to`, replacing a file of that name (a link of that name
 // is replaced itself, not followed).
 bool renameOver(const std::filesystem::path& from, const std::filesystem::path& to);
 
-// A temporary name beside `target`: its file name, ".", eight random
-// letters or digits, ".part".
-std::filesystem::path temporaryNameBeside(const std::filesystem::path& target);
+// A fresh name of the given form beside `target`.
+std::filesystem::path temporaryNameBeside(const std::filesystem::path& target,
+                                          const TemporaryNameForm& form);
 
 }  // namespace tavelund

@@ -10,10 +10,14 @@
 #include <fstream>
 #include <iostream>
 
-#include "launcher/replace_file.h"
+#include "common/whole_file.h"
 
 namespace tavelund {
 namespace {
+
+// "DefaultSetting.new-0f3a9c1e7b2d4856" while it is being written; never the
+// old fixed "DefaultSetting.new", where a planted link once took the save.
+constexpr TemporaryNameForm kNewSettingsName{".new-", 16, "0123456789abcdef", ""};
 
 struct FieldKey {
   const char* name;
@@ -111,7 +115,7 @@ void LoadSettings(LauncherSettings& settings, const std::filesystem::path& file)
 }
 
 bool SaveSettings(const LauncherSettings& settings, const std::filesystem::path& file) {
-  return replaceFile(file, encodeSettingsText(settings));
+  return writeWholeFile(file, encodeSettingsText(settings), kNewSettingsName);
 }
 
 std::string BuildRunOptions(const LauncherSettings& settings) {

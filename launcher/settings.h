@@ -40,7 +40,7 @@ void LoadSettings(LauncherSettings& settings,
                   const std::filesystem::path& file = kSettingsFileName);
 
 // Writes the record as one line of Base64 (no line end) of compact JSON. The
-// file is replaced in one step (replaceFile), so a failed write never leaves
+// file is replaced in one step (writeWholeFile), so a failed write never leaves
 // a cut file behind. Failures are silent: returns false.
 bool SaveSettings(const LauncherSettings& settings,
                   const std::filesystem::path& file = kSettingsFileName);

@@ -1,12 +1,17 @@
+// Whole-file writing as the CSV save and the launcher's settings file use
+// it: the new file is made exclusively beside the target, renamed over it,
+// and never left behind when something fails.
 #include "common/whole_file.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <set>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #if !defined(_WIN32)
 #include <signal.h>
@@ -17,6 +22,15 @@ namespace tavelund {
 namespace {
 
 namespace fs = std::filesystem;
+
+// The two forms in use: the CSV save's and the settings file's.
+constexpr TemporaryNameForm kPartForm{".", 8, "abcdefghijklmnopqrstuvwxyz0123456789", ".part"};
+constexpr TemporaryNameForm kNewForm{".new-", 16, "0123456789abcdef", ""};
+const TemporaryNameForm* const kForms[] = {&kPartForm, &kNewForm};
+
+std::string formName(const TemporaryNameForm& form) {
+  return std::string(form.before) + "*" + std::string(form.after);
+}
 
 std::string readFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
@@ -37,70 +51,106 @@ class WholeFile : public ::testing::Test {
   }
   void TearDown() override { fs::remove_all(folder); }
 
-  size_t entries() const {
-    return static_cast<size_t>(
-        std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
+  std::vector<std::string> names() const {
+    std::vector<std::string> found;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+      found.push_back(entry.path().filename().string());
+    }
+    std::sort(found.begin(), found.end());
+    return found;
   }
 
   fs::path folder;
 };
 
 TEST_F(WholeFile, WritesANewFileAndReplacesAnOldOne) {
-  const fs::path target = folder / "data.csv";
-  ASSERT_TRUE(writeWholeFile(target, "first"));
-  EXPECT_EQ(readFile(target), "first");
-  ASSERT_TRUE(writeWholeFile(target, std::string("second\0with a zero", 17)));
-  EXPECT_EQ(readFile(target), std::string("second\0with a zero", 17));
-  ASSERT_TRUE(writeWholeFile(target, ""));
-  EXPECT_EQ(readFile(target), "");
-  EXPECT_EQ(entries(), 1u) << "no temporary file is left";
-}
-
-TEST_F(WholeFile, TemporaryNamesAreFreshAndBesideTheTarget) {
-  const fs::path target = folder / "EURUSD_20240102030405.csv";
-  std::set<fs::path> names;
-  for (int i = 0; i < 50; ++i) {
-    const fs::path name = temporaryNameBeside(target);
-    EXPECT_EQ(name.parent_path(), folder);
-    const std::string file = name.filename().string();
-    ASSERT_EQ(file.size(), target.filename().string().size() + 14) << file;
-    EXPECT_EQ(file.rfind("EURUSD_20240102030405.csv.", 0), 0u) << file;
-    EXPECT_EQ(file.substr(file.size() - 5), ".part") << file;
-    names.insert(name);
+  for (const TemporaryNameForm* form : kForms) {
+    SCOPED_TRACE(formName(*form));
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    const fs::path target = folder / "data.csv";
+    ASSERT_TRUE(writeWholeFile(target, "first", *form));
+    EXPECT_EQ(readFile(target), "first");
+    ASSERT_TRUE(writeWholeFile(target, std::string("second\0with a zero", 17), *form));
+    EXPECT_EQ(readFile(target), std::string("second\0with a zero", 17));
+    ASSERT_TRUE(writeWholeFile(target, "", *form));
+    EXPECT_EQ(readFile(target), "");
+    EXPECT_EQ(names(), std::vector<std::string>{"data.csv"}) << "no temporary file is left";
   }
-  EXPECT_EQ(names.size(), 50u);
 }
 
-TEST_F(WholeFile, ANewFileNeverTakesAnExistingName) {
+TEST_F(WholeFile, TemporaryNamesAreFreshBesideTheTargetAndOfTheirForm) {
+  const fs::path target = folder / "EURUSD_20240102030405.csv";
+  const std::string base = target.filename().string();
+  for (const TemporaryNameForm* form : kForms) {
+    SCOPED_TRACE(formName(*form));
+    std::set<fs::path> seen;
+    for (int i = 0; i < 50; ++i) {
+      const fs::path name = temporaryNameBeside(target, *form);
+      EXPECT_EQ(name.parent_path(), folder);
+      const std::string file = name.filename().string();
+      ASSERT_EQ(file.size(), base.size() + form->before.size() + static_cast<size_t>(form->length) +
+                                 form->after.size())
+          << file;
+      EXPECT_EQ(file.rfind(base + std::string(form->before), 0), 0u) << file;
+      EXPECT_EQ(file.substr(file.size() - form->after.size()), form->after) << file;
+      const std::string picked =
+          file.substr(base.size() + form->before.size(), static_cast<size_t>(form->length));
+      EXPECT_EQ(picked.find_first_not_of(form->characters), std::string::npos) << file;
+      seen.insert(name);
+    }
+    EXPECT_EQ(seen.size(), 50u);
+  }
+}
+
+TEST_F(WholeFile, ANewFileIsMadeOnlyWhereNothingIs) {
   const fs::path taken = folder / "taken";
   std::ofstream(taken) << "someone else's";
-  EXPECT_EQ(writeExclusively(taken, "ours"), ExclusiveWrite::NameTaken);
+  EXPECT_EQ(writeNewFile(taken, "ours"), NewFileResult::NameTaken);
   EXPECT_EQ(readFile(taken), "someone else's");
   fs::create_directory(folder / "a folder");
-  EXPECT_NE(writeExclusively(folder / "a folder", "ours"), ExclusiveWrite::Written);
-  EXPECT_EQ(writeExclusively(folder / "fresh", "ours"), ExclusiveWrite::Written);
+  EXPECT_EQ(writeNewFile(folder / "a folder", "ours"), NewFileResult::NameTaken);
+  EXPECT_EQ(writeNewFile(folder / "missing" / "fresh", "ours"), NewFileResult::Failed);
+  EXPECT_EQ(writeNewFile(folder / "fresh", "ours"), NewFileResult::Written);
+  EXPECT_EQ(readFile(folder / "fresh"), "ours");
+  EXPECT_EQ(writeNewFile(folder / "fresh", "again"), NewFileResult::NameTaken);
   EXPECT_EQ(readFile(folder / "fresh"), "ours");
 }
 
+// A form without random characters names one file only: when that is taken,
+// every attempt finds it taken, and what lies there is left alone.
+TEST_F(WholeFile, ANameTakenAtEveryAttemptFailsAndLeavesTheTakenFile) {
+  const TemporaryNameForm fixed{".part", 0, "", ""};
+  std::ofstream(folder / "data.csv.part") << "someone else's";
+  EXPECT_FALSE(writeWholeFile(folder / "data.csv", "rows", fixed));
+  EXPECT_EQ(readFile(folder / "data.csv.part"), "someone else's");
+  EXPECT_EQ(names(), std::vector<std::string>{"data.csv.part"});
+}
+
 TEST_F(WholeFile, AFailedRenameLeavesTheTargetAndNoTemporaryFile) {
-  // A folder in the target's place: the rename fails after the write.
-  fs::create_directories(folder / "data.csv" / "inside");
-  EXPECT_FALSE(writeWholeFile(folder / "data.csv", "rows"));
-  EXPECT_TRUE(fs::is_directory(folder / "data.csv" / "inside"));
-  EXPECT_EQ(entries(), 1u);
+  for (const TemporaryNameForm* form : kForms) {
+    SCOPED_TRACE(formName(*form));
+    // A folder that is not empty in the target's place: the rename fails
+    // after the write.
+    fs::create_directories(folder / "DefaultSetting" / "inside");
+    EXPECT_FALSE(writeWholeFile(folder / "DefaultSetting", "new", *form));
+    EXPECT_TRUE(fs::is_directory(folder / "DefaultSetting" / "inside"));
+    EXPECT_EQ(names(), std::vector<std::string>{"DefaultSetting"});
+  }
 }
 
 TEST_F(WholeFile, AMissingFolderFails) {
-  EXPECT_FALSE(writeWholeFile(folder / "missing" / "data.csv", "rows"));
-  EXPECT_EQ(entries(), 0u);
+  EXPECT_FALSE(writeWholeFile(folder / "missing" / "data.csv", "rows", kPartForm));
+  EXPECT_TRUE(names().empty());
 }
 
 #if !defined(_WIN32)
 // A write that stops half way (here: the file size limit, as a full disk
-// would) removes the partial file and leaves the old target as it was.
+// would) removes the partial file, neither under its own name nor as the
+// target, and leaves the old target as it was.
 TEST_F(WholeFile, AWriteThatStopsHalfWayLeavesNothingBehind) {
   const fs::path target = folder / "data.csv";
-  ASSERT_TRUE(writeWholeFile(target, "old"));
+  ASSERT_TRUE(writeWholeFile(target, "old", kPartForm));
   rlimit saved{};
   ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
   rlimit small = saved;
@@ -110,14 +160,17 @@ TEST_F(WholeFile, AWriteThatStopsHalfWayLeavesNothingBehind) {
   struct sigaction previous {};
   ::sigaction(SIGXFSZ, &ignore, &previous);
   ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-  const bool written = writeWholeFile(target, std::string(4096, 'x'));
-  const ExclusiveWrite direct = writeExclusively(folder / "direct", std::string(4096, 'x'));
+  bool written[std::size(kForms)] = {};
+  for (size_t i = 0; i < std::size(kForms); ++i) {
+    written[i] = writeWholeFile(target, std::string(4096, 'x'), *kForms[i]);
+  }
+  const NewFileResult direct = writeNewFile(folder / "direct", std::string(4096, 'x'));
   ::setrlimit(RLIMIT_FSIZE, &saved);
   ::sigaction(SIGXFSZ, &previous, nullptr);
-  EXPECT_FALSE(written);
-  EXPECT_EQ(direct, ExclusiveWrite::Failed);
+  for (const bool one : written) EXPECT_FALSE(one);
+  EXPECT_EQ(direct, NewFileResult::Failed);
   EXPECT_EQ(readFile(target), "old");
-  EXPECT_EQ(entries(), 1u) << "the partial files are gone";
+  EXPECT_EQ(names(), std::vector<std::string>{"data.csv"}) << "the partial files are gone";
 }
 #endif
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "common/deadline.h"
-#include "launcher/replace_file.h"
+#include "common/whole_file.h"
 #include "launcher/settings.h"
 #include "launcher_test_util.h"
 

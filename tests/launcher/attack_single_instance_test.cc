@@ -9,7 +9,6 @@
 
 #include <gtest/gtest.h>
 
-#include <grp.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -22,15 +21,15 @@
 #include <string>
 
 #include "launcher_test_util.h"
-#include "second_user.h"
+#include "tests/support/second_user.h"
 #include "tests/support/wait.h"
 
 namespace tavelund {
 namespace {
 
+using tavelund::testing::SecondUser;
 using tavelund::testing::waitFor;
 using testing_support::ScratchFolder;
-using testing_support::SecondUser;
 
 constexpr std::chrono::seconds kPatience{30};
 constexpr const char* kSocketName = "Vantrell Gratwell";
@@ -53,21 +52,18 @@ long long listenerUser(const std::string& path) {
 }
 
 void ownedBy(const std::filesystem::path& path, const SecondUser& user, mode_t mode) {
-  ASSERT_EQ(::chown(path.c_str(), user.uid, user.gid), 0) << path;
+  ASSERT_EQ(::chown(path.c_str(), user.id(), user.group()), 0) << path;
   ASSERT_EQ(::chmod(path.c_str(), mode), 0) << path;
 }
 
 class SingleInstanceAttack : public ::testing::Test {
  protected:
   void SetUp() override {
-    attacker_ = testing_support::secondUser();
-    if (!attacker_.problem.empty()) GTEST_SKIP() << "SKIPPED: " << attacker_.problem;
+    if (!attacker_.ready()) GTEST_SKIP() << "SKIPPED: " << attacker_.problem();
     // Like /tmp: everyone may make entries, nobody may remove another's.
     ASSERT_EQ(::chmod(shared_.path().c_str(), 01777), 0);
-    // The attacker's program where the attacker can run it.
-    attackerProgram_ = shared_ / "attacker";
-    std::filesystem::copy_file(SOCKET_ATTACKER_PROGRAM, attackerProgram_);
-    ASSERT_EQ(::chmod(attackerProgram_.c_str(), 0755), 0);
+    attackerProgram_ = attacker_.runnableCopy(SOCKET_ATTACKER_PROGRAM);
+    ASSERT_FALSE(attackerProgram_.empty());
   }
 
   void TearDown() override { stopBoth(); }
@@ -81,14 +77,11 @@ class SingleInstanceAttack : public ::testing::Test {
     }
   }
 
-  // The child drops to the second user before it runs its program (what
-  // runuser does, but without a process between: killing the child kills
-  // the attacker).
+  // The child becomes the second user before it runs its program, so that
+  // killing the child kills the attacker.
   void runAsAttacker(QProcess& process) {
-    const uid_t uid = attacker_.uid;
-    const gid_t gid = attacker_.gid;
-    process.setChildProcessModifier([uid, gid] {
-      if (::setgroups(0, nullptr) != 0 || ::setgid(gid) != 0 || ::setuid(uid) != 0) ::_exit(126);
+    process.setChildProcessModifier([this] {
+      if (!attacker_.becomeInChild()) ::_exit(126);
     });
   }
 
@@ -198,7 +191,7 @@ TEST_F(SingleInstanceAttack, SocketsOfAnotherUserInTheSharedFolderDoNotEndTheLau
     QStringList listeners{guessableName()};
     if (asLink) {
       std::filesystem::create_directory_symlink(usersOwn, squatted);
-      ASSERT_EQ(::lchown(squatted.c_str(), attacker_.uid, attacker_.gid), 0);
+      ASSERT_EQ(::lchown(squatted.c_str(), attacker_.id(), attacker_.group()), 0);
     } else {
       std::filesystem::create_directory(squatted);
       ownedBy(squatted, attacker_, 0777);
@@ -254,7 +247,7 @@ TEST_F(SingleInstanceAttack, AnswerFromAnotherUserIsNotTakenForALauncher) {
   ownedBy(attackerFolder, attacker_, 0700);
   attackerListens({QString::fromStdString((attackerFolder / "socket").string())});
   std::filesystem::rename(attackerFolder / "socket", runtime / kSocketName);
-  ASSERT_EQ(listenerUser((runtime / kSocketName).string()), attacker_.uid);
+  ASSERT_EQ(listenerUser((runtime / kSocketName).string()), attacker_.id());
 
   startVictim(runtime.c_str());
   EXPECT_TRUE(victimListensAt((runtime / kSocketName).string())) << victimOutput_.toStdString();

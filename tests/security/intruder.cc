@@ -1,10 +1,10 @@
-// The other local user of the attack tests, run through runuser. It only
+// The other local user of the attack tests, started as that user. It only
 // touches /dev/shm objects named on its command line.
 //
 //   intruder squat [--hold GUARD] NAME=SIZE=TEXT...
 //       makes each object (mode 0666, SIZE bytes, TEXT at its start), keeps
 //       a shared lock on it so it looks in use, a write lock on GUARD, says
-//       "ready" and stays until its parent (runuser) is gone.
+//       "ready" and stays until it is killed or its parent (the test) is gone.
 //   intruder open NAME...
 //       tries to open each object for reading and for writing and to cut it
 //       to size 0; prints one line per object and attempt, "refused" or

@@ -1,5 +1,5 @@
 // Another local user against the link's shared objects (Linux). The other
-// user is real (runuser); this program plays the victim, run as root as the
+// user is real (SecondUser); this program plays the victim, run as root as the
 // tests run here, which makes it the harder case: root may open any object,
 // so only the ownership checks keep it from someone else's.
 #include <fcntl.h>
@@ -93,7 +93,7 @@ class LinkAttack : public ::testing::Test {
     removeAll();
   }
   void TearDown() override {
-    squatter_.reset();  // its parent gone, the intruder ends
+    squatter_.reset();  // kills the intruder and waits for its end
     deinitSendticksMT5();
     removeAll();
   }

@@ -2,6 +2,7 @@
 // Test support: start another program (often this test program itself in a
 // role), wait for it with a deadline, or kill it hard.
 #include <chrono>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -13,6 +14,14 @@ class ChildProcess {
   // `outputPath` empty: the child shares this process's standard output.
   ChildProcess(const std::string& program, const std::vector<std::string>& arguments,
                const std::string& outputPath = {});
+#if !defined(_WIN32)
+  // As above, and `inChild` runs in the child after fork and before it
+  // becomes `program`, so a kill reaches the program itself. It may make
+  // only async-signal-safe calls; when it returns false the child ends
+  // with 126 (127: the program could not be run).
+  ChildProcess(const std::string& program, const std::vector<std::string>& arguments,
+               const std::string& outputPath, const std::function<bool()>& inChild);
+#endif
   ~ChildProcess();  // kills a child that is still running
   ChildProcess(const ChildProcess&) = delete;
   ChildProcess& operator=(const ChildProcess&) = delete;

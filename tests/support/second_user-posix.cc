@@ -1,11 +1,15 @@
 #include "tests/support/second_user.h"
 
+#include <grp.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
+
+#include "tests/support/wait.h"
 
 namespace tavelund::testing {
 namespace {
@@ -19,10 +23,11 @@ std::string firstProgram(std::initializer_list<const char*> paths) {
   return {};
 }
 
-bool lookUp(const std::string& name, unsigned& id) {
+bool lookUp(const std::string& name, unsigned& id, unsigned& group) {
   const passwd* entry = getpwnam(name.c_str());
   if (entry == nullptr) return false;
   id = entry->pw_uid;
+  group = entry->pw_gid;
   return true;
 }
 
@@ -30,21 +35,26 @@ bool lookUp(const std::string& name, unsigned& id) {
 
 SecondUser::SecondUser() {
   if (geteuid() != 0) {
-    problem_ = "a second user needs root (useradd, runuser)";
+    problem_ = "a second user needs root (useradd, and to act as that user)";
     return;
   }
-  runuser_ = firstProgram({"/usr/sbin/runuser", "/sbin/runuser", "/usr/bin/runuser"});
   const std::string useradd = firstProgram({"/usr/sbin/useradd", "/sbin/useradd"});
-  if (runuser_.empty() || useradd.empty()) {
-    problem_ = "runuser or useradd is missing (Debian: util-linux, passwd)";
+  if (useradd.empty()) {
+    problem_ = "useradd is missing (Debian: passwd)";
     return;
   }
-  if (lookUp(name_, id_)) return;
-  // Another test run may make it at the same moment: look again afterwards.
+  // Test programs running in parallel may add the user at the same time;
+  // the loser finds the passwd file locked or the user there already.
   const std::string command = useradd + " --system --no-create-home --shell /usr/sbin/nologin " +
                               name_ + " >/dev/null 2>&1";
-  [[maybe_unused]] const int rc = std::system(command.c_str());
-  if (!lookUp(name_, id_)) problem_ = "useradd could not make the user " + name_;
+  const bool found = waitFor(
+      [&] {
+        if (lookUp(name_, id_, group_)) return true;
+        [[maybe_unused]] const int rc = std::system(command.c_str());
+        return lookUp(name_, id_, group_);
+      },
+      std::chrono::seconds(60), std::chrono::milliseconds(100));
+  if (!found) problem_ = "useradd could not make the user " + name_;
 }
 
 SecondUser::~SecondUser() {
@@ -68,9 +78,14 @@ std::string SecondUser::runnableCopy(const std::string& program) {
 std::unique_ptr<ChildProcess> SecondUser::start(const std::string& program,
                                                 const std::vector<std::string>& arguments,
                                                 const std::string& outputPath) const {
-  std::vector<std::string> all{"-u", name_, "--", program};
-  all.insert(all.end(), arguments.begin(), arguments.end());
-  return std::make_unique<ChildProcess>(runuser_, all, outputPath);
+  return std::make_unique<ChildProcess>(program, arguments, outputPath,
+                                        [this] { return becomeInChild(); });
+}
+
+bool SecondUser::becomeInChild() const {
+  // The group first: once the user id is given up, the group can no longer
+  // be changed.
+  return setgroups(0, nullptr) == 0 && setgid(group_) == 0 && setuid(id_) == 0;
 }
 
 }  // namespace tavelund::testing
