@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -73,6 +74,16 @@ std::unique_ptr<ChildProcess> startWithErrors(const std::string& program,
   std::vector<std::string> all{"-c", "exec \"$0\" \"$@\" 2>&1", program};
   all.insert(all.end(), arguments.begin(), arguments.end());
   return std::make_unique<ChildProcess>("/bin/sh", all, output);
+}
+
+// Whether some process runs the program file `program`.
+bool programRuns(const std::string& program) {
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc", error)) {
+    std::error_code unreadable;
+    if (std::filesystem::read_symlink(entry.path() / "exe", unreadable) == program) return true;
+  }
+  return false;
 }
 
 std::string feedProgram() { return ownProgramFolder() + "tickwell-feed"; }
@@ -183,6 +194,7 @@ TEST_F(LinkAttack, ObjectsOfAnotherUserAreNeitherReadNorWrittenNorTakenOver) {
     EXPECT_NE(fileText(output).find("the channels are in use"), std::string::npos)
         << fileText(output);
     squatter_.reset();
+    EXPECT_FALSE(programRuns(intruder_)) << "ending the child left the intruder running";
   }
 }
 
