@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <sstream>
 #include <utility>
@@ -11,6 +10,7 @@
 
 #include "analysis/overlay.h"
 #include "common/number_text.h"
+#include "common/whole_file.h"
 #include "engine/last_line.h"
 
 namespace tavelund::chart {
@@ -292,33 +292,13 @@ bool chartSvg(PfChart& chart, const ChartSettings& settings, const analysis::Rep
 }
 
 bool writeWholeFile(const std::string& path, const std::string& text, std::string& error) {
-  const std::filesystem::path target(path);
-  std::filesystem::path partial = target;
-  partial += ".part";
-  {
-    std::ofstream file(partial, std::ios::binary | std::ios::trunc);
-    if (!file) {
-      error = path + ": cannot write the file";
-      return false;
-    }
-    file.write(text.data(), static_cast<std::streamsize>(text.size()));
-    file.close();
-    if (!file) {
-      std::error_code ignored;
-      std::filesystem::remove(partial, ignored);
-      error = path + ": cannot write the file";
-      return false;
-    }
-  }
-  std::error_code failed;
-  std::filesystem::rename(partial, target, failed);
-  if (failed) {
-    std::error_code ignored;
-    std::filesystem::remove(partial, ignored);
-    error = path + ": cannot write the file (" + failed.message() + ")";
-    return false;
-  }
-  return true;
+  // "chart.svg.k3x9q0za.part" while it is being written: a name nobody can
+  // plant a link at beforehand, in /tmp as anywhere.
+  static constexpr TemporaryNameForm kPartialName{".", 8, "abcdefghijklmnopqrstuvwxyz0123456789",
+                                                  ".part"};
+  if (tavelund::writeWholeFile(std::filesystem::path(path), text, kPartialName)) return true;
+  error = path + ": cannot write the file";
+  return false;
 }
 
 }  // namespace tavelund::chart

@@ -19,8 +19,8 @@ namespace tavelund::chart {
 bool chartSvg(PfChart& chart, const ChartSettings& settings, const analysis::Report& report,
               std::string& svg, std::string& error);
 
-// Writes `text` into `path` whole or not at all: a file beside it first,
-// then renamed over `path`.
+// Writes `text` into `path` whole or not at all (common/whole_file.h): a new
+// file of its own beside it first, then renamed over `path`.
 bool writeWholeFile(const std::string& path, const std::string& text, std::string& error);
 
 }  // namespace tavelund::chart

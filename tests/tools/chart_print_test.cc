@@ -2,15 +2,18 @@
 // prints, the signal table, and the SVG picture's structure.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "tests/support/planted_links.h"
 #include "tools/chart_options.h"
 #include "tools/chart_print.h"
 #include "tools/chart_svg.h"
@@ -233,6 +236,20 @@ TEST(ChartSvg, OneGlyphPerBoxEachWithItsOwnPriceRange) {
   EXPECT_NEAR(newest.basePrice, base, 1e-4);
 }
 
+std::vector<std::filesystem::path> namesIn(const std::filesystem::path& folder) {
+  std::vector<std::filesystem::path> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    names.push_back(entry.path().filename());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::string fileText(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);  // closed at once: Windows keeps open files
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
 TEST(ChartSvg, WrittenWholeOrNotAtAll) {
   const auto folder = std::filesystem::temp_directory_path() / "chart_svg_write_test";
   std::filesystem::remove_all(folder);
@@ -246,12 +263,35 @@ TEST(ChartSvg, WrittenWholeOrNotAtAll) {
     std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     EXPECT_EQ("<svg>again</svg>\n", text);
   }
-  EXPECT_FALSE(std::filesystem::exists(target + ".part"));
+  EXPECT_EQ(std::vector<std::filesystem::path>{"chart.svg"}, namesIn(folder))
+      << "no partial file is left";
 
   const std::string nowhere = (folder / "missing" / "chart.svg").string();
   EXPECT_FALSE(writeWholeFile(nowhere, "<svg/>\n", error));
   EXPECT_NE(std::string::npos, error.find("cannot write"));
   EXPECT_FALSE(std::filesystem::exists(folder / "missing"));
+  std::filesystem::remove_all(folder);
+}
+
+// The picture often goes to a shared folder such as /tmp: a link planted at
+// the name of its partial file (here the fixed name used once) is neither
+// written through nor put in the picture's place.
+TEST(ChartSvg, ALinkPlantedAtThePartialNameIsNotFollowed) {
+  const auto folder = std::filesystem::temp_directory_path() / "chart_svg_link_test";
+  std::filesystem::remove_all(folder);
+  std::filesystem::create_directories(folder);
+  std::ofstream(folder / "victim") << "precious";
+  {
+    tavelund::testing::PlantedLinks links(folder);
+    if (!links.plant("victim", "chart.svg.part")) {
+      GTEST_SKIP() << "SKIPPED: this system cannot plant a symbolic link for the test";
+    }
+    std::string error;
+    ASSERT_TRUE(writeWholeFile((folder / "chart.svg").string(), "<svg/>\n", error)) << error;
+    EXPECT_EQ("precious", fileText(folder / "victim"));
+    EXPECT_EQ("<svg/>\n", fileText(folder / "chart.svg"));
+    EXPECT_EQ("precious", fileText(folder / "chart.svg.part")) << "the planted link is left alone";
+  }
   std::filesystem::remove_all(folder);
 }
 
