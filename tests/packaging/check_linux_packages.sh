@@ -57,6 +57,7 @@ echo "ok: control fields (Depends: $depends)"
 #    its top folder.
 expected="bin/ConsoleTavelundPF
 bin/Vantrell
+bin/tickwell-chart
 bin/tickwell-feed
 bin/tickwell-peek
 include/tickwell.h
@@ -71,6 +72,7 @@ share/doc/tavelund/copyright
 share/icons/hicolor/256x256/apps/tavelund-vantrell.png
 share/man/man1/ConsoleTavelundPF.1.gz
 share/man/man1/Vantrell.1.gz
+share/man/man1/tickwell-chart.1.gz
 share/man/man1/tickwell-feed.1.gz
 share/man/man1/tickwell-peek.1.gz"
 deb_files=$(dpkg-deb -c "$DEB" | awk '$1 !~ /^d/ {print $6}' | sed 's|^\./usr/||' | LC_ALL=C sort)
@@ -89,8 +91,8 @@ ROOT=$WORK/deb
 dpkg-deb -x "$DEB" "$ROOT" || fail "dpkg-deb -x"
 mkdir -p "$WORK/home"
 export HOME=$WORK/home
-for binary in bin/tickwell-feed bin/tickwell-peek lib/tavelund/ConsoleTavelundPF \
-  lib/tavelund/Vantrell lib/libtickwell.so; do
+for binary in bin/tickwell-feed bin/tickwell-peek bin/tickwell-chart \
+  lib/tavelund/ConsoleTavelundPF lib/tavelund/Vantrell lib/libtickwell.so; do
   missing=$(ldd "$ROOT/usr/$binary" | grep 'not found')
   [ -z "$missing" ] || fail "$binary: $missing"
   # Our own library must come from the package, not from the build tree.
@@ -98,15 +100,25 @@ for binary in bin/tickwell-feed bin/tickwell-peek lib/tavelund/ConsoleTavelundPF
 done
 echo "ok: every binary finds its libraries"
 
-for tool in tickwell-feed tickwell-peek; do
+for tool in tickwell-feed tickwell-peek tickwell-chart; do
   [ "$("$ROOT/usr/bin/$tool" --version)" = "$tool $VERSION" ] || fail "$tool --version"
   "$ROOT/usr/bin/$tool" --help > "$WORK/help.txt" 2>&1 || fail "$tool --help"
   grep -q "usage: $tool" "$WORK/help.txt" || fail "$tool --help: $(cat "$WORK/help.txt")"
 done
+# The shipped man pages are the sources that package_man_pages checks.
 for page in "$ROOT"/usr/share/man/man1/*.gz; do
-  gzip -t "$page" || fail "$page"
+  gzip -dc "$page" | cmp -s - "$SOURCE/packaging/linux/man/$(basename "$page" .gz)" ||
+    fail "$page is not packaging/linux/man/$(basename "$page" .gz)"
 done
-echo "ok: tickwell-feed and tickwell-peek start: --version $VERSION, --help"
+echo "ok: tickwell-feed, tickwell-peek and tickwell-chart start: --version $VERSION, --help"
+
+# The chart printer from the package, on a file of bars: the chart's lines
+# and the signals' CSV header.
+"$ROOT/usr/bin/tickwell-chart" --signals "$SOURCE/data/bars-daily.csv" > "$WORK/chart.txt" 2>&1 ||
+  fail "tickwell-chart: $(cat "$WORK/chart.txt")"
+grep -q "^LAST LINE : " "$WORK/chart.txt" || fail "tickwell-chart: $(cat "$WORK/chart.txt")"
+grep -qx "time,column,side,kind,price" "$WORK/chart.txt" || fail "tickwell-chart: $(cat "$WORK/chart.txt")"
+echo "ok: tickwell-chart prints a chart from the package"
 
 # The viewer with nothing published: the start-up check reaches its
 # "DRIVER DOES NOT LOADED" block once the library is bound.
@@ -170,7 +182,9 @@ fi
 mkdir -p "$WORK/tgz"
 tar xzf "$TGZ" -C "$WORK/tgz" || fail "tar xzf"
 top=$WORK/tgz/tavelund-$VERSION-Linux
-[ "$("$top/bin/tickwell-peek" --version)" = "tickwell-peek $VERSION" ] || fail "tarball tickwell-peek"
+for tool in tickwell-peek tickwell-chart; do
+  [ "$("$top/bin/$tool" --version)" = "$tool $VERSION" ] || fail "tarball $tool"
+done
 ldd "$top/lib/tavelund/ConsoleTavelundPF" | grep libtickwell | grep -q "$top" ||
   fail "the tarball's viewer does not bind the tarball's library"
 echo "ok: the tarball runs where it is unpacked"
