@@ -272,6 +272,17 @@ void BM_OneBlockRead(benchmark::State& state) {
 }
 BENCHMARK(BM_OneBlockRead)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// The machine's own yardstick for this run: a plain copy of 128 MiB.
+void BM_PlainMemcpy(benchmark::State& state) {
+  std::vector<char> from(kBlockBytes, 'x'), to(kBlockBytes, 'y');
+  for (auto _ : state) {
+    std::memcpy(to.data(), from.data(), kBlockBytes);
+    benchmark::DoNotOptimize(to.data());
+    benchmark::ClobberMemory();
+  }
+}
+BENCHMARK(BM_PlainMemcpy)->Unit(benchmark::kMillisecond)->UseRealTime();
+
 // A field of /proc/self/status in MiB: VmHWM (the peak resident set so far)
 // or VmRSS (the resident set now).
 double statusMiB(const char* field) {
