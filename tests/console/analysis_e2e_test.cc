@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "tests/support/terminal_session.h"
+#include "tests/support/viewer_folder.h"
 
 extern char** environ;
 
@@ -29,6 +30,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
+using testing::barDate;
 using testing::commandOutput;
 using testing::fileText;
 using testing::shellQuote;
@@ -37,13 +39,6 @@ using testing::waitUntil;
 
 constexpr int kBars = 600;
 const std::string kRule(96, '-');
-
-std::string barDate(int index, char separator) {
-  char text[16];
-  std::snprintf(text, sizeof text, "%04d%c%02d%c%02d", 2001 + index / 336, separator,
-                1 + (index / 28) % 12, separator, 1 + index % 28);
-  return text;
-}
 
 std::string trimmedRight(std::string text) {
   while (!text.empty() && (text.back() == ' ' || text.back() == '\r')) text.pop_back();
@@ -75,22 +70,13 @@ std::vector<std::string> chartOnScreen(const std::string& screen) {
 class AnalysisEndToEnd : public ::testing::Test {
  protected:
   void SetUp() override {
-    folder_ = fs::temp_directory_path() /
-              ("analysis_e2e_" + std::to_string(::getpid()) + "_" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(folder_);
-    fs::create_directories(folder_);
-    const fs::path bin = TAVELUND_BIN_DIR;
-    fs::copy_file(bin / "ConsoleTavelundPF", folder_ / "ConsoleTavelundPF");
-    fs::copy_file(bin / "libtickwell.so", folder_ / "libtickwell.so");
+    folder_ = testing::viewerFolder("analysis_e2e_",
+                                    ::testing::UnitTest::GetInstance()->current_test_info()->name(),
+                                    TAVELUND_BIN_DIR);
     // Two waves: some 40 columns, so that 30 shown columns leave some out.
-    std::ofstream bars(folder_ / "bars.csv");
-    bars << "date,open,high,low,close\n";
-    for (int i = 0; i < kBars; ++i) {
-      const double mid = 1000 * (1 + 0.09 * std::sin(i / 11.0) + 0.035 * std::sin(i / 2.9));
-      bars << barDate(i, '-') << ',' << mid << ',' << mid * 1.01 << ',' << mid * 0.99 << ','
-           << mid * 1.002 << '\n';
-    }
+    testing::writeWaveBars(
+        folder_ / "bars.csv", kBars,
+        {.slowSize = 0.09, .slowDays = 11.0, .fastSize = 0.035, .fastDays = 2.9});
   }
 
   void TearDown() override {

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "tests/support/terminal_session.h"
+#include "tests/support/viewer_folder.h"
 
 extern char** environ;
 
@@ -33,37 +34,13 @@ constexpr int kBars = 330;
 constexpr int kFirstBatch = 300;
 constexpr int kPerRequest = 5;
 
-// "YYYY/MM/DD" of bar `index`: one bar a day from 2000-01-03.
-inline std::string barDate(int index, char separator = '/') {
-  using namespace std::chrono;
-  const year_month_day day{sys_days{2000y / January / 3} + days{index}};
-  char text[16];
-  std::snprintf(text, sizeof text, "%04d%c%02u%c%02u", static_cast<int>(day.year()), separator,
-                static_cast<unsigned>(day.month()), separator, static_cast<unsigned>(day.day()));
-  return text;
-}
-
 class ViewerEndToEnd : public ::testing::Test {
  protected:
   void SetUp() override {
-    folder_ = fs::temp_directory_path() /
-              ("viewer_e2e_" + std::to_string(::getpid()) + "_" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(folder_);
-    fs::create_directories(folder_);
-    // The viewer binds the link library from its own folder and saves
-    // beside itself: run a copy of both from the test's folder.
-    const fs::path bin = TAVELUND_BIN_DIR;
-    fs::copy_file(bin / "ConsoleTavelundPF", folder_ / "ConsoleTavelundPF");
-    fs::copy_file(bin / "libtickwell.so", folder_ / "libtickwell.so");
-
-    std::ofstream bars(folder_ / "bars.csv");
-    bars << "date,open,high,low,close\n";
-    for (int i = 0; i < kBars; ++i) {
-      const double mid = 1000 * (1 + 0.04 * std::sin(i / 7.0) + 0.02 * std::sin(i / 2.3));
-      bars << barDate(i, '-') << ',' << mid << ',' << mid * 1.01 << ',' << mid * 0.99 << ','
-           << mid * 1.002 << '\n';
-    }
+    folder_ = testing::viewerFolder("viewer_e2e_",
+                                    ::testing::UnitTest::GetInstance()->current_test_info()->name(),
+                                    TAVELUND_BIN_DIR);
+    testing::writeWaveBars(folder_ / "bars.csv", kBars);
 
     std::ofstream script(folder_ / "run.sh");
     script << "cd " << testing::shellQuote(folder_.string()) << "\n"

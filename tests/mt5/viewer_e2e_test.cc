@@ -21,6 +21,7 @@
 #include "link/tickwell.h"
 #include "tests/support/channels.h"
 #include "tests/support/terminal_session.h"
+#include "tests/support/viewer_folder.h"
 
 extern char** environ;
 
@@ -29,6 +30,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
+using testing::barDate;
 using testing::fileText;
 using testing::TerminalSession;
 using testing::waitUntil;
@@ -36,34 +38,14 @@ using testing::waitUntil;
 constexpr int kBars = 330;
 constexpr int kOpened = 300;
 
-std::string barDate(int index, char separator = '/') {
-  using namespace std::chrono;
-  const year_month_day day{sys_days{2000y / January / 3} + days{index}};
-  char text[16];
-  std::snprintf(text, sizeof text, "%04d%c%02u%c%02u", static_cast<int>(day.year()), separator,
-                static_cast<unsigned>(day.month()), separator, static_cast<unsigned>(day.day()));
-  return text;
-}
-
 bool anyChannel() { return testing::anyChannelExists(checkSendticksMT5); }
 
 class PublisherAndViewer : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(waitUntil([] { return !anyChannel(); }, 30s)) << "the channels are in use";
-    folder_ = fs::temp_directory_path() / ("mt5_viewer_e2e_" + std::to_string(::getpid()));
-    fs::remove_all(folder_);
-    fs::create_directories(folder_);
-    const fs::path bin = TAVELUND_BIN_DIR;
-    fs::copy_file(bin / "ConsoleTavelundPF", folder_ / "ConsoleTavelundPF");
-    fs::copy_file(bin / "libtickwell.so", folder_ / "libtickwell.so");
-    std::ofstream bars(folder_ / "bars.csv");
-    bars << "date,open,high,low,close\n";
-    for (int i = 0; i < kBars; ++i) {
-      const double mid = 1900 * (1 + 0.04 * std::sin(i / 7.0) + 0.02 * std::sin(i / 2.3));
-      bars << barDate(i, '-') << ',' << mid << ',' << mid * 1.01 << ',' << mid * 0.99 << ','
-           << mid * 1.002 << '\n';
-    }
+    folder_ = testing::viewerFolder("mt5_viewer_e2e_", "publisher", TAVELUND_BIN_DIR);
+    testing::writeWaveBars(folder_ / "bars.csv", kBars, {.level = 1900});
     std::ofstream(folder_ / "control.txt");
     std::ofstream(folder_ / "run.sh") << "cd " << testing::shellQuote(folder_.string()) << "\n"
                                       << "./ConsoleTavelundPF\n"
