@@ -31,14 +31,7 @@ fail() {
   cleanup
   exit 1
 }
-# wait_for SECONDS CONDITION: polls the shell condition every 50 ms.
-wait_for() {
-  deadline=$(( $(date +%s%N) / 1000000 + $1 * 1000 ))
-  while ! eval "$2"; do
-    [ $(( $(date +%s%N) / 1000000 )) -ge $deadline ] && return 1
-    sleep 0.05
-  done
-}
+. "$(dirname "$0")/../support/wait_for.sh"
 # A key pressed while a command still draws is overwritten when the command
 # ends (as a held key would simply be seen again): wait until the screen
 # stops changing before pressing one.

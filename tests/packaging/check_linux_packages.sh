@@ -23,14 +23,7 @@ fail() {
   cleanup
   exit 1
 }
-# wait_for SECONDS CONDITION: polls the shell condition every 50 ms.
-wait_for() {
-  deadline=$(($(date +%s%N) / 1000000 + $1 * 1000))
-  while ! eval "$2"; do
-    [ $(($(date +%s%N) / 1000000)) -ge $deadline ] && return 1
-    sleep 0.05
-  done
-}
+. "$(dirname "$0")/../support/wait_for.sh"
 
 [ -f "$DEB" ] || fail "no package $DEB"
 [ -f "$TGZ" ] || fail "no package $TGZ"

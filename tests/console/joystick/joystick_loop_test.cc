@@ -16,6 +16,7 @@
 
 #include "console/terminal.h"
 #include "console/viewer.h"
+#include "tests/support/cout_capture.h"
 #include "tests/support/wait.h"
 #ifndef _WIN32
 #include <termios.h>
@@ -167,16 +168,7 @@ class RunningViewer {
   std::thread watch_;
 };
 
-class CoutCapture {
- public:
-  CoutCapture() : saved_(std::cout.rdbuf(text_.rdbuf())) {}
-  ~CoutCapture() { std::cout.rdbuf(saved_); }
-  std::string text() const { return text_.str(); }
-
- private:
-  std::ostringstream text_;
-  std::streambuf* saved_;
-};
+using testing::CoutCapture;
 
 // No controller (none under Wine; none on a build machine): the keyboard
 // serves, silently, and Q ends the run.

@@ -11,22 +11,14 @@
 #include "console/joystick.h"
 #include "console/process_end.h"
 #include "tests/console/joystick/virtual_controller.h"
+#include "tests/support/cout_capture.h"
 
 namespace tavelund {
 namespace {
 
 using joytest::VirtualController;
 
-class CoutCapture {
- public:
-  CoutCapture() : saved_(std::cout.rdbuf(text_.rdbuf())) {}
-  ~CoutCapture() { std::cout.rdbuf(saved_); }
-  std::string text() const { return text_.str(); }
-
- private:
-  std::ostringstream text_;
-  std::streambuf* saved_;
-};
+using testing::CoutCapture;
 
 class SdlJoystick : public ::testing::Test {
  protected:

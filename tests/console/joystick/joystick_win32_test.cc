@@ -15,20 +15,12 @@
 #include "console/joystick-win32.h"
 #include "console/joystick_lost.h"
 #include "tests/support/child_process.h"
+#include "tests/support/cout_capture.h"
 
 namespace tavelund {
 namespace {
 
-class CoutCapture {
- public:
-  CoutCapture() : saved_(std::cout.rdbuf(text_.rdbuf())) {}
-  ~CoutCapture() { std::cout.rdbuf(saved_); }
-  std::string text() const { return text_.str(); }
-
- private:
-  std::ostringstream text_;
-  std::streambuf* saved_;
-};
+using testing::CoutCapture;
 
 TEST(DirectInputJoystick, NoControllerMeansKeyboardWithoutAWord) {
   std::atomic<char> cell{'u'};
