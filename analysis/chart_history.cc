@@ -1,24 +1,12 @@
 #include "analysis/chart_history.h"
 
 #include <algorithm>
-#include <cmath>
-#include <limits>
 
 namespace tavelund::analysis {
 namespace {
 
 int32_t clampRow(int64_t row) {
   return static_cast<int32_t>(std::clamp<int64_t>(row, INT32_MIN, INT32_MAX));
-}
-
-// The chart's own box count of a price: truncated toward zero, saturated.
-int32_t boxCount(double quotient) {
-  if (std::isnan(quotient)) return 0;
-  constexpr double limit = 2147483647.0;
-  if (quotient >= limit) return std::numeric_limits<int32_t>::max();
-  if (quotient <= -limit) return -std::numeric_limits<int32_t>::max();
-  const auto n = static_cast<int32_t>(quotient);
-  return n > 0 ? n : 0;
 }
 
 // Rows as the drawing assigns them, the first decided column taking the
@@ -52,11 +40,8 @@ ChartHistory historyAt(const PfChart& chart, int32_t viewOffset, bool withSteps)
   const ColumnList snapshots = chart.snapshots();
   const auto points = chart.points();
   if (columns.empty() || snapshots.empty()) return history;
-  // The snapshot the view shows, as the drawing picks it: H - offset - 1,
-  // or the newest when that falls outside the list.
-  const auto count = static_cast<int64_t>(snapshots.size());
-  int64_t k = count - int64_t{viewOffset} - 1;
-  if (k < 0 || k >= count) k = count - 1;
+  // The snapshot the view shows, as the drawing picks it.
+  const int64_t k = chart.snapshotIndexForOffset(viewOffset);
 
   // The view: the snapshot after the columns before it (a column numbered c
   // follows the one at position c).
@@ -114,7 +99,8 @@ ChartHistory historyAt(const PfChart& chart, int32_t viewOffset, bool withSteps)
       continue;
     const double p = points[static_cast<size_t>(point)].price;
     const double moved = made->direction > 0 ? p - made->basePrice : made->basePrice - p;
-    made->steps.push_back(BoxStep{point, boxCount(moved / made->boxSize)});
+    // The chart's own count, of which no box is drawn below 1.
+    made->steps.push_back(BoxStep{point, std::max(0, truncatedBoxCount(moved / made->boxSize))});
   }
   return history;
 }

@@ -89,21 +89,8 @@ Parts parts(const Report& report) {
   return out;
 }
 
-}  // namespace
-
-Report analyze(const PfChart& chart, int32_t viewOffset) {
-  Report report;
-  report.history = historyAt(chart, viewOffset, true);
-  report.signals = findSignals(report.history);
-  report.status = signalStatus(report.signals);
-  report.lines = trendLines(report.history);
-  report.bullish = objective(report.history, report.signals, Side::Buy);
-  report.bearish = objective(report.history, report.signals, Side::Sell);
-  return report;
-}
-
-std::vector<std::string> reportLines(const Report& report, size_t maxSignals) {
-  Parts all = parts(report);
+// The text from its parts, with at most `maxSignals` signal lines.
+std::vector<std::string> joined(Parts all, size_t maxSignals) {
   std::vector<std::string> lines = std::move(all.head);
   const size_t count = all.signals.size();
   if (count <= maxSignals) {
@@ -118,9 +105,27 @@ std::vector<std::string> reportLines(const Report& report, size_t maxSignals) {
   return lines;
 }
 
-size_t reportFrameLines(const Report& report) {
-  const Parts all = parts(report);
-  return all.head.size() + all.foot.size();
+}  // namespace
+
+Report analyze(const PfChart& chart, int32_t viewOffset) {
+  Report report;
+  report.history = historyAt(chart, viewOffset, true);
+  report.signals = findSignals(report.history);
+  report.status = signalStatus(report.signals);
+  report.lines = trendLines(report.history);
+  report.bullish = objective(report.history, report.signals, Side::Buy);
+  report.bearish = objective(report.history, report.signals, Side::Sell);
+  return report;
+}
+
+std::vector<std::string> reportLines(const Report& report, size_t maxSignals) {
+  return joined(parts(report), maxSignals);
+}
+
+std::vector<std::string> reportLinesWithin(const Report& report, size_t room) {
+  Parts all = parts(report);
+  const size_t frame = all.head.size() + all.foot.size();
+  return joined(std::move(all), room > frame + 1 ? room - frame : 1);
 }
 
 }  // namespace tavelund::analysis

@@ -33,7 +33,8 @@ Report analyze(const PfChart& chart, int32_t viewOffset);
 inline constexpr size_t kAllSignals = static_cast<size_t>(-1);
 std::vector<std::string> reportLines(const Report& report, size_t maxSignals = kAllSignals);
 
-// How many lines the text has around the signal lines.
-size_t reportFrameLines(const Report& report);
+// The same in at most `room` lines where it fits: as many of the newest
+// signal lines as leave room for the rest of the text, one at least.
+std::vector<std::string> reportLinesWithin(const Report& report, size_t room);
 
 }  // namespace tavelund::analysis

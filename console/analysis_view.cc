@@ -21,8 +21,8 @@ void showAnalysis(Viewer& viewer) {
     // The newest signals that fit the window (the last line end takes a
     // line of its own); a line counts the rest.
     const auto height = static_cast<size_t>(std::max(consoleHeight.load(), 0));
-    const size_t used = kAnalysisFrameLines + analysis::reportFrameLines(report) + 1;
-    text = analysis::reportLines(report, height > used + 1 ? height - used : 1);
+    const size_t room = height > kAnalysisFrameLines + 1 ? height - kAnalysisFrameLines - 1 : 0;
+    text = analysis::reportLinesWithin(report, room);
   }
   writeAnalysisScreen(*viewer.io.out, text);
 }

@@ -33,11 +33,6 @@ void refresh(Viewer& viewer) {
   ConsolePort console{viewer.io.out, viewer.io.resetScreen};
   refreshRecords(viewer.intake, viewer.settings, viewer.link, console);
   viewer.chart.applySettings(viewer.settings, viewer.settings.digits);
-  {
-    // The chart reads the intake's points instead of keeping its own copy.
-    std::lock_guard<std::mutex> lock(chartLock);
-    viewer.chart.readPointsFrom(viewer.intake.pointList);
-  }
   viewer.chart.update(viewer.intake.batchPointList, viewer.settings);
   redrawChart(viewer, viewerTitle(viewer));
 }

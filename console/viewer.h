@@ -65,6 +65,12 @@ struct Viewer {
   ViewerPeriods periods;
   LiveView live;
 
+  // The chart reads the intake's points instead of keeping its own copy.
+  // No thread sees the viewer before it is made.
+  Viewer() { chart.readPointsFrom(intake.pointList); }
+  Viewer(const Viewer&) = delete;
+  Viewer& operator=(const Viewer&) = delete;
+
   std::atomic<char> commandCell{command::kRefresh};
   std::atomic<bool> exitRequested{false};
   std::atomic<bool> stopView{false};

@@ -5,8 +5,8 @@
 
 namespace tavelund {
 
-std::string lastLineText(const std::string& startText, double startPrice,
-                         const std::string& lastText, double lastPrice, int32_t digits) {
+std::string lastLineText(std::string_view startText, double startPrice, std::string_view lastText,
+                         double lastPrice, int32_t digits) {
   // The minute texts come over the link: shown safe, as all such text.
   std::string text = "LAST LINE : " + screenText(startText) + "(";
   appendFixed(text, startPrice, digits);
@@ -20,8 +20,8 @@ void writeLastLine(std::ostream& out, const PfChart& chart, int32_t viewOffset, 
   // The snapshot the chart shows at this offset; an offset outside the
   // snapshots (left behind by an empty chart) shows the newest.
   const PfColumn column = chart.lastLineColumn(viewOffset);
-  out << lastLineText(std::string(column.startPoint.text), column.startPoint.price,
-                      std::string(column.lastPoint.text), column.lastPoint.price, digits)
+  out << lastLineText(column.startPoint.text, column.startPoint.price, column.lastPoint.text,
+                      column.lastPoint.price, digits)
       << std::endl;
   out << std::string(96, '-') << std::endl;
 }

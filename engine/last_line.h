@@ -5,14 +5,15 @@
 #include <cstdint>
 #include <ostream>
 #include <string>
+#include <string_view>
 
 #include "engine/pf_chart.h"
 
 namespace tavelund {
 
 // "LAST LINE : start(price) => last(price)", prices with `digits` decimals.
-std::string lastLineText(const std::string& startText, double startPrice,
-                         const std::string& lastText, double lastPrice, int32_t digits);
+std::string lastLineText(std::string_view startText, double startPrice, std::string_view lastText,
+                         double lastPrice, int32_t digits);
 
 // The last line of the column shown at `viewOffset` (a default column when
 // the chart has no snapshots), then the rule of 96 "-". The caller holds

@@ -13,16 +13,6 @@
 namespace tavelund {
 namespace {
 
-// A box count: the quotient truncated toward zero. Quotients beyond the
-// 32-bit range (a zero or absurd price) saturate instead of overflowing.
-int32_t truncatedCount(double quotient) {
-  if (std::isnan(quotient)) return 0;
-  constexpr double limit = 2147483647.0;
-  if (quotient >= limit) return std::numeric_limits<int32_t>::max();
-  if (quotient <= -limit) return -std::numeric_limits<int32_t>::max();
-  return static_cast<int32_t>(quotient);
-}
-
 // Room for `extra` more entries and a quarter more, so that the refreshes
 // that each add a bar to millions of points do not move them all again and
 // again. Room never written stays virtual and costs no memory.
@@ -34,6 +24,14 @@ void roomFor(std::vector<T>& list, size_t extra) {
 }
 
 }  // namespace
+
+int32_t truncatedBoxCount(double quotient) {
+  if (std::isnan(quotient)) return 0;
+  constexpr double limit = 2147483647.0;
+  if (quotient >= limit) return std::numeric_limits<int32_t>::max();
+  if (quotient <= -limit) return -std::numeric_limits<int32_t>::max();
+  return static_cast<int32_t>(quotient);
+}
 
 void PfChart::applySettings(const ChartSettings& settings, int32_t newDigits) {
   std::lock_guard<std::mutex> lock(chartLock);
@@ -54,7 +52,8 @@ void PfChart::update(std::span<const PricePoint> batch, ChartSettings& settings)
 void PfChart::readPointsFrom(const PointList& list) {
   if (sharedPoints_ == &list) return;
   if (applied_ > 0) {
-    // Points applied so far came from elsewhere: start again from the list.
+    // Points applied so far came from elsewhere: the next update applies
+    // the list from its first point.
     columns_.clear();
     states_.clear();
     snapshots_.clear();
@@ -92,26 +91,31 @@ void PfChart::applyBatch(std::span<const PricePoint> batch) {
   }
   takeBack(keep, batch.front().recordIndex);
 
-  roomFor(snapshots_, batch.size());
-  if (!sharedPoints_) roomFor(ownPoints_, batch.size());
+  // What is applied now: the batch, and in a list every point of it that
+  // is not applied yet (after a switch to the list, also those before the
+  // batch).
+  const std::span<const PricePoint> walk =
+      sharedPoints_ ? std::span<const PricePoint>(*sharedPoints_).subspan(applied_) : batch;
+  roomFor(snapshots_, walk.size());
+  if (!sharedPoints_) roomFor(ownPoints_, walk.size());
   // A full batch fills many MiB: back them on another thread meanwhile.
-  std::vector<PrefaultRange> fresh = {roomOf(snapshots_, batch.size())};
-  if (!sharedPoints_) fresh.push_back(roomOf(ownPoints_, batch.size()));
-  Prefault prefault(std::move(fresh), batch.size());
+  std::vector<PrefaultRange> fresh = {roomOf(snapshots_, walk.size())};
+  if (!sharedPoints_) fresh.push_back(roomOf(ownPoints_, walk.size()));
+  Prefault prefault(std::move(fresh), walk.size());
   // The next refresh re-reads the batch's newest record: note the chart as
   // it stands before that record, to take it back exactly.
-  size_t newestStart = batch.size();
-  while (newestStart > 0 && batch[newestStart - 1].recordIndex == batch.back().recordIndex)
+  size_t newestStart = walk.size();
+  while (newestStart > 0 && walk[newestStart - 1].recordIndex == walk.back().recordIndex)
     --newestStart;
-  for (size_t i = 0; i < batch.size(); ++i) {
+  for (size_t i = 0; i < walk.size(); ++i) {
     if (i == newestStart) {
-      checkpoint_.record = batch[i].recordIndex;
+      checkpoint_.record = walk[i].recordIndex;
       checkpoint_.points = applied_;
       checkpoint_.columns = columns_.size();
       checkpoint_.states = states_.size();
       checkpoint_.column = columns_.empty() ? StoredColumn{} : columns_.back();
     }
-    addPoint(batch[i]);
+    addPoint(walk[i]);
     if ((i & 1023) == 1023) prefault.reached(i);
   }
 }
@@ -274,10 +278,10 @@ void PfChart::extendTo(int32_t at, int32_t direction) {
   state.extremePrice = p;
   state.endAt = at;
   if (direction > 0) {
-    state.boxCount = truncatedCount((p - column.basePrice) / column.boxSize);
+    state.boxCount = truncatedBoxCount((p - column.basePrice) / column.boxSize);
     state.reversalPrice = p - (p * f) * R;
   } else {
-    state.boxCount = truncatedCount((column.basePrice - p) / column.boxSize);
+    state.boxCount = truncatedBoxCount((column.basePrice - p) / column.boxSize);
     state.reversalPrice = (p * f) * R + p;
   }
   column.direction = direction;

@@ -26,6 +26,11 @@ struct ChartMarker {
 
 class PfChart;
 
+// A box count as the chart computes it: the quotient truncated toward zero.
+// Quotients beyond the 32-bit range (a zero or absurd price) saturate
+// instead of overflowing; NaN counts none.
+int32_t truncatedBoxCount(double quotient);
+
 // A read-only list of the chart's stored columns or snapshots, each read as
 // a full PfColumn value. Valid while the chart is unchanged.
 class ColumnList {
@@ -104,13 +109,12 @@ class PfChart {
   // Take chartLock themselves.
   void applySettings(const ChartSettings& settings, int32_t digits);
   void update(std::span<const PricePoint> batch, ChartSettings& settings);
-  void draw(std::ostream& out, const ChartSettings& settings);
-  // The same, with `overlay` called once the drawing is built (view, rows,
+  // `overlay`, when given, is called once the drawing is built (view, rows,
   // grid, labels, markers) and before it is printed, still under the lock:
   // it may read the drawing and mark empty cells. Not called when the chart
   // is too tall to draw.
   using GridOverlay = std::function<void(PfChart& chart)>;
-  void draw(std::ostream& out, const ChartSettings& settings, const GridOverlay& overlay);
+  void draw(std::ostream& out, const ChartSettings& settings, const GridOverlay& overlay = {});
 
   // The chart reads its points from `list` instead of keeping a copy of
   // each. Every batch given to update is then a tail of `list`, whose owner
@@ -133,6 +137,9 @@ class PfChart {
   std::span<const PricePoint> points() const { return {pointData(), readablePoints()}; }
   PfColumn snapshotAt(size_t k) const;
   PfColumn columnAt(size_t c) const;
+  // Index of the snapshot shown at `offset`: H - offset - 1, or the newest
+  // when that falls outside the list; -1 when there are no snapshots.
+  int32_t snapshotIndexForOffset(int32_t offset) const;
 
   // Memory held for the snapshots (their states included), for the record.
   size_t snapshotBytes() const {
@@ -147,9 +154,6 @@ class PfChart {
   void layoutRows();
   void buildGrid();
   void printChart(std::ostream& out) const;
-  // Index of the snapshot shown at `offset`: H - offset - 1, or the newest
-  // when that falls outside the list; -1 when there are no snapshots.
-  int32_t snapshotIndexForOffset(int32_t offset) const;
 
   void takeBack(size_t keep, int32_t recordIndex);
   void rebuildFromPoints(size_t keep);

@@ -17,8 +17,6 @@ int32_t clampRow(int64_t row) {
 
 }  // namespace
 
-void PfChart::draw(std::ostream& out, const ChartSettings& settings) { draw(out, settings, {}); }
-
 void PfChart::draw(std::ostream& out, const ChartSettings& settings, const GridOverlay& overlay) {
   std::lock_guard<std::mutex> lock(chartLock);
   selectView(settings.viewOffset, showColumns);

@@ -366,6 +366,31 @@ TEST(Snapshots, ReadingTheIntakesListOrOwnCopiesGivesTheSameChart) {
   EXPECT_EQ(copying.columns().back().endBoxPrice, reading.columns().back().endBoxPrice);
 }
 
+// A chart that has applied copies and is then told to read a list that
+// holds those points and more goes on from the list: its next batch (the
+// list's tail) comes after every point before it, none is skipped or
+// applied twice.
+TEST(Snapshots, ReadingAListAfterCopiesAppliesEveryPointOfTheList) {
+  PointList list;
+  for (int32_t i = 0; i < 300; ++i) list.push_back(point(i, 100 + std::sin(i * 0.2) * 6, i));
+  const std::vector<PricePoint> all(list.begin(), list.end());
+  PfChart scratch = chartWith(3), switched = chartWith(3);
+  applyPoints(scratch, all);
+  applyPoints(switched, std::vector<PricePoint>(all.begin(), all.begin() + 200));
+  switched.readPointsFrom(list);
+  ChartSettings settings;
+  switched.update(std::span<const PricePoint>(list.data() + 250, 50), settings);
+  ASSERT_EQ(scratch.points().size(), switched.points().size());
+  ASSERT_EQ(scratch.snapshots().size(), switched.snapshots().size());
+  for (size_t k = 0; k < scratch.snapshots().size(); ++k) {
+    const PfColumn a = scratch.snapshots()[k], b = switched.snapshots()[k];
+    ASSERT_TRUE(a.boxes == b.boxes && a.extremePrice == b.extremePrice &&
+                a.endPoint.index == b.endPoint.index)
+        << k;
+  }
+  EXPECT_EQ(scratch.columns().size(), switched.columns().size());
+}
+
 TEST(Snapshots, StayCompact) {
   // One snapshot per point is kept for the whole run: at most 32 bytes each
   // on average, even when every point is a new extreme.
