@@ -21,6 +21,11 @@ struct TemporaryNameForm {
   std::string_view after;
 };
 
+// "<name>.k3x9q0za.part" while it is being written: the form of the CSV
+// save and the tools' files.
+inline constexpr TemporaryNameForm kPartFileForm{".", 8, "abcdefghijklmnopqrstuvwxyz0123456789",
+                                                 ".part"};
+
 // False when the file could not be written; nothing of ours is left then.
 bool writeWholeFile(const std::filesystem::path& target, std::string_view content,
                     const TemporaryNameForm& form);

@@ -3,7 +3,6 @@
 #include <iostream>
 
 #include "console/commands.h"
-
 #include "console/process_end.h"
 #include "console/terminal.h"
 

@@ -13,13 +13,13 @@ std::optional<char> mapJoystickState(const JoystickState& state) {
     switch (i + 1) {
       case 1:
         mapped = command::kControllerRefresh;
-        break;  // refresh
+        break;
       case 2:
         mapped = command::kControllerNewest;
-        break;  // newest
+        break;
       case 3:
         mapped = command::kControllerHelp;
-        break;  // controller help
+        break;
       default:
         break;
     }

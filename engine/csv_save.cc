@@ -20,10 +20,6 @@ namespace {
 constexpr std::string_view kWholeMinute = ":00.000";
 constexpr int kExcerptLines = 5;
 
-// "EURUSD_20240102030405.csv.k3x9q0za.part" while it is being written.
-constexpr TemporaryNameForm kPartialCsvName{".", 8, "abcdefghijklmnopqrstuvwxyz0123456789",
-                                            ".part"};
-
 std::string textOf(const char* text) { return text ? std::string(text) : std::string(); }
 
 std::string shownPath(const std::filesystem::path& path) { return screenText(pathText(path)); }
@@ -206,7 +202,7 @@ CsvSaveOutcome saveCsv(const LinkCalls& link, const CsvSaveOptions& options) {
         << screenText(csvFileSymbol(symbol) + "_" + compactTimeStamp(now) + ".csv") << std::endl;
     return CsvSaveOutcome::CannotSave;
   }
-  if (!writeWholeFile(path, csvContent(lines, csvLineEnd()), kPartialCsvName)) {
+  if (!writeWholeFile(path, csvContent(lines, csvLineEnd()), kPartFileForm)) {
     err << "Can Not Save : " << shownPath(path) << std::endl;
     return CsvSaveOutcome::CannotSave;
   }

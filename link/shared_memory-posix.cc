@@ -50,6 +50,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "common/printable.h"
+
 namespace tavelund {
 namespace {
 
@@ -108,17 +110,8 @@ void appendUtf8(std::string& text, const wchar_t* wide) {
 // are shown as \xNN, so the text is the same in every locale.
 void printObjectMessage(const std::string& object, const std::string& what) {
   std::wstring text;
-  for (const char c : object) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte >= 0x20 && byte < 0x7F) {
-      text += static_cast<wchar_t>(byte);
-    } else {
-      wchar_t escaped[8];
-      std::swprintf(escaped, 8, L"\\x%02X", byte);
-      text += escaped;
-    }
-  }
-  for (const char c : what) text += static_cast<wchar_t>(static_cast<unsigned char>(c));
+  for (const char c : printable(object) + what)
+    text += static_cast<wchar_t>(static_cast<unsigned char>(c));
   printLinkMessage(L"%ls\n", text.c_str());
 }
 

@@ -294,9 +294,7 @@ bool chartSvg(PfChart& chart, const ChartSettings& settings, const analysis::Rep
 bool writeWholeFile(const std::string& path, const std::string& text, std::string& error) {
   // "chart.svg.k3x9q0za.part" while it is being written: a name nobody can
   // plant a link at beforehand, in /tmp as anywhere.
-  static constexpr TemporaryNameForm kPartialName{".", 8, "abcdefghijklmnopqrstuvwxyz0123456789",
-                                                  ".part"};
-  if (tavelund::writeWholeFile(std::filesystem::path(path), text, kPartialName)) return true;
+  if (tavelund::writeWholeFile(std::filesystem::path(path), text, kPartFileForm)) return true;
   error = path + ": cannot write the file";
   return false;
 }

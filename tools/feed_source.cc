@@ -13,7 +13,7 @@
 #include <sys/stat.h>
 
 #include "common/split.h"
-#include "tools/printable.h"
+#include "common/printable.h"
 
 namespace tavelund::feed {
 namespace {

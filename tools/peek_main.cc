@@ -9,7 +9,7 @@
 #include "common/time_span_label.h"
 #include "common/version.h"
 #include "link/tickwell.h"
-#include "tools/printable.h"
+#include "common/printable.h"
 #include "tools/stop_signal.h"
 
 using namespace tavelund;

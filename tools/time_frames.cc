@@ -8,9 +8,6 @@
 namespace tavelund::feed {
 namespace {
 
-constexpr int kCodes[] = {0,     1,     2,     3,     4,     5,     6,     10,    12,    15,   30,
-                          16385, 16386, 16387, 16388, 16390, 16392, 16396, 16408, 32769, 49153};
-
 bool sameLetters(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i) {
@@ -23,11 +20,9 @@ bool sameLetters(std::string_view a, std::string_view b) {
 
 }  // namespace
 
-std::span<const int> labelledTimeFrames() { return kCodes; }
-
 std::optional<int> parseTimeFrame(std::string_view text) {
-  for (const int code : kCodes) {
-    if (sameLetters(text, timeSpanLabel(code))) return code;
+  for (const TimeSpan& span : labelledTimeSpans()) {
+    if (sameLetters(text, span.label)) return span.code;
   }
   int code = 0;
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), code);
@@ -36,17 +31,19 @@ std::optional<int> parseTimeFrame(std::string_view text) {
 }
 
 std::string timeFrameTable() {
-  constexpr std::size_t kCount = std::size(kCodes);
-  constexpr std::size_t kRows = (kCount + 1) / 2;
+  const std::span<const TimeSpan> spans = labelledTimeSpans();
+  const std::size_t count = spans.size();
+  const std::size_t rows = (count + 1) / 2;
   std::string table = "  code   label     code   label\n";
-  for (std::size_t row = 0; row < kRows; ++row) {
+  for (std::size_t row = 0; row < rows; ++row) {
     char line[64];
-    const int left = kCodes[row];
-    int length = std::snprintf(line, sizeof line, "  %-6d %-8s", left, timeSpanLabel(left).c_str());
-    if (row + kRows < kCount) {
-      const int right = kCodes[row + kRows];
-      std::snprintf(line + length, sizeof line - static_cast<std::size_t>(length), "  %-6d %s",
-                    right, timeSpanLabel(right).c_str());
+    const TimeSpan& left = spans[row];
+    int length = std::snprintf(line, sizeof line, "  %-6d %-8.*s", left.code,
+                               static_cast<int>(left.label.size()), left.label.data());
+    if (row + rows < count) {
+      const TimeSpan& right = spans[row + rows];
+      std::snprintf(line + length, sizeof line - static_cast<std::size_t>(length), "  %-6d %.*s",
+                    right.code, static_cast<int>(right.label.size()), right.label.data());
     } else {
       while (length > 0 && line[length - 1] == ' ') line[--length] = 0;
     }

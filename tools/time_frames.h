@@ -2,15 +2,10 @@
 // The MT5 time-frame codes that have a label of their own, for the feed's
 // --timeframe option and its help table.
 #include <optional>
-#include <span>
 #include <string>
 #include <string_view>
 
 namespace tavelund::feed {
-
-// Every code with a label, in the terminal's order (minutes, hours, D1, W1,
-// MN1).
-std::span<const int> labelledTimeFrames();
 
 // A code given as its label ("D1", "h4", any case) or as a 32-bit number.
 std::optional<int> parseTimeFrame(std::string_view text);

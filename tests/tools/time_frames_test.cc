@@ -20,8 +20,9 @@ TEST(TimeFrames, LabelsAndCodesBothNameATimeFrame) {
   }
   // Every labelled code reads back from its own label and is in the table.
   const std::string table = timeFrameTable();
-  EXPECT_EQ(labelledTimeFrames().size(), 21u);
-  for (const int code : labelledTimeFrames()) {
+  EXPECT_EQ(labelledTimeSpans().size(), 21u);
+  for (const TimeSpan& span : labelledTimeSpans()) {
+    const int code = span.code;
     const std::string label = timeSpanLabel(code);
     ASSERT_NE(label, "NODATA") << code;
     EXPECT_EQ(parseTimeFrame(label), code) << label;

@@ -1,4 +1,4 @@
-#include "tools/printable.h"
+#include "common/printable.h"
 
 #include <cstdio>
 
