@@ -14,6 +14,7 @@
 #include "common/version.h"
 #include "link/tickwell.h"
 #include "tools/feed_source.h"
+#include "tools/option_number.h"
 #include "tools/stop_signal.h"
 #include "tools/time_frames.h"
 
@@ -62,23 +63,13 @@ struct Options {
   std::string path;
 };
 
-bool number(std::string_view text, long long low, long long high, long long& value) {
-  try {
-    size_t used = 0;
-    value = std::stoll(std::string(text), &used);
-    return used == text.size() && value >= low && value <= high;
-  } catch (...) {
-    return false;
-  }
-}
-
 // Returns an error text, or an empty one when the options are good.
 std::string parseOptions(int argc, char** argv, Options& options) {
   constexpr long long kAny = std::numeric_limits<long long>::max();
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
     auto value = [&](long long low, long long high, long long& out) -> bool {
-      return i + 1 < argc && number(argv[++i], low, high, out);
+      return i + 1 < argc && optionNumber(argv[++i], low, high, out);
     };
     long long n = 0;
     if (arg == "--symbol" && i + 1 < argc) {

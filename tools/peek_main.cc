@@ -8,8 +8,9 @@
 #include "common/deadline.h"
 #include "common/time_span_label.h"
 #include "common/version.h"
-#include "link/tickwell.h"
 #include "common/printable.h"
+#include "link/tickwell.h"
+#include "tools/option_number.h"
 #include "tools/stop_signal.h"
 
 using namespace tavelund;
@@ -78,16 +79,6 @@ size_t show() {
   return summary.lines;
 }
 
-bool number(const char* text, long long high, long long& value) {
-  try {
-    size_t used = 0;
-    value = std::stoll(text, &used);
-    return text[used] == 0 && value >= 0 && value <= high;
-  } catch (...) {
-    return false;
-  }
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -104,13 +95,13 @@ int main(int argc, char** argv) {
     }
     std::string problem;
     if (arg == "--wait") {
-      if (i + 1 < argc && number(argv[i + 1], kMaxWaitSeconds, waitSeconds)) {
+      if (i + 1 < argc && optionNumber(argv[i + 1], 0, kMaxWaitSeconds, waitSeconds)) {
         ++i;
         continue;
       }
       problem = "--wait needs seconds from 0 to 86400 (a day)";
     } else if (arg == "--watch") {
-      if (i + 1 < argc && number(argv[i + 1], kMaxWatchMs, watchMs)) {
+      if (i + 1 < argc && optionNumber(argv[i + 1], 0, kMaxWatchMs, watchMs)) {
         ++i;
         continue;
       }
