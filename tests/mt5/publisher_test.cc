@@ -272,6 +272,15 @@ TEST_F(Publisher, ABatchIsBoundedByTheLengthOfItsLines) {
   EXPECT_EQ(fit, 134217727 / (28 + 4 * PriceBytes(1e300)));
   EXPECT_LT(fit, kMany);
   EXPECT_EQ(BarsThatFit(rates, 10), 10);
+  // Any one price of any bar may be the widest, a negative one as well.
+  rates[7] = dailyBar(7);
+  for (double MqlRates::*price :
+       {&MqlRates::open, &MqlRates::high, &MqlRates::low, &MqlRates::close}) {
+    MqlRates& newest = rates[kMany - 1];
+    newest.*price = -1e300;
+    EXPECT_EQ(BarsThatFit(rates, kMany), fit);
+    newest = dailyBar(kMany - 1);
+  }
 
   // With the default input a whole history fits and nothing is dropped.
   attachTo(chartOf(20500, 20500));
