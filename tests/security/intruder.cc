@@ -1,8 +1,9 @@
 // The other local user of the attack tests, started as that user. It only
 // touches /dev/shm objects named on its command line.
 //
-//   intruder squat [--hold GUARD] NAME=SIZE=TEXT...
-//       makes each object (mode 0666, SIZE bytes, TEXT at its start), keeps
+//   intruder squat [--private] [--hold GUARD] NAME=SIZE=TEXT...
+//       makes each object (mode 0666, or 0600 with --private; SIZE bytes,
+//       TEXT at its start), keeps
 //       a shared lock on it so it looks in use, a write lock on GUARD, says
 //       "ready" and stays until it is killed or its parent (the test) is gone.
 //   intruder open NAME...
@@ -32,10 +33,15 @@ bool lockWhole(int fd, short type) {
 
 int squat(int argc, char** argv) {
   std::string hold;
+  mode_t mode = 0666;
   int first = 2;
-  if (argc > 3 && std::strcmp(argv[2], "--hold") == 0) {
-    hold = argv[3];
-    first = 4;
+  if (argc > first && std::strcmp(argv[first], "--private") == 0) {
+    mode = 0600;
+    ++first;
+  }
+  if (argc > first + 1 && std::strcmp(argv[first], "--hold") == 0) {
+    hold = argv[first + 1];
+    first += 2;
   }
   umask(0);
   for (int i = first; i < argc; ++i) {
@@ -45,12 +51,12 @@ int squat(int argc, char** argv) {
     const std::string name = entry.substr(0, a);
     const long size = std::atol(entry.substr(a + 1, b - a - 1).c_str());
     const std::string text = entry.substr(b + 1);
-    const int fd = shm_open(name.c_str(), O_RDWR | O_CREAT | O_EXCL, 0666);
+    const int fd = shm_open(name.c_str(), O_RDWR | O_CREAT | O_EXCL, mode);
     if (fd < 0) {
       std::printf("cannot make %s\n", name.c_str());
       return 1;
     }
-    fchmod(fd, 0666);
+    fchmod(fd, mode);
     if (ftruncate(fd, size) != 0 ||
         (!text.empty() && pwrite(fd, text.data(), text.size(), 0) < 0)) {
       return 1;
@@ -90,6 +96,8 @@ int tryOpen(int argc, char** argv) {
 int main(int argc, char** argv) {
   if (argc >= 2 && std::strcmp(argv[1], "squat") == 0) return squat(argc, argv);
   if (argc >= 2 && std::strcmp(argv[1], "open") == 0) return tryOpen(argc, argv);
-  std::fprintf(stderr, "usage: intruder squat [--hold GUARD] NAME=SIZE=TEXT... | open NAME...\n");
+  std::fprintf(
+      stderr,
+      "usage: intruder squat [--private] [--hold GUARD] NAME=SIZE=TEXT... | open NAME...\n");
   return 2;
 }

@@ -113,9 +113,12 @@ class LinkAttack : public ::testing::Test {
     for (const std::string& name : allNames()) shm_unlink(name.c_str());
   }
 
-  // The intruder makes these objects and keeps them in use.
-  void squat(const std::vector<std::string>& objects, const std::string& hold = {}) {
+  // The intruder makes these objects and keeps them in use; `closed`: with
+  // mode 0600 instead of 0666.
+  void squat(const std::vector<std::string>& objects, const std::string& hold = {},
+             bool closed = false) {
     std::vector<std::string> arguments{"squat"};
+    if (closed) arguments.push_back("--private");
     if (!hold.empty()) arguments.insert(arguments.end(), {"--hold", hold});
     arguments.insert(arguments.end(), objects.begin(), objects.end());
     const std::string output = ownProgramFolder() + "security-squat.txt";
@@ -196,6 +199,31 @@ TEST_F(LinkAttack, ObjectsOfAnotherUserAreNeitherReadNorWrittenNorTakenOver) {
     squatter_.reset();
     EXPECT_FALSE(programRuns(intruder_)) << "ending the child left the intruder running";
   }
+}
+
+// Closed to everyone but their owner, another user's objects are still not
+// this user's: root may open them all the same, only the owner check keeps
+// this process off them.
+TEST_F(LinkAttack, ObjectsOfAnotherUserClosedToOthersAreNotUsedEither) {
+  squat(squatEntries(false), {}, true);
+  const std::string bland = objectName(L"LOW_BLAND", L"Shared");
+  struct stat info {};
+  ASSERT_EQ(stat(objectFile(bland).c_str(), &info), 0);
+  ASSERT_EQ(info.st_mode & 07777, 0600u);
+
+  ::testing::internal::CaptureStdout();
+  initSendticksMT5();
+  const std::string said = ::testing::internal::GetCapturedStdout();
+  // The channel's mutex is looked at first, and refused.
+  EXPECT_NE(said.find(objectName(L"LOW_BLAND", L"mutex") +
+                      " belongs to another user or is open to others (owner " +
+                      std::to_string(intruderUser().id()) + ", mode 0600)"),
+            std::string::npos)
+      << said;
+  EXPECT_STREQ(getsymbolcMT5(), "");
+  EXPECT_EQ(setsymbolcMT5("VICTIM"), 0);
+  deinitSendticksMT5();
+  EXPECT_EQ(firstBytes(objectFile(bland), 9), std::string(kForeignSymbol) + '\0');
 }
 
 TEST_F(LinkAttack, AnotherUsersLockOnTheGuardNeitherHangsNorFoolsTheFeed) {
