@@ -42,9 +42,15 @@ TEST(ScreenText, Utf8KeepsCharactersAndDropsC1AndStrayBytes) {
   EXPECT_EQ(screenTextUtf8("\xc2\xa0"), "\xc2\xa0") << "U+00A0 is no control";
   // Not well-formed: overlong ESC, a cut character, a surrogate, beyond U+10FFFF.
   EXPECT_EQ(screenTextUtf8("\xc0\x9b"), "??");
+  EXPECT_EQ(screenTextUtf8("\xe0\x80\x9b"), "???");
+  EXPECT_EQ(screenTextUtf8("\xf0\x80\x80\x9b"), "????");
   EXPECT_EQ(screenTextUtf8("x\xe3\x83"), "x??");
   EXPECT_EQ(screenTextUtf8("\xed\xa0\x80"), "???");
   EXPECT_EQ(screenTextUtf8("\xf4\x90\x80\x80"), "????");
+  // The shortest well-formed three- and four-byte characters, and the last one.
+  EXPECT_EQ(screenTextUtf8("\xe0\xa0\x80"), "\xe0\xa0\x80");
+  EXPECT_EQ(screenTextUtf8("\xf0\x90\x80\x80"), "\xf0\x90\x80\x80");
+  EXPECT_EQ(screenTextUtf8("\xf4\x8f\xbf\xbf"), "\xf4\x8f\xbf\xbf");
 }
 
 TEST(ScreenText, CodePageKeepsEveryByteFromTheUpperHalf) {
