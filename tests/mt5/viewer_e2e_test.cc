@@ -2,17 +2,10 @@
 // the stand-in terminal: the chart it draws is the one the program
 // published, U brings the bar that opened since, and once both have ended
 // no channel is left.
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <chrono>
-#include <cmath>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -20,10 +13,9 @@
 
 #include "link/tickwell.h"
 #include "tests/support/channels.h"
+#include "tests/support/child_process.h"
 #include "tests/support/terminal_session.h"
 #include "tests/support/viewer_folder.h"
-
-extern char** environ;
 
 namespace tavelund {
 namespace {
@@ -54,36 +46,18 @@ class PublisherAndViewer : public ::testing::Test {
   }
 
   void TearDown() override {
-    if (terminalPid_ > 0) {
-      ::kill(terminalPid_, SIGKILL);
-      ::waitpid(terminalPid_, nullptr, 0);
-    }
+    terminal_.reset();  // kills a stand-in that still runs
     fs::remove_all(folder_);
   }
 
   void startTerminal() {
-    const std::string program = std::string(TAVELUND_BIN_DIR) + "/mt5-standin";
-    std::vector<std::string> args = {program,
-                                     "--symbol",
-                                     "XAUUSD",
-                                     "--period",
-                                     "16408",
-                                     "--opened",
-                                     std::to_string(kOpened),
-                                     "--control",
-                                     (folder_ / "control.txt").string(),
-                                     (folder_ / "bars.csv").string()};
-    std::vector<char*> argv;
-    for (std::string& arg : args) argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    const std::string log = (folder_ / "terminal.log").string();
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_adddup2(&actions, 1, 2);
-    ASSERT_EQ(posix_spawn(&terminalPid_, program.c_str(), &actions, nullptr, argv.data(), environ),
-              0);
-    posix_spawn_file_actions_destroy(&actions);
+    terminal_ = std::make_unique<testing::ChildProcess>(
+        std::string(TAVELUND_BIN_DIR) + "/mt5-standin",
+        std::vector<std::string>{
+            "--symbol", "XAUUSD", "--period", "16408", "--opened", std::to_string(kOpened),
+            "--control", (folder_ / "control.txt").string(), (folder_ / "bars.csv").string()},
+        (folder_ / "terminal.log").string());
+    ASSERT_TRUE(terminal_->started());
   }
   std::string terminalLog() const { return fileText(folder_ / "terminal.log"); }
   bool terminalLogShows(const std::string& text) const {
@@ -93,18 +67,10 @@ class PublisherAndViewer : public ::testing::Test {
     std::ofstream(folder_ / "control.txt", std::ios::app) << text << '\n';
   }
   // The stand-in's exit code, or -1 when it does not end in time.
-  int terminalExit() {
-    int status = 0;
-    if (!waitUntil([&] { return ::waitpid(terminalPid_, &status, WNOHANG) == terminalPid_; },
-                   15s)) {
-      return -1;
-    }
-    terminalPid_ = -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  }
+  int terminalExit() { return terminal_->waitExit(15s).value_or(-1); }
 
   fs::path folder_;
-  pid_t terminalPid_ = -1;
+  std::unique_ptr<testing::ChildProcess> terminal_;
 };
 
 TEST_F(PublisherAndViewer, TheViewerDrawsWhatTheProgramPublishesAndUBringsTheNewBar) {
