@@ -5,6 +5,7 @@
 #   default_names_feed.sh start FEED BARS STATE_DIR
 #   default_names_feed.sh stop STATE_DIR NAMESPACE_BASE
 set -u
+. "$(dirname "$0")/wait_for.sh"
 case "$1" in
 start)
   feed=$2 bars=$3 state=$4
@@ -18,22 +19,20 @@ start)
   env -u TICKWELL_NAMESPACE timeout 3600 "$feed" --symbol TESTRUN --first 5 --poll 50 "$bars" \
     > "$state/feed.log" 2>&1 &
   echo $! > "$state/feed.pid"
-  tries=0
-  until grep -q '^published' "$state/feed.log" 2>/dev/null; do
-    tries=$((tries + 1))
-    if [ $tries -gt 600 ] || ! kill -0 "$(cat "$state/feed.pid")" 2>/dev/null; then
-      # Another run's feed may hold the names: that serves as well.
-      if [ -e /dev/shm/LOW_TIMELINEShared ]; then
-        echo "the plain names are in use by another feed: kept as they are"
-        rm -f "$state/feed.pid"
-        exit 0
-      fi
-      echo "the feed on the plain names did not publish:"
-      cat "$state/feed.log"
-      exit 1
+  pid=$(cat "$state/feed.pid")
+  published() { grep -q '^published' "$state/feed.log" 2>/dev/null; }
+  wait_for 30 'published || ! kill -0 "$pid" 2>/dev/null'
+  if ! published; then
+    # Another run's feed may hold the names: that serves as well.
+    if [ -e /dev/shm/LOW_TIMELINEShared ]; then
+      echo "the plain names are in use by another feed: kept as they are"
+      rm -f "$state/feed.pid"
+      exit 0
     fi
-    sleep 0.05
-  done
+    echo "the feed on the plain names did not publish:"
+    cat "$state/feed.log"
+    exit 1
+  fi
   echo "a feed publishes on the plain names (pid $(cat "$state/feed.pid"))"
   ;;
 stop)
@@ -41,11 +40,7 @@ stop)
   if [ -f "$state/feed.pid" ]; then
     pid=$(cat "$state/feed.pid")
     kill -TERM "$pid" 2>/dev/null
-    tries=0
-    while kill -0 "$pid" 2>/dev/null && [ $tries -lt 200 ]; do
-      tries=$((tries + 1))
-      sleep 0.05
-    done
+    wait_for 10 '! kill -0 "$pid" 2>/dev/null'
     rm -f "$state/feed.pid"
   fi
   # What the tests' namespaces leave behind: the attach guards (never
