@@ -1,26 +1,20 @@
 // The import block of TickwellPublisher.mq5 against link/tickwell.h, so the
 // two cannot drift apart; and the checker itself against blocks that did.
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "tests/mt5/import_check.h"
+#include "tests/support/file_text.h"
 
 namespace tavelund::mt5 {
 namespace {
 
+using tavelund::testing::fileText;
+
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
-
-std::string fileText(const char* path) {
-  std::ifstream file(path, std::ios::binary);
-  std::ostringstream text;
-  text << file.rdbuf();
-  return text.str();
-}
 
 const std::string& program() {
   static const std::string text = fileText(TAVELUND_MQ5_SOURCE);

@@ -14,6 +14,7 @@
 #include "link/tickwell.h"
 #include "tests/support/channels.h"
 #include "tests/support/child_process.h"
+#include "tests/support/file_text.h"
 #include "tests/support/wait.h"
 
 namespace tavelund::testing {
@@ -24,16 +25,8 @@ constexpr int kBars = 60;
 
 bool anyChannel() { return anyChannelExists(checkSendticksMT5); }
 
-std::string fileText(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  std::stringstream text;
-  text << file.rdbuf();
-  std::string clean;
-  for (char c : text.str()) {
-    if (c != '\r') clean += c;  // the Windows runtime writes CR LF
-  }
-  return clean;
-}
+// The Windows runtime writes CR LF line ends.
+std::string fileText(const std::string& path) { return fileTextWithoutCr(path); }
 
 std::vector<std::string> linesOf(const std::string& text) {
   std::vector<std::string> lines;

@@ -1,21 +1,20 @@
 // tickwell-feed given what is not a file of bars: it ends at once with a
 // message, whatever the size or kind of the input, and never crashes.
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <memory>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "tests/support/child_process.h"
+#include "tests/support/file_text.h"
 
 namespace tavelund::testing {
 namespace {
@@ -23,13 +22,6 @@ namespace {
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 constexpr std::chrono::milliseconds kTimeout = 30s;
-
-std::string fileText(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  std::stringstream text;
-  text << file.rdbuf();
-  return text.str();
-}
 
 struct FeedRun {
   std::optional<int> code;

@@ -13,7 +13,6 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -22,6 +21,7 @@
 #include "link/shared_memory.h"
 #include "link/tickwell.h"
 #include "tests/support/child_process.h"
+#include "tests/support/file_text.h"
 #include "tests/support/second_user.h"
 #include "tests/support/wait.h"
 
@@ -52,13 +52,6 @@ std::vector<std::string> allNames() {
   }
   names.push_back(guardName());
   return names;
-}
-
-std::string fileText(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  std::stringstream text;
-  text << file.rdbuf();
-  return text.str();
 }
 
 std::string firstBytes(const std::string& path, std::size_t count) {

@@ -4,8 +4,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <functional>
 #include <sstream>
 #include <string>
@@ -13,6 +11,7 @@
 
 #include <unistd.h>
 
+#include "tests/support/file_text.h"
 #include "tests/support/wait.h"
 
 namespace tavelund::testing {
@@ -38,13 +37,6 @@ inline std::string commandOutput(const std::string& command) {
     ::pclose(pipe);
   }
   return output;
-}
-
-inline std::string fileText(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
 }
 
 // Polls `condition` every 20 ms until it holds or `limit` has passed.

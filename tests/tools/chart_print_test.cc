@@ -4,15 +4,14 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "tests/support/file_text.h"
 #include "tests/support/planted_links.h"
 #include "tools/chart_options.h"
 #include "tools/chart_print.h"
@@ -21,6 +20,8 @@
 
 namespace tavelund::chart {
 namespace {
+
+using tavelund::testing::fileText;
 
 Parsed parse(std::vector<const char*> args, Options& options, std::string& error) {
   args.insert(args.begin(), "tickwell-chart");
@@ -245,11 +246,6 @@ std::vector<std::filesystem::path> namesIn(const std::filesystem::path& folder) 
   return names;
 }
 
-std::string fileText(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);  // closed at once: Windows keeps open files
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 TEST(ChartSvg, WrittenWholeOrNotAtAll) {
   const auto folder = std::filesystem::temp_directory_path() / "chart_svg_write_test";
   std::filesystem::remove_all(folder);
@@ -258,11 +254,7 @@ TEST(ChartSvg, WrittenWholeOrNotAtAll) {
   std::string error;
   ASSERT_TRUE(writeWholeFile(target, "<svg/>\n", error)) << error;
   ASSERT_TRUE(writeWholeFile(target, "<svg>again</svg>\n", error)) << error;
-  {
-    std::ifstream in(target);  // closed before the folder goes: Windows keeps open files
-    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    EXPECT_EQ("<svg>again</svg>\n", text);
-  }
+  EXPECT_EQ("<svg>again</svg>\n", fileText(target));
   EXPECT_EQ(std::vector<std::filesystem::path>{"chart.svg"}, namesIn(folder))
       << "no partial file is left";
 

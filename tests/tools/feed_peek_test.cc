@@ -1,7 +1,6 @@
 // tickwell-feed and tickwell-peek as separate processes, with this test in
 // the viewer's place.
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -10,6 +9,7 @@
 #include "link/tickwell.h"
 #include "tests/support/channels.h"
 #include "tests/support/child_process.h"
+#include "tests/support/file_text.h"
 #include "tests/support/wait.h"
 
 namespace tavelund::testing {
@@ -20,18 +20,8 @@ constexpr std::chrono::milliseconds kTimeout{30000};
 
 bool anyChannel() { return anyChannelExists(checkSendticksMT5); }
 
-std::string fileText(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  std::stringstream text;
-  text << file.rdbuf();
-  std::string out = text.str();
-  // The Windows runtime writes CR LF line ends.
-  std::string clean;
-  for (char c : out) {
-    if (c != '\r') clean += c;
-  }
-  return clean;
-}
+// The Windows runtime writes CR LF line ends.
+std::string fileText(const std::string& path) { return fileTextWithoutCr(path); }
 
 size_t lineCount(const std::string& text) {
   size_t count = 0;
