@@ -16,7 +16,6 @@
 #include <thread>
 #include <vector>
 
-#include "common/deadline.h"
 #include "launcher/settings.h"
 #include "tests/support/wait.h"
 #include "launcher_test_util.h"
