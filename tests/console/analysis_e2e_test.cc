@@ -1,29 +1,13 @@
 // The analysis in a real terminal (tmux), the viewer fed by tickwell-feed
 // through the real channels: the chart printer prints exactly the lines the
 // viewer shows, and the P and T keys show what the printer's analysis says.
-#include <gtest/gtest.h>
-
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <chrono>
 #include <cstdlib>
-#include <cmath>
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
-#include "tests/support/terminal_session.h"
-#include "tests/support/viewer_folder.h"
-
-extern char** environ;
+#include "tests/console/viewer_e2e.h"
 
 namespace tavelund {
 namespace {
@@ -80,32 +64,17 @@ class AnalysisEndToEnd : public ::testing::Test {
   }
 
   void TearDown() override {
-    if (feedPid_ > 0) {
-      ::kill(feedPid_, SIGTERM);
-      int status = 0;
-      if (!waitUntil([&] { return ::waitpid(feedPid_, &status, WNOHANG) == feedPid_; }, 5s)) {
-        ::kill(feedPid_, SIGKILL);
-        ::waitpid(feedPid_, &status, 0);
-      }
-    }
+    testing::stopProcess(feedPid_);
     fs::remove_all(folder_);
   }
 
   // Every bar in the first batch: the viewer's chart holds all of them.
   void startFeed() {
-    const std::string feed = std::string(TAVELUND_BIN_DIR) + "/tickwell-feed";
-    const std::string log = (folder_ / "feed.log").string();
-    std::vector<std::string> args = {feed, "--first", std::to_string(kBars),
-                                     (folder_ / "bars.csv").string()};
-    std::vector<char*> argv;
-    for (std::string& arg : args) argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_adddup2(&actions, 1, 2);
-    ASSERT_EQ(posix_spawn(&feedPid_, feed.c_str(), &actions, nullptr, argv.data(), environ), 0);
-    posix_spawn_file_actions_destroy(&actions);
+    const fs::path log = folder_ / "feed.log";
+    feedPid_ = testing::spawnLogged({std::string(TAVELUND_BIN_DIR) + "/tickwell-feed", "--first",
+                                     std::to_string(kBars), (folder_ / "bars.csv").string()},
+                                    log);
+    ASSERT_GT(feedPid_, 0);
     ASSERT_TRUE(
         waitUntil([&] { return fileText(log).find("published") != std::string::npos; }, 10s))
         << fileText(log);

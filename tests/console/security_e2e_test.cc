@@ -12,7 +12,7 @@ std::string binFile(const std::string& name) { return std::string(TAVELUND_BIN_D
 class ViewerUnderAttack : public ViewerEndToEnd {
  protected:
   void TearDown() override {
-    stop(peerPid_);
+    stopProcess(peerPid_);
     ViewerEndToEnd::TearDown();
   }
 
@@ -20,7 +20,7 @@ class ViewerUnderAttack : public ViewerEndToEnd {
   void startPeer(const std::vector<std::string>& role, const std::string& ready) {
     std::vector<std::string> args = {binFile("link_peer")};
     args.insert(args.end(), role.begin(), role.end());
-    peerPid_ = spawn(args, folder_ / "peer.log");
+    peerPid_ = spawnLogged(args, folder_ / "peer.log");
     ASSERT_GT(peerPid_, 0);
     ASSERT_TRUE(waitUntil(
         [&] { return fileText(folder_ / "peer.log").find(ready) != std::string::npos; }, 10s))
@@ -101,16 +101,18 @@ TEST_F(ViewerUnderAttack, QEndsTheRunWhileAPeerKeepsAChannelLocked) {
       << session.screen();
 }
 
+// crash_child's name of the crash that ends by `signal`.
+std::string crashName(int signal) {
+  return signal == SIGBUS ? "BUS" : signal == SIGSEGV ? "SEGV" : signal == SIGABRT ? "ABRT" : "FPE";
+}
+
 class CrashingProgram : public ::testing::TestWithParam<int> {};
 
 // A crash restores the terminal from the signal handler, then the signal
 // ends the process as it would have (the shell sees 128 + the signal).
 TEST_P(CrashingProgram, GivesTheTerminalBackAndEndsByItsSignal) {
   const int signal = GetParam();
-  const char* name = signal == SIGBUS    ? "BUS"
-                     : signal == SIGSEGV ? "SEGV"
-                     : signal == SIGABRT ? "ABRT"
-                                         : "FPE";
+  const std::string name = crashName(signal);
   const fs::path folder =
       fs::temp_directory_path() / ("crash_" + std::to_string(::getpid()) + "_" + name);
   fs::remove_all(folder);
@@ -143,10 +145,10 @@ TEST_P(CrashingProgram, GivesTheTerminalBackAndEndsByItsSignal) {
 INSTANTIATE_TEST_SUITE_P(Signals, CrashingProgram,
                          ::testing::Values(SIGBUS, SIGSEGV, SIGABRT, SIGFPE),
                          [](const ::testing::TestParamInfo<int>& info) {
-                           return std::string(info.param == SIGBUS    ? "Bus"
-                                              : info.param == SIGSEGV ? "Segv"
-                                              : info.param == SIGABRT ? "Abrt"
-                                                                      : "Fpe");
+                           // "Bus", "Segv", ...
+                           std::string name = crashName(info.param);
+                           for (size_t i = 1; i < name.size(); ++i) name[i] += 'a' - 'A';
+                           return name;
                          });
 
 }  // namespace

@@ -13,8 +13,6 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <cmath>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -33,6 +31,34 @@ using namespace std::chrono_literals;
 constexpr int kBars = 330;
 constexpr int kFirstBatch = 300;
 constexpr int kPerRequest = 5;
+
+// Starts a program (args[0], a path) with standard output and error going to
+// `log`; -1 when it could not be started.
+inline pid_t spawnLogged(std::vector<std::string> args, const fs::path& log) {
+  std::vector<char*> argv;
+  for (std::string& arg : args) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_adddup2(&actions, 1, 2);
+  pid_t pid = -1;
+  if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid = -1;
+  posix_spawn_file_actions_destroy(&actions);
+  return pid;
+}
+
+// SIGTERM, then SIGKILL if it has not ended within 5 s; `pid` becomes -1.
+inline void stopProcess(pid_t& pid) {
+  if (pid <= 0) return;
+  ::kill(pid, SIGTERM);
+  int status = 0;
+  if (!waitUntil([&] { return ::waitpid(pid, &status, WNOHANG) == pid; }, 5s)) {
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, &status, 0);
+  }
+  pid = -1;
+}
 
 class ViewerEndToEnd : public ::testing::Test {
  protected:
@@ -69,39 +95,13 @@ class ViewerEndToEnd : public ::testing::Test {
                                      std::to_string(kPerRequest)};
     args.insert(args.end(), extra.begin(), extra.end());
     args.push_back((folder_ / "bars.csv").string());
-    feedPid_ = spawn(args, folder_ / "feed.log");
+    feedPid_ = spawnLogged(args, folder_ / "feed.log");
     ASSERT_GT(feedPid_, 0);
     ASSERT_TRUE(waitUntil([&] { return feedLog().find("published") != std::string::npos; }, 10s))
         << feedLog();
   }
   std::string feedLog() const { return fileText(folder_ / "feed.log"); }
-  void stopFeed() { stop(feedPid_); }
-
-  // Starts a program with standard output and error going to `log`.
-  static pid_t spawn(std::vector<std::string> args, const fs::path& log) {
-    std::vector<char*> argv;
-    for (std::string& arg : args) argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_adddup2(&actions, 1, 2);
-    pid_t pid = -1;
-    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid = -1;
-    posix_spawn_file_actions_destroy(&actions);
-    return pid;
-  }
-  // SIGTERM, then SIGKILL if it has not ended within 5 s.
-  static void stop(pid_t& pid) {
-    if (pid <= 0) return;
-    ::kill(pid, SIGTERM);
-    int status = 0;
-    if (!waitUntil([&] { return ::waitpid(pid, &status, WNOHANG) == pid; }, 5s)) {
-      ::kill(pid, SIGKILL);
-      ::waitpid(pid, &status, 0);
-    }
-    pid = -1;
-  }
+  void stopFeed() { stopProcess(feedPid_); }
 
   std::string runCommand(const std::string& options = "") const {
     return "sh " + testing::shellQuote((folder_ / "run.sh").string()) + " " + options;
