@@ -17,15 +17,10 @@ namespace tavelund::analysis {
 namespace {
 
 using testing_util::PathBuilder;
+using testing_util::settledPath;
 
-PathBuilder built(std::initializer_list<int> counts) {
-  PathBuilder path;
-  path.columns(counts).settle();
-  return path;
-}
-
-std::vector<TrendLine> linesOf(std::initializer_list<int> counts) {
-  const PfChart chart = built(counts).chart();
+std::vector<TrendLine> linesOf(const std::vector<int>& counts) {
+  const PfChart chart = settledPath(counts).chart();
   return trendLines(historyAt(chart, 0, false));
 }
 
@@ -82,7 +77,7 @@ TEST(TrendLines, BreakDrawsTheOppositeLineFromTheHighestHighSince) {
 }
 
 TEST(TrendLines, OverlayMarksOnlyEmptyCellsOfTheCurrentLine) {
-  const PathBuilder path = built({5, -3, 5});
+  const PathBuilder path = settledPath({5, -3, 5});
   PfChart chart = path.chart();
   ChartSettings settings;
   std::ostringstream plain, overlaid;
@@ -104,7 +99,7 @@ TEST(TrendLines, OverlayMarksOnlyEmptyCellsOfTheCurrentLine) {
 
 TEST(TrendLines, OverlayFollowsTheViewWhenOlderColumnsAreHidden) {
   // Two columns shown (O1, X2): the line's rows shift with the view.
-  const PathBuilder path = built({5, -3, 5});
+  const PathBuilder path = settledPath({5, -3, 5});
   PfChart chart = path.chart(2);
   ChartSettings settings;
   std::ostringstream overlaid;
@@ -119,7 +114,7 @@ TEST(TrendLines, OverlayFollowsTheViewWhenOlderColumnsAreHidden) {
 }
 
 TEST(Objectives, BullishCountsTheColumnOffTheLowestLow) {
-  const PathBuilder path = built({5, -3, 5});
+  const PathBuilder path = settledPath({5, -3, 5});
   const PfChart chart = path.chart();
   const ChartHistory history = historyAt(chart, 0, true);
   const auto found = objective(history, findSignals(history), Side::Buy);
@@ -137,7 +132,7 @@ TEST(Objectives, BullishCountsTheColumnOffTheLowestLow) {
 TEST(Objectives, BearishCountsTheColumnOffTheHighestHigh) {
   // The double bottom in O5; X2 and X4 both top at row 6, the later counts:
   // O5 fell off X4 with 4 boxes.
-  const PathBuilder path = built({5, -3, 5, -3, 3, -4});
+  const PathBuilder path = settledPath({5, -3, 5, -3, 3, -4});
   const PfChart chart = path.chart();
   const ChartHistory history = historyAt(chart, 0, true);
   const auto found = objective(history, findSignals(history), Side::Sell);
@@ -153,7 +148,7 @@ TEST(Objectives, BearishCountsTheColumnOffTheHighestHigh) {
 TEST(Objectives, TheLowIsSoughtOnlySinceTheSellSignalBefore) {
   // O1 (bottom 1) is the lowest low of the chart, but the buy signal in X6
   // (3..7) follows the sell signal in O5 (bottom 2): X6 rose off O5.
-  const PathBuilder path = built({5, -3, 5, -3, 3, -4, 5});
+  const PathBuilder path = settledPath({5, -3, 5, -3, 3, -4, 5});
   const PfChart chart = path.chart();
   const ChartHistory history = historyAt(chart, 0, true);
   const auto found = objective(history, findSignals(history), Side::Buy);
@@ -165,7 +160,7 @@ TEST(Objectives, TheLowIsSoughtOnlySinceTheSellSignalBefore) {
 }
 
 TEST(Objectives, BoxRangesComeFromTheColumnsOwnBoxes) {
-  const PathBuilder path = built({5, -3, 5});
+  const PathBuilder path = settledPath({5, -3, 5});
   const PfChart chart = path.chart();
   const ChartHistory history = historyAt(chart, 0, false);
   // X2's bottom box (row 2) starts at its base, O1's low.

@@ -21,7 +21,7 @@ class PathBuilder {
   }
 
   // Columns of the given box counts, in order (each at least `reversal`).
-  PathBuilder& columns(std::initializer_list<int> counts) {
+  PathBuilder& columns(const std::vector<int>& counts) {
     for (int count : counts) column(count);
     return *this;
   }
@@ -55,6 +55,8 @@ class PathBuilder {
     return found == reached_.end() ? -1 : found->second;
   }
   double priceOf(int column, int boxes) const { return points_[pointOf(column, boxes)].price; }
+  // The view offset at which `point` is the newest point shown.
+  int32_t offsetOf(int32_t point) const { return static_cast<int32_t>(points_.size()) - 1 - point; }
 
   const std::vector<PricePoint>& points() const { return points_; }
 
@@ -84,5 +86,12 @@ class PathBuilder {
   std::map<std::pair<int, int>, int32_t> reached_;
   std::vector<PricePoint> points_;
 };
+
+// The columns of the given box counts, then a point that settles the last.
+inline PathBuilder settledPath(const std::vector<int>& counts) {
+  PathBuilder path;
+  path.columns(counts).settle();
+  return path;
+}
 
 }  // namespace tavelund::testing_util

@@ -18,6 +18,7 @@ namespace tavelund::analysis {
 namespace {
 
 using testing_util::PathBuilder;
+using testing_util::settledPath;
 
 struct Case {
   const char* name;
@@ -38,13 +39,6 @@ std::vector<int> turnedOver(const std::vector<int>& counts) {
   std::vector<int> out;
   for (int count : counts) out.push_back(-count);
   return out;
-}
-
-PathBuilder built(const std::vector<int>& counts) {
-  PathBuilder path;
-  for (int count : counts) path.column(count);
-  path.settle();
-  return path;
 }
 
 std::vector<Signal> signalsOf(const PathBuilder& path) {
@@ -115,7 +109,7 @@ const std::vector<Case> kCases = {
 class EachKind : public ::testing::TestWithParam<Case> {};
 
 void expectCompleted(const std::vector<int>& counts, PatternKind kind, int column, int boxes) {
-  const PathBuilder path = built(counts);
+  const PathBuilder path = settledPath(counts);
   const auto found = ofKind(signalsOf(path), kind);
   ASSERT_EQ(1u, found.size()) << kindName(kind);
   const Signal& signal = found[0];
@@ -134,7 +128,7 @@ TEST_P(EachKind, CompletesAtItsPoint) {
 
 TEST_P(EachKind, NearMissDoesNotComplete) {
   const Case& c = GetParam();
-  const PathBuilder path = built(c.nearMiss);
+  const PathBuilder path = settledPath(c.nearMiss);
   const PfChart chart = path.chart();
   const ChartHistory history = historyAt(chart, 0, true);
   EXPECT_TRUE(ofKind(findSignals(history), c.kind).empty()) << kindName(c.kind);
@@ -147,12 +141,12 @@ TEST_P(EachKind, MirrorCompletesTheMirrorKind) {
   const Case& c = GetParam();
   if (c.kind == PatternKind::LongTailDown) {
     // It has no mirror: a long rise and a reversal down signal no tail.
-    const auto signals = signalsOf(built(turnedOver(c.counts)));
+    const auto signals = signalsOf(settledPath(turnedOver(c.counts)));
     EXPECT_TRUE(ofKind(signals, PatternKind::LongTailDown).empty());
     return;
   }
   expectCompleted(turnedOver(c.counts), mirrored(c.kind), c.column, c.boxes);
-  EXPECT_TRUE(ofKind(signalsOf(built(turnedOver(c.nearMiss))), mirrored(c.kind)).empty());
+  EXPECT_TRUE(ofKind(signalsOf(settledPath(turnedOver(c.nearMiss))), mirrored(c.kind)).empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(Patterns, EachKind, ::testing::ValuesIn(kCases),
@@ -177,7 +171,7 @@ TEST(Patterns, EveryKindWhoseConditionHoldsIsListed) {
   // The catapult column also passes a double top and an ascending triple
   // top; the triple top column before it a double and a triple top, and as
   // it broke out by one row only, the reversal after it is a bull trap.
-  const auto signals = signalsOf(built({5, -3, 3, -3, 4, -3, 4}));
+  const auto signals = signalsOf(settledPath({5, -3, 3, -3, 4, -3, 4}));
   std::vector<std::pair<int, PatternKind>> listed;
   for (const Signal& s : signals) listed.emplace_back(s.column, s.kind);
   const std::vector<std::pair<int, PatternKind>> expected = {
@@ -191,20 +185,18 @@ TEST(Patterns, EveryKindWhoseConditionHoldsIsListed) {
 TEST(Patterns, TheCurrentColumnCountsAsItStands) {
   // The breakout of X2 completes at its 4th box: at the point before, the
   // chart (and so the analysis) does not have it yet.
-  const PathBuilder path = built({5, -3, 5});
+  const PathBuilder path = settledPath({5, -3, 5});
   const PfChart chart = path.chart();
-  const int32_t newest = static_cast<int32_t>(path.points().size()) - 1;
-  const auto offsetOf = [&](int32_t point) { return newest - point; };
   const int32_t completing = path.pointOf(2, 4);
-  EXPECT_TRUE(findSignals(historyAt(chart, offsetOf(completing - 1), true)).empty());
-  const auto at = findSignals(historyAt(chart, offsetOf(completing), true));
+  EXPECT_TRUE(findSignals(historyAt(chart, path.offsetOf(completing - 1), true)).empty());
+  const auto at = findSignals(historyAt(chart, path.offsetOf(completing), true));
   ASSERT_EQ(1u, at.size());
   EXPECT_EQ(completing, at[0].point);
 }
 
 TEST(Patterns, StatusIsTheLatestDoubleTopOrBottom) {
   // X0 0..4, O1 3..1, X2 2..6 (buy), O3 5..3, X4 4..6, O5 5..2 (sell: B5 < B3).
-  const PathBuilder path = built({5, -3, 5, -3, 3, -4});
+  const PathBuilder path = settledPath({5, -3, 5, -3, 3, -4});
   const PfChart chart = path.chart();
   const auto signals = findSignals(historyAt(chart, 0, true));
   const auto status = signalStatus(signals);
@@ -214,18 +206,17 @@ TEST(Patterns, StatusIsTheLatestDoubleTopOrBottom) {
   EXPECT_EQ(path.pointOf(5, 4), status->point);
 
   // Before the sell signal, the buy signal stands; before that, nothing.
-  const int32_t newest = static_cast<int32_t>(path.points().size()) - 1;
   const auto before =
-      signalStatus(findSignals(historyAt(chart, newest - (path.pointOf(5, 4) - 1), true)));
+      signalStatus(findSignals(historyAt(chart, path.offsetOf(path.pointOf(5, 4) - 1), true)));
   ASSERT_TRUE(before);
   EXPECT_EQ(Side::Buy, before->side);
   EXPECT_EQ(path.pointOf(2, 4), before->point);
   EXPECT_FALSE(
-      signalStatus(findSignals(historyAt(chart, newest - (path.pointOf(2, 4) - 1), true))));
+      signalStatus(findSignals(historyAt(chart, path.offsetOf(path.pointOf(2, 4) - 1), true))));
 }
 
 TEST(Patterns, ShownSignalsAreThoseOfTheShownColumnsNewestFirst) {
-  const PathBuilder path = built({5, -3, 5, -3, 3, -4});
+  const PathBuilder path = settledPath({5, -3, 5, -3, 3, -4});
   const PfChart chart = path.chart(2);  // shows O5 and X4 only
   const ChartHistory history = historyAt(chart, 0, true);
   const auto shown = shownSignals(history, findSignals(history));
@@ -240,7 +231,7 @@ TEST(Patterns, ShownSignalsAreThoseOfTheShownColumnsNewestFirst) {
 }
 
 TEST(Patterns, RowsFollowTheDrawing) {
-  const PathBuilder path = built({5, -3, 5, -3});
+  const PathBuilder path = settledPath({5, -3, 5, -3});
   const PfChart chart = path.chart();
   const ChartHistory history = historyAt(chart, 0, true);
   ASSERT_EQ(4u, history.columns.size());
