@@ -126,15 +126,20 @@ TEST_P(EachKind, CompletesAtItsPoint) {
   expectCompleted(c.counts, c.kind, c.column, c.boxes);
 }
 
-TEST_P(EachKind, NearMissDoesNotComplete) {
-  const Case& c = GetParam();
-  const PathBuilder path = settledPath(c.nearMiss);
+// Neither a signal of `kind` nor its condition in any column.
+void expectNotCompleted(const std::vector<int>& counts, PatternKind kind) {
+  const PathBuilder path = settledPath(counts);
   const PfChart chart = path.chart();
   const ChartHistory history = historyAt(chart, 0, true);
-  EXPECT_TRUE(ofKind(findSignals(history), c.kind).empty()) << kindName(c.kind);
+  EXPECT_TRUE(ofKind(findSignals(history), kind).empty()) << kindName(kind);
   for (int column = 0; column < static_cast<int>(history.columns.size()); ++column) {
-    EXPECT_FALSE(conditionsAt(history, column)[static_cast<size_t>(c.kind)]) << column;
+    EXPECT_FALSE(conditionsAt(history, column)[static_cast<size_t>(kind)]) << column;
   }
+}
+
+TEST_P(EachKind, NearMissDoesNotComplete) {
+  const Case& c = GetParam();
+  expectNotCompleted(c.nearMiss, c.kind);
 }
 
 TEST_P(EachKind, MirrorCompletesTheMirrorKind) {
@@ -151,6 +156,23 @@ TEST_P(EachKind, MirrorCompletesTheMirrorKind) {
 
 INSTANTIATE_TEST_SUITE_P(Patterns, EachKind, ::testing::ValuesIn(kCases),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// A pole stands three rows or more beyond the column two before, and the
+// reversal after it gives back more than half of it: both at their edges.
+TEST(Patterns, PolesAtTheirEdges) {
+  // X2 1..6 is exactly three rows above T0 = 3; O3 gives back 4 of 6.
+  expectCompleted({4, -3, 6, -4}, PatternKind::HighPole, 3, 4);
+  expectCompleted({-4, 3, -6, 4}, PatternKind::LowPole, 3, 4);
+  // X2 1..8: half of it (4 boxes) is not enough, the 5th box completes.
+  expectCompleted({4, -3, 8, -5}, PatternKind::HighPole, 3, 5);
+  expectCompleted({-4, 3, -8, 5}, PatternKind::LowPole, 3, 5);
+  // Two rows above T0 only; exactly half given back.
+  for (const std::vector<int>& counts : {std::vector<int>{4, -3, 5, -4}, {4, -3, 8, -4}}) {
+    SCOPED_TRACE(::testing::PrintToString(counts));
+    expectNotCompleted(counts, PatternKind::HighPole);
+    expectNotCompleted(turnedOver(counts), PatternKind::LowPole);
+  }
+}
 
 TEST(Patterns, SidesAndNamesOfAllKinds) {
   EXPECT_EQ("Double Top Breakout", kindName(PatternKind::DoubleTopBreakout));
