@@ -95,6 +95,16 @@ TEST(TrendLines, OverlayMarksOnlyEmptyCellsOfTheCurrentLine) {
   expected[1 + (6 - 0)][1] = '+';
   EXPECT_EQ(expected, after) << overlaid.str();
   EXPECT_EQ("XO+", after[6].substr(0, 3));
+  // Where the line meets a box, the box stays.
+  std::ostringstream boxed;
+  std::vector<std::string> grid;
+  chart.draw(boxed, settings, [&](PfChart& drawn) {
+    for (std::string& cells : drawn.grid) cells.assign(cells.size(), 'O');
+    overlayTrendLine(drawn, 0);
+    grid = drawn.grid;
+  });
+  ASSERT_EQ(3u, grid.size());
+  for (const std::string& cells : grid) EXPECT_EQ(std::string(cells.size(), 'O'), cells);
 }
 
 TEST(TrendLines, OverlayFollowsTheViewWhenOlderColumnsAreHidden) {
