@@ -250,6 +250,15 @@ TEST(Patterns, ShownSignalsAreThoseOfTheShownColumnsNewestFirst) {
   const auto every = shownSignals(all, findSignals(all));
   ASSERT_EQ(2u, every.size());
   EXPECT_GT(every[0].point, every[1].point);
+
+  // The oldest shown column's signals are shown: X2 to O5, then O3 to O5.
+  const PfChart four = path.chart(4);
+  const ChartHistory fromX2 = historyAt(four, 0, true);
+  ASSERT_EQ(2, fromX2.firstShown());
+  EXPECT_EQ(2u, shownSignals(fromX2, findSignals(fromX2)).size());
+  const PfChart three = path.chart(3);
+  const ChartHistory fromO3 = historyAt(three, 0, true);
+  EXPECT_EQ(1u, shownSignals(fromO3, findSignals(fromO3)).size());
 }
 
 TEST(Patterns, RowsFollowTheDrawing) {
