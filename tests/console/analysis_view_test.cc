@@ -19,6 +19,7 @@
 #include "console/live_view.h"
 #include "console/screens.h"
 #include "console/terminal.h"
+#include "tests/console/daily_timeline.h"
 
 namespace tavelund {
 namespace {
@@ -33,16 +34,9 @@ const LinkCalls kFakeLink{
 
 // Two waves on a rising trend: columns enough for signals of both sides.
 std::string waveLines(int count) {
-  std::string text;
-  for (int i = 0; i < count; ++i) {
-    const double price =
-        1000 * (1 + 0.0004 * i + 0.07 * std::sin(i / 6.0) + 0.02 * std::sin(i / 1.7));
-    char line[96];
-    std::snprintf(line, sizeof line, "%04d/%02d/%02d 00:00:00.000,%.5f,%.5f,%.5f,%.5f\n",
-                  2000 + i / 336, 1 + (i / 28) % 12, 1 + i % 28, price, price, price, price);
-    text += line;
-  }
-  return text;
+  return testing::dailyTimeline(count, [](int i) {
+    return 1000 * (1 + 0.0004 * i + 0.07 * std::sin(i / 6.0) + 0.02 * std::sin(i / 1.7));
+  });
 }
 
 std::vector<std::string> linesOf(const std::string& text) {

@@ -17,6 +17,7 @@
 #include "common/run_log.h"
 #include "console/link_watch.h"
 #include "console/terminal.h"
+#include "tests/console/daily_timeline.h"
 
 namespace tavelund {
 namespace {
@@ -56,18 +57,12 @@ const LinkCalls kFakeLink{
     },
 };
 
+// Ten days up by `step`, ten days down, and so on.
 std::string dailyLines(int count, double start, double step) {
-  std::string text;
-  double price = start;
-  for (int i = 0; i < count; ++i) {
-    const int day = 1 + i % 28, month = 1 + (i / 28) % 12, year = 2000 + i / 336;
-    char line[96];
-    std::snprintf(line, sizeof line, "%04d/%02d/%02d 00:00:00.000,%.5f,%.5f,%.5f,%.5f\n", year,
-                  month, day, price, price, price, price);
-    text += line;
-    price += step * ((i / 10) % 2 == 0 ? 1 : -1);
-  }
-  return text;
+  return testing::dailyTimeline(count, [&](int i) {
+    const int day = i % 20;
+    return start + step * (day <= 10 ? day : 20 - day);
+  });
 }
 
 class ViewerTest : public ::testing::Test {
