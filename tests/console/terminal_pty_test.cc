@@ -2,7 +2,6 @@
 // pseudo-terminal: every byte the viewer writes is seen here.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
 #include <sys/ioctl.h>

@@ -2,7 +2,6 @@
 // looked at through a second channel object on the same names.
 #include <climits>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <memory>

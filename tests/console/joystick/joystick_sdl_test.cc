@@ -4,8 +4,6 @@
 
 #include <cstdlib>
 #include <initializer_list>
-#include <iostream>
-#include <sstream>
 #include <string>
 
 #include "console/joystick.h"
