@@ -18,6 +18,7 @@
 #include "console/link_watch.h"
 #include "console/terminal.h"
 #include "tests/console/daily_timeline.h"
+#include "tests/support/wait.h"
 
 namespace tavelund {
 namespace {
@@ -331,6 +332,35 @@ TEST_F(ViewerTest, TheEndNoticesAViewThreadStuckInALinkCall) {
   held.unlock();  // the peer lets go: the view thread ends
   EXPECT_TRUE(waitForViewEnd(ended, linkCallDuration, std::chrono::minutes(1)));
   view.join();
+  EXPECT_EQ(linkCallDuration(), std::chrono::milliseconds(0));
+}
+
+// Any of the five calls may be the one a held channel keeps: each is timed
+// while it runs, and none after it returned.
+std::vector<std::string> unwatchedCalls;
+
+void noteUnlessTimed(const char* call) {
+  const bool timed = testing::waitFor(
+      [] { return linkCallDuration() >= std::chrono::milliseconds(1); }, std::chrono::seconds(5));
+  if (!timed) unwatchedCalls.emplace_back(call);
+}
+
+TEST(LinkWatch, EveryCallIsTimedWhileItRuns) {
+  unwatchedCalls.clear();
+  const LinkCalls watched = watchedLinkCalls(LinkCalls{
+      [] { return noteUnlessTimed("getSendTime"), ""; },
+      [] { return noteUnlessTimed("getSymbol"), ""; },
+      [] { return noteUnlessTimed("getSendCheck"), 1; },
+      [](int*) { return noteUnlessTimed("setSendCheck"), 1; },
+      [] { return noteUnlessTimed("readLines"), ""; },
+  });
+  int value = 0;
+  watched.getSendTime();
+  watched.getSymbol();
+  watched.getSendCheck();
+  watched.setSendCheck(&value);
+  watched.readLines();
+  EXPECT_EQ(unwatchedCalls, std::vector<std::string>{});
   EXPECT_EQ(linkCallDuration(), std::chrono::milliseconds(0));
 }
 
