@@ -190,6 +190,8 @@ class PathMaker {
   }
   // Applies a price of the final path, so that the next price can aim.
   void keep(const PricePoint& point) { model_.addPoint(point); }
+  // The plain algorithm's chart of the prices kept.
+  const Model& model() const { return model_; }
   int pick(int n) { return static_cast<int>(random_() % static_cast<uint32_t>(n)); }
 
  private:
@@ -234,11 +236,9 @@ TEST(ColumnModel, RandomPathsWithReReadRecordsMatchThePlainAlgorithm) {
       chart.update(final, settings);
       path.insert(path.end(), final.begin(), final.end());
     }
-    Model model;
-    model.reversal = reversal;
-    for (const PricePoint& point : path) model.addPoint(point);
     SCOPED_TRACE("seed " + std::to_string(seed));
-    expectSameChart(model, chart);
+    ASSERT_EQ(path.size(), maker.model().points.size());
+    expectSameChart(maker.model(), chart);
     if (HasFailure()) return;
   }
 }
