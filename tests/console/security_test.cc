@@ -15,6 +15,7 @@
 #include "engine/last_line.h"
 #include "engine/csv_save.h"
 #include "tests/support/planted_links.h"
+#include "tests/support/file_text.h"
 
 namespace tavelund {
 namespace {
@@ -36,13 +37,6 @@ const LinkCalls kHostileLink{
     .setSendCheck = [](int*) { return 1; },
     .readLines = [] { return side.lines.c_str(); },
 };
-
-std::string readFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 bool hasControlByte(const std::string& text, const std::string& allowed = "") {
   for (char c : text) {
@@ -158,9 +152,9 @@ TEST_F(HostileLink, LinksPlantedAtTheFileNamesAreNotFollowed) {
     ASSERT_TRUE(links.plant("../../victim.txt", name));
 
     ASSERT_EQ(save("EURUSD"), CsvSaveOutcome::Saved) << err.str();
-    EXPECT_EQ(readFile(victim), "the victim's own text");
-    EXPECT_EQ(readFile(file).rfind("date,open,high,low,close", 0), 0u);
-    EXPECT_EQ(readFile(fs::path(file) += ".part"), "the victim's own text")
+    EXPECT_EQ(testing::fileText(victim), "the victim's own text");
+    EXPECT_EQ(testing::fileText(file).rfind("date,open,high,low,close", 0), 0u);
+    EXPECT_EQ(testing::fileText(fs::path(file) += ".part"), "the victim's own text")
         << "someone else's link is left alone";
 #if !defined(_WIN32)
     EXPECT_FALSE(fs::is_symlink(file)) << "the saved file replaced the link, not its target";
@@ -176,8 +170,8 @@ TEST_F(HostileLink, AFilePlantedAtTheTemporaryNameIsLeftAlone) {
   const fs::path file = folder / "program" / "CSV" / "EURUSD_20240102030405.csv";
   std::ofstream(fs::path(file) += ".part") << "planted";
   ASSERT_EQ(save("EURUSD"), CsvSaveOutcome::Saved) << err.str();
-  EXPECT_EQ(readFile(fs::path(file) += ".part"), "planted");
-  EXPECT_EQ(readFile(file).rfind("date,open,high,low,close", 0), 0u);
+  EXPECT_EQ(testing::fileText(fs::path(file) += ".part"), "planted");
+  EXPECT_EQ(testing::fileText(file).rfind("date,open,high,low,close", 0), 0u);
 }
 
 TEST_F(HostileLink, SendTimeIsShownWithoutControlsAndRowsAreSavedByteExact) {
@@ -187,7 +181,8 @@ TEST_F(HostileLink, SendTimeIsShownWithoutControlsAndRowsAreSavedByteExact) {
   EXPECT_FALSE(hasControlByte(out.str(), "\b\r\n")) << out.str();
   EXPECT_NE(out.str().find("BEFORE : 2024/01/02?[?1049l?]0;owned? 10:15\n"), std::string::npos)
       << out.str();
-  const std::string saved = readFile(folder / "program" / "CSV" / "EURUSD_20240102030405.csv");
+  const std::string saved =
+      testing::fileText(folder / "program" / "CSV" / "EURUSD_20240102030405.csv");
   EXPECT_NE(saved.find("2024/01/02 10:15,1\x1b[2J,2,3,4\x07"), std::string::npos);
 }
 

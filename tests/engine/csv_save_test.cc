@@ -9,6 +9,7 @@
 #include <string>
 
 #include "common/run_log.h"
+#include "tests/support/file_text.h"
 
 namespace tavelund {
 namespace {
@@ -62,13 +63,6 @@ std::string fileLines(std::string_view text) {
     }
   }
   return lines;
-}
-
-std::string readFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
 }
 
 class CsvSave : public ::testing::Test {
@@ -175,9 +169,10 @@ TEST_F(CsvSave, WritesTheRowsOfTheLinesReadAfterTheRequest) {
   side.answerAfter = 3;
   ASSERT_EQ(saveCsv(kFakeLink, options), CsvSaveOutcome::Saved);
   const fs::path file = folder / "CSV" / "EURUSD_20240102030405.csv";
-  EXPECT_EQ(readFile(file), fileLines("date,open,high,low,close\n"
-                                      "2024/01/02 10:15,1.05000,1.20000,1.00000,1.10000\n"
-                                      "2024/01/02 10:14,1.00000,1.10000,0.90000,1.05000\n"));
+  EXPECT_EQ(testing::fileText(file),
+            fileLines("date,open,high,low,close\n"
+                      "2024/01/02 10:15,1.05000,1.20000,1.00000,1.10000\n"
+                      "2024/01/02 10:14,1.00000,1.10000,0.90000,1.05000\n"));
   EXPECT_EQ(std::distance(fs::directory_iterator(folder / "CSV"), fs::directory_iterator()), 1)
       << "no temporary file is left behind";
 
@@ -211,7 +206,7 @@ TEST_F(CsvSave, ASilentSideEndsTheWaitAndStillSaves) {
   options.waitLimit = std::chrono::milliseconds(60);
   options.pollPeriod = std::chrono::milliseconds(20);
   ASSERT_EQ(saveCsv(kFakeLink, options), CsvSaveOutcome::Saved);
-  EXPECT_EQ(readFile(folder / "CSV" / "EURUSD_20240102030405.csv"),
+  EXPECT_EQ(testing::fileText(folder / "CSV" / "EURUSD_20240102030405.csv"),
             fileLines("date,open,high,low,close\n2024/01/02 10:15,1,2,3,4\n"));
   EXPECT_GE(side.polls, 2);
 }
@@ -222,7 +217,7 @@ TEST_F(CsvSave, ASecondSaveInTheSameSecondReplacesTheFirst) {
   side.requested = false;
   side.after = "2024/01/02 10:16:00.000,5,6,7,8";
   ASSERT_EQ(saveCsv(kFakeLink, options), CsvSaveOutcome::Saved);
-  EXPECT_EQ(readFile(folder / "CSV" / "EURUSD_20240102030405.csv"),
+  EXPECT_EQ(testing::fileText(folder / "CSV" / "EURUSD_20240102030405.csv"),
             fileLines("date,open,high,low,close\n2024/01/02 10:16,5,6,7,8\n"));
 }
 
