@@ -6,14 +6,16 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <new>
 #include <tuple>
 
 #include <sys/stat.h>
 
-#include "common/split.h"
+#include "common/number_text.h"
 #include "common/printable.h"
+#include "common/split.h"
 
 namespace tavelund::feed {
 namespace {
@@ -60,6 +62,48 @@ bool parsePrice(std::string_view text, double& value) {
   auto [end, error] =
       std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::fixed);
   return error == std::errc() && end == text.data() + text.size() && std::isfinite(value);
+}
+
+// The timeline line writes every price in fixed notation with this many
+// decimals (link/line_format.cc).
+constexpr int kLineDecimals = 5;
+// How far the line's text may stand from the price, relative to it.
+constexpr double kLineTolerance = 1e-4;
+
+// Why the link cannot carry `price` to the viewer, or an empty text when it
+// can. The viewer reads the line's 5-decimal text as a single-precision
+// float and keeps only prices above zero, so a price must be above zero,
+// fit a float, and its text must stand within a part in 10^4 of it (from
+// 0.05 up every price does; 0.000001 would arrive as 0.00000).
+std::string carriageProblem(double price) {
+  if (!(price > 0)) return "not above zero";
+  if (!(price <= std::numeric_limits<float>::max()) || !(static_cast<float>(price) > 0))
+    return "beyond the viewer's single-precision range";
+  // Five decimals are off by at most 0.000005, so from 0.1 up they stay well
+  // inside the tolerance and the text need not be written to tell.
+  if (price >= 0.1) return {};
+  const std::string text = fixedText(price, kLineDecimals);
+  const char* const end = text.data() + text.size();
+  double shown = 0;
+  const auto asDouble = std::from_chars(text.data(), end, shown, std::chars_format::fixed);
+  float read = 0;
+  const auto asFloat = std::from_chars(text.data(), end, read, std::chars_format::fixed);
+  if (asDouble.ec != std::errc() || !(std::fabs(shown - price) <= price * kLineTolerance) ||
+      asFloat.ec != std::errc() || !std::isfinite(read) || !(read > 0)) {
+    return std::to_string(kLineDecimals) + " decimals: " + text +
+           ", off by more than 1 part in 10000";
+  }
+  return {};
+}
+
+// Whether the high and the low hold the open and the close; empty when so.
+std::string shapeProblem(const TimelineBar& bar) {
+  if (bar.low > bar.high) return "low is above high";
+  if (bar.high < bar.open) return "high is below open";
+  if (bar.high < bar.close) return "high is below close";
+  if (bar.low > bar.open) return "low is above open";
+  if (bar.low > bar.close) return "low is above close";
+  return {};
 }
 
 bool leapYear(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
@@ -227,12 +271,18 @@ BarsResult parseBars(std::string_view text, const std::string& fileName) {
                   {lowColumn, "low", &bar.low},
                   {closeColumn, "close", &bar.close}};
     for (const auto& price : prices) {
-      if (!parsePrice(fields[price.column], *price.value)) {
-        return fail(lineNumber, std::string("bad ") + price.name + " price " +
-                                    quotedInput(fields[price.column]));
+      const std::string_view field = fields[price.column];
+      if (!parsePrice(field, *price.value)) {
+        return fail(lineNumber, std::string("bad ") + price.name + " price " + quotedInput(field));
+      }
+      const std::string problem = carriageProblem(*price.value);
+      if (!problem.empty()) {
+        return fail(lineNumber, std::string(price.name) + " price " + quotedInput(trim(field)) +
+                                    " cannot be carried by the link (" + problem + ")");
       }
     }
-    if (bar.low > bar.high) return fail(lineNumber, "low is above high");
+    if (const std::string problem = shapeProblem(bar); !problem.empty())
+      return fail(lineNumber, problem);
     result.bars.push_back(bar);
   }
   if (result.bars.empty()) return fail(lines.size(), "no bars after the header");

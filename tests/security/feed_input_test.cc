@@ -83,6 +83,35 @@ TEST_F(FeedInput, EndlessDevicesDirectoriesAndHugeFilesAreRefusedAtOnce) {
                             std::string(70, 'A') + "\"... (5010 bytes)\n");
 }
 
+TEST_F(FeedInput, BarsTheLinkCannotCarryEndTheFeedWithFileAndLine) {
+  const struct {
+    const char* row;
+    const char* error;
+  } cases[] = {
+      {"2024-01-04,1,1,0.000001,1",
+       ":4: low price \"0.000001\" cannot be carried by the link (5 decimals: 0.00000, off by "
+       "more than 1 part in 10000)"},
+      {"2024-01-04,1,1e39,1,1", ":4: bad high price \"1e39\""},
+      {"2024-01-04,1,1000000000000000000000000000000000000000,1,1",
+       ":4: high price \"1000000000000000000000000000000000000000\" cannot be carried by the link "
+       "(beyond the viewer's single-precision range)"},
+      {"2024-01-04,-5,1,-5,1",
+       ":4: open price \"-5\" cannot be carried by the link (not above zero)"},
+      {"2024-01-04,2,1.5,1,1.2", ":4: high is below open"},
+  };
+  for (const auto& c : cases) {
+    const std::string bars = path("bars.csv");
+    {
+      std::ofstream file(bars);
+      file << "date,open,high,low,close\n2024-01-02,1,2,0.5,1.5\n2024-01-03,1.5,2,1,2\n"
+           << c.row << "\n2024-01-05,2,3,2,3\n";
+    }
+    const FeedRun run = runFeed("exec \"$FEED\" " + bars);
+    EXPECT_EQ(run.code, 1) << run.output;
+    EXPECT_EQ(run.output, "tickwell-feed: " + bars + c.error + "\n");
+  }
+}
+
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 #define TAVELUND_SANITIZED 1
 #endif

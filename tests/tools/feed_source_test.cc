@@ -1,11 +1,15 @@
 #include "tools/feed_source.h"
 
+#include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
 
 #include <gtest/gtest.h>
+
+#include "common/split.h"
 
 namespace tavelund::feed {
 namespace {
@@ -96,6 +100,87 @@ TEST(ParseBars, RefusesBadInputNamingFileAndLine) {
   // Leap days are fine.
   EXPECT_TRUE(
       parseBars("date,open,high,low,close\n2024-02-29,1,1,1,1\n2000-02-29,1,1,1,1\n", "f").ok());
+}
+
+// The first row of a file whose only bar has these prices.
+BarsResult oneBar(const std::string& open, const std::string& high, const std::string& low,
+                  const std::string& close) {
+  return parseBars(
+      "date,open,high,low,close\n2024-01-02," + open + "," + high + "," + low + "," + close + "\n",
+      "bars.csv");
+}
+
+// The link writes five decimals that the viewer reads as a float and keeps
+// only above zero: the feed refuses what would not arrive intact, and what
+// it accepts arrives within a part in 10^4.
+TEST(ParseBars, RefusesPricesAndBarsTheLinkCannotCarry) {
+  const std::string floatMax = "340282346638528859811704183484516925440";  // the largest float
+  const std::string e38 = "34" + std::string(37, '0');                     // 3.4e38, below it
+  const std::string over = "35" + std::string(37, '0');                    // 3.5e38, above it
+  const std::string e39 = "1" + std::string(39, '0');
+  const std::string e308 = "1" + std::string(308, '0');
+  auto carried = [](const char* name, const std::string& text, const std::string& why) {
+    return "bars.csv:2: " + std::string(name) + " price " + quotedInput(text) +
+           " cannot be carried by the link (" + why + ")";
+  };
+  const struct {
+    std::string open, high, low, close;
+    std::string error;  // empty: accepted
+  } cases[] = {
+      // Accepted: exact or close enough at five decimals, within a float.
+      {"1", "1", "1", "1", ""},
+      {"0.00001", "0.00002", "0.00001", "0.00002", ""},
+      {"0.0500049", "0.1000049", "0.05", "0.1", ""},  // 0.05000 is 9.8e-5 off: inside
+      {"1.234567", "2", "1", "1.5", ""},
+      {e38, floatMax, "1", floatMax, ""},
+      {"2", "3", "1", "2", ""},
+      // The five decimals lose the price.
+      {"0.000001", "1", "0.000001", "1",
+       carried("open", "0.000001", "5 decimals: 0.00000, off by more than 1 part in 10000")},
+      {"1", "1", "0.0000123", "1",
+       carried("low", "0.0000123", "5 decimals: 0.00001, off by more than 1 part in 10000")},
+      {"1", "1", "0.0400049", "1",  // 0.04000 is 1.2e-4 off
+       carried("low", "0.0400049", "5 decimals: 0.04000, off by more than 1 part in 10000")},
+      {"1", "1", "1", "0.000016",
+       carried("close", "0.000016", "5 decimals: 0.00002, off by more than 1 part in 10000")},
+      // Beyond a float, where the viewer would read infinity or nothing.
+      {"1", e308, "1", "1", carried("high", e308, "beyond the viewer's single-precision range")},
+      {"1", e39, "1", "1", carried("high", e39, "beyond the viewer's single-precision range")},
+      {"1", over, "1", "1", carried("high", over, "beyond the viewer's single-precision range")},
+      // Not above zero.
+      {"-5", "1", "-5", "1", carried("open", "-5", "not above zero")},
+      {"1", "1", "0", "1", carried("low", "0", "not above zero")},
+      {"1", "1", "-0.0", "1", carried("low", "-0.0", "not above zero")},
+      // Bars whose high and low do not hold the open and the close.
+      {"1", "1", "2", "1", "bars.csv:2: low is above high"},
+      {"2", "1.5", "1", "1.2", "bars.csv:2: high is below open"},
+      {"1", "1.5", "1", "2", "bars.csv:2: high is below close"},
+      {"1", "2", "1.5", "1.8", "bars.csv:2: low is above open"},
+      {"1.8", "2", "1.5", "1.2", "bars.csv:2: low is above close"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.open + "," + c.high + "," + c.low + "," + c.close);
+    const BarsResult result = oneBar(c.open, c.high, c.low, c.close);
+    EXPECT_EQ(result.error, c.error);
+    if (!c.error.empty()) {
+      EXPECT_TRUE(result.bars.empty());
+      continue;
+    }
+    // What is accepted arrives: each price of the published line, read as
+    // the viewer reads it, is above zero and within a part in 10^4.
+    ASSERT_EQ(result.bars.size(), 1u);
+    const TimelineBar& bar = result.bars[0];
+    const std::string line = timelineLine(bar);
+    const auto fields = splitViews(std::string_view(line).substr(0, line.size() - 1), ",");
+    ASSERT_EQ(fields.size(), 5u);
+    const double prices[] = {bar.open, bar.high, bar.low, bar.close};
+    for (int i = 0; i < 4; ++i) {
+      const float read = std::strtof(std::string(fields[i + 1]).c_str(), nullptr);
+      EXPECT_TRUE(std::isfinite(read) && read > 0) << fields[i + 1];
+      EXPECT_LE(std::fabs(std::stod(std::string(fields[i + 1])) - prices[i]), prices[i] * 1e-4)
+          << fields[i + 1];
+    }
+  }
 }
 
 TEST(ParseBars, ErrorTextsCutLongQuotesAndEscapeControlBytes) {
