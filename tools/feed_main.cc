@@ -47,6 +47,11 @@ const char kForms[] =
     "the same field; LF or CR LF line ends; UTF-8 or ASCII; at most 512 MiB.\n"
     "Every bar is published at its minute (seconds and milliseconds 0), oldest first; rows of\n"
     "one minute become one bar: first open, highest high, lowest low, last close.\n"
+    "Prices must reach the viewer intact: above zero, at most the largest single-precision\n"
+    "float (about 3.4e38; the viewer reads prices as floats), and shown by the link's 5\n"
+    "decimals within 1 part in 10000 (|5-decimal text - price| <= price / 10000; always so\n"
+    "from 0.05 up, never for 0.000001). Each bar's high is at least its open, close and low,\n"
+    "its low at most its open and close. A file that breaks this is refused with its line.\n"
     "\n"
     "Time frames (--timeframe takes the code or the label):\n";
 
