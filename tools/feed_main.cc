@@ -149,12 +149,20 @@ int run(int argc, char** argv) {
     return 2;
   }
   installStopHandler("tickwell-feed");
-  feed::BarsResult loaded = feed::loadBars(options.path);
+  feed::BarsResult loaded = [&] {
+    // Nothing is held yet, and opening a FIFO waits for its writer where no
+    // flag is looked at: a stop meanwhile ends the feed at once.
+    const StopEndsAtOnce nothingHeldYet;
+    return feed::loadBars(options.path);
+  }();
   if (!loaded.ok()) {
     std::cerr << "tickwell-feed: " << loaded.error << "\n";
     return 1;
   }
-  if (stopRequested()) return 0;
+  if (stopRequested()) {
+    std::cout << "tickwell-feed: stopped" << std::endl;
+    return 0;
+  }
   if (!preInitSendticksMT5()) {
     std::cerr << "tickwell-feed: the channels are in use (another feed or a viewer holds them, "
                  "or another user made objects of their names)\n";

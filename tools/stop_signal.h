@@ -16,6 +16,19 @@ inline constexpr std::chrono::seconds kStopGrace{3};
 void installStopHandler(const char* programName);
 bool stopRequested();
 
+// While one of these lives, a stop request ends the process at once as a
+// clean stop: "<programName>: stopped" on standard output and exit code 0
+// (at its start too, when the request came before). For a stretch that
+// holds nothing to release and may block where the flag is never looked
+// at, such as opening a FIFO that no writer has opened yet.
+class StopEndsAtOnce {
+ public:
+  StopEndsAtOnce();
+  ~StopEndsAtOnce();
+  StopEndsAtOnce(const StopEndsAtOnce&) = delete;
+  StopEndsAtOnce& operator=(const StopEndsAtOnce&) = delete;
+};
+
 // Sleeps until `deadline`, or less once a stop is requested.
 inline void sleepUntilOrStop(MonotonicClock::time_point deadline) {
   constexpr auto kSlice = std::chrono::milliseconds(20);
