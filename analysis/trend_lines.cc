@@ -13,9 +13,12 @@ bool reaches(const TrendLine& line, const ColumnTrace& column, int64_t index) {
   return column.direction > 0 && column.topRow >= line.rowAt(index);
 }
 
+// Beside a column on the chart's outermost row the start lies outside the
+// 32-bit rows, so it is worked out (and kept) in 64 bits.
 void startBeside(TrendLine& line, const ColumnTrace& column, int32_t index) {
   line.startColumn = index;
-  line.startRow = line.kind == LineKind::BullishSupport ? column.bottomRow - 1 : column.topRow + 1;
+  line.startRow = line.kind == LineKind::BullishSupport ? int64_t{column.bottomRow} - 1
+                                                        : int64_t{column.topRow} + 1;
 }
 
 // The line drawn at column `drawnAt` from the extreme of [first, drawnAt).

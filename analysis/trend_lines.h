@@ -29,7 +29,7 @@ enum class LineKind { BullishSupport, BearishResistance };
 struct TrendLine {
   LineKind kind = LineKind::BullishSupport;
   int32_t startColumn = 0;  // history index of the low or high it starts at
-  int32_t startRow = 0;     // its row in that column
+  int64_t startRow = 0;     // its row in that column (may lie beyond the chart's rows)
   int32_t drawnAt = 0;      // the column that drew it
   int32_t brokenAt = -1;    // the column that broke it; -1 while it holds
 

@@ -2,6 +2,9 @@
 // the price objectives, worked out by hand on small paths (reversal 3).
 #include <gtest/gtest.h>
 
+#include <array>
+#include <climits>
+#include <cstdint>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -74,6 +77,74 @@ TEST(TrendLines, BreakDrawsTheOppositeLineFromTheHighestHighSince) {
   ASSERT_EQ(3u, more.size());
   EXPECT_EQ(6, more[1].brokenAt);
   expectLine(more[2], LineKind::BullishSupport, 5, 1, 6, -1);
+}
+
+// Columns given as (direction, bottom row, top row), moved up by `shift`.
+ChartHistory historyOf(std::initializer_list<std::array<int64_t, 3>> columns, int64_t shift) {
+  ChartHistory history;
+  for (const auto& [direction, bottom, top] : columns) {
+    ColumnTrace column;
+    column.number = static_cast<int32_t>(history.columns.size());
+    column.direction = static_cast<int32_t>(direction);
+    column.bottomRow = static_cast<int32_t>(bottom + shift);
+    column.topRow = static_cast<int32_t>(top + shift);
+    column.firstRow = direction > 0 ? column.bottomRow : column.topRow;
+    column.boxes = static_cast<int32_t>(top - bottom + 1);
+    history.columns.push_back(column);
+  }
+  return history;
+}
+
+TEST(TrendLines, StartBesideTheOutermostRowsOfTheChart) {
+  // A line starts one row beyond a low or a high, so beside a column on the
+  // chart's lowest or highest 32-bit row it lies outside that range. The
+  // same shape anywhere on the chart gives the same line, moved with it.
+  const struct {
+    const char* name;
+    std::initializer_list<std::array<int64_t, 3>> columns;
+    int64_t row;    // the line's start row when the shape is not moved
+    int64_t edge;   // the row of the shape that the last shift puts on the
+                    // chart's outermost one
+    int64_t limit;  // that outermost row
+  } shapes[] = {
+      // X0 2..6, O1 0..5, X2 1..8: support from below O1.
+      {"support", {{1, 2, 6}, {-1, 0, 5}, {1, 1, 8}}, -1, 0, INT32_MIN},
+      // O0 2..6, X1 3..8, O2 0..7: resistance from above X1.
+      {"resistance", {{-1, 2, 6}, {1, 3, 8}, {-1, 0, 7}}, 9, 8, INT32_MAX},
+  };
+  for (const auto& shape : shapes) {
+    const auto unmoved = trendLines(historyOf(shape.columns, 0));
+    ASSERT_EQ(1u, unmoved.size()) << shape.name;
+    EXPECT_EQ(shape.row, unmoved[0].startRow) << shape.name;
+    for (const int64_t shift : {int64_t{1000}, int64_t{-1000}, shape.limit - shape.edge}) {
+      const auto lines = trendLines(historyOf(shape.columns, shift));
+      ASSERT_EQ(1u, lines.size()) << shape.name << " " << shift;
+      EXPECT_EQ(unmoved[0].kind, lines[0].kind) << shape.name << " " << shift;
+      EXPECT_EQ(unmoved[0].startColumn, lines[0].startColumn) << shape.name << " " << shift;
+      EXPECT_EQ(shape.row + shift, lines[0].startRow) << shape.name << " " << shift;
+      EXPECT_EQ(unmoved[0].rowAt(3) + shift, lines[0].rowAt(3)) << shape.name << " " << shift;
+    }
+  }
+
+  // Zero prices put the chart's columns on its highest rows (a path the
+  // analysis fuzz target found): every line still starts beside its column.
+  PfChart chart;
+  ChartSettings settings;
+  chart.applySettings(settings, 2);
+  std::vector<PricePoint> points;
+  for (const double price : {0.0, 0.0, 1.0, 1.056, 0.99264, 1.588224, 0.0, 1.0})
+    points.push_back(testing_util::point(static_cast<int32_t>(points.size()), price));
+  chart.update(points, settings);
+  const ChartHistory history = historyAt(chart, 0, false);
+  const auto lines = trendLines(history);
+  ASSERT_EQ(2u, lines.size());
+  EXPECT_EQ(INT32_MAX, history.columns[2].topRow);
+  for (const TrendLine& line : lines) {
+    const ColumnTrace& start = history.columns[static_cast<size_t>(line.startColumn)];
+    EXPECT_EQ(line.kind == LineKind::BullishSupport ? int64_t{start.bottomRow} - 1
+                                                    : int64_t{start.topRow} + 1,
+              line.startRow);
+  }
 }
 
 TEST(TrendLines, OverlayMarksOnlyEmptyCellsOfTheCurrentLine) {
