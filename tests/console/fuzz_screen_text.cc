@@ -63,7 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   requireNoControls(codePage);
   require(codePage.size() == bytes.size());
 
-  requireNoControls(tavelund::headerLine(sendTime, tavelund::chartTitle(symbol, "D1")));
+  requireNoControls(tavelund::headerLine(sendTime, {symbol, "D1"}, 120));
   requireNoControls(tavelund::lastLineText(line, 1.5, sendTime, 2.5, 5));
   tavelund::RunLog log = {{sendTime, "SYMBOL      : " + symbol}, {"", line}};
   std::ostringstream screen;
