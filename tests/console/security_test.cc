@@ -247,7 +247,9 @@ TEST_F(HostileLink, TheLongestTextsKeepEveryLineWithinItsRow) {
     EXPECT_LE(line.substr(line.rfind('\b') + 1).size(), columns) << line;
   }
   EXPECT_NE(out.str().find("BEFORE : 2024/01/02 03:04:05.006::"), std::string::npos) << out.str();
-  EXPECT_NE(out.str().find("    Saved : " + folderText + "/SSSS"), std::string::npos) << out.str();
+  EXPECT_NE(out.str().find("    Saved : " + (folder / "program" / "CSV" / "SSSS").string()),
+            std::string::npos)
+      << out.str();
   EXPECT_NE(out.str().find("S~_20240102030405.csv\n"), std::string::npos) << out.str();
 
   // Where they fit, they are shown whole; one cell less cuts them.
