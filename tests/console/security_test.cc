@@ -221,18 +221,6 @@ TEST_F(HostileLink, TheLongestTextsKeepEveryLineWithinItsRow) {
     EXPECT_EQ(last.rfind("LAST LINE : 99", 0), 0u) << last;
     EXPECT_NE(last.find("~(1.50000) => 99"), std::string::npos) << last;
     EXPECT_EQ(last.substr(last.size() - 10), "~(2.50000)") << last;
-
-    RunLog log = {{"2024/01/02 03:04:05.006", "SYMBOL      : " + symbol},
-                  {"2024/01/02 03:04:05.007", "ONLINE      : " + sendTime}};
-    std::ostringstream screen;
-    writeLogScreen(screen, log, columns);
-    std::istringstream lines(screen.str());
-    for (std::string line; std::getline(lines, line);) {
-      if (line != std::string(96, '-')) {
-        EXPECT_LE(line.size(), columns) << line;
-      }
-    }
-    EXPECT_NE(screen.str().find("2024/01/02 03:04:05.006  SYMBOL      : SSS"), std::string::npos);
   }
 
   // The save's lines: the send time, and the symbol in the file's path

@@ -274,20 +274,6 @@ TEST_F(CsvSave, TheEndOfTheRunAbandonsTheSaveAndLeavesNothing) {
   EXPECT_EQ(saveCsv(kFakeLink, options), CsvSaveOutcome::Saved);
 }
 
-// Every symbol whose file name fits the file system's 255 bytes is saved;
-// the temporary name beside it is made to fit as well.
-TEST_F(CsvSave, EverySymbolWhoseFileNameFitsIsSaved) {
-  side.after = "2024/01/02 10:15:00.000,1,2,3,4";
-  for (size_t length = 220; length <= 236; ++length) {
-    side.requested = false;
-    side.symbol = std::string(length, 'S');
-    ASSERT_EQ(saveCsv(kFakeLink, options), CsvSaveOutcome::Saved) << length << err.str();
-    EXPECT_EQ(testing::fileText(folder / "CSV" / (side.symbol + "_20240102030405.csv")),
-              fileLines("date,open,high,low,close\n2024/01/02 10:15,1,2,3,4\n"));
-  }
-  EXPECT_EQ(std::distance(fs::directory_iterator(folder / "CSV"), fs::directory_iterator()), 17);
-}
-
 TEST_F(CsvSave, APlainFileNamedCsvIsAFolderFailure) {
   std::ofstream(folder / "CSV") << "x";
   EXPECT_EQ(saveCsv(kFakeLink, options), CsvSaveOutcome::FolderFailed);
