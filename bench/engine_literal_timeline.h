@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "common/split.h"
+#include "intake/minute_text.h"
 #include "intake/tick_intake.h"
 
 namespace tavelund::literal {
@@ -55,6 +56,7 @@ inline bool parseLine(const std::string& piece, PriceRecord& record, std::string
        record.minute);
   minuteText = match[1].str() + "/" + match[2].str() + "/" + match[3].str() + " " + match[4].str() +
                ":" + match[5].str();
+  if (minuteText.size() > kLongestMinuteText) return false;  // no producer writes it
   record.minuteText = minuteText;
   return true;
 }

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 
@@ -12,9 +13,11 @@
 namespace tavelund {
 namespace {
 
-bool writeAll(int descriptor, std::string_view content) {
+bool writeAll(int descriptor, std::string_view content, const std::atomic<bool>* abandon) {
   while (!content.empty()) {
-    const ssize_t count = ::write(descriptor, content.data(), content.size());
+    if (abandon != nullptr && abandon->load()) return false;
+    const ssize_t count =
+        ::write(descriptor, content.data(), std::min(content.size(), kWritePiece));
     if (count < 0 && errno == EINTR) continue;
     if (count <= 0) return false;
     content.remove_prefix(static_cast<std::size_t>(count));
@@ -24,7 +27,8 @@ bool writeAll(int descriptor, std::string_view content) {
 
 }  // namespace
 
-NewFileResult writeNewFile(const std::filesystem::path& file, std::string_view content) {
+NewFileResult writeNewFile(const std::filesystem::path& file, std::string_view content,
+                           const std::atomic<bool>* abandon) {
   const int descriptor =
       ::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
   if (descriptor < 0) {
@@ -32,7 +36,7 @@ NewFileResult writeNewFile(const std::filesystem::path& file, std::string_view c
   }
   // Flushed before the rename: after a crash the target holds the old
   // content or the new, not an empty file.
-  bool written = writeAll(descriptor, content) && ::fsync(descriptor) == 0;
+  bool written = writeAll(descriptor, content, abandon) && ::fsync(descriptor) == 0;
   if (::close(descriptor) != 0) written = false;
   if (written) return NewFileResult::Written;
   ::unlink(file.c_str());

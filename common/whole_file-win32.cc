@@ -9,9 +9,10 @@
 namespace tavelund {
 namespace {
 
-bool writeAll(HANDLE file, std::string_view content) {
+bool writeAll(HANDLE file, std::string_view content, const std::atomic<bool>* abandon) {
   while (!content.empty()) {
-    const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(content.size(), 1u << 30));
+    if (abandon != nullptr && abandon->load()) return false;
+    const DWORD chunk = static_cast<DWORD>(std::min(content.size(), kWritePiece));
     DWORD count = 0;
     if (!::WriteFile(file, content.data(), chunk, &count, nullptr) || count == 0) return false;
     content.remove_prefix(count);
@@ -21,7 +22,8 @@ bool writeAll(HANDLE file, std::string_view content) {
 
 }  // namespace
 
-NewFileResult writeNewFile(const std::filesystem::path& file, std::string_view content) {
+NewFileResult writeNewFile(const std::filesystem::path& file, std::string_view content,
+                           const std::atomic<bool>* abandon) {
   HANDLE handle = ::CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
@@ -31,7 +33,7 @@ NewFileResult writeNewFile(const std::filesystem::path& file, std::string_view c
   }
   // Flushed before the rename: after a crash the target holds the old
   // content or the new, not an empty file.
-  bool written = writeAll(handle, content) && ::FlushFileBuffers(handle);
+  bool written = writeAll(handle, content, abandon) && ::FlushFileBuffers(handle);
   if (!::CloseHandle(handle)) written = false;
   if (written) return NewFileResult::Written;
   ::DeleteFileW(file.c_str());

@@ -28,6 +28,20 @@ std::uint64_t unpredictableNumber() {
   return number;
 }
 
+bool isSet(const std::atomic<bool>* flag) { return flag != nullptr && flag->load(); }
+
+// Whether a file name may be cut before the unit at `at`: not inside a
+// UTF-8 sequence (Linux) nor between the two halves of a UTF-16 surrogate
+// pair (Windows).
+template <typename Unit>
+bool startsACharacter(Unit unit) {
+  if constexpr (sizeof(Unit) == 1) {
+    return (static_cast<unsigned char>(unit) & 0xc0) != 0x80;
+  } else {
+    return !(unit >= 0xdc00 && unit <= 0xdfff);
+  }
+}
+
 }  // namespace
 
 std::filesystem::path temporaryNameBeside(const std::filesystem::path& target,
@@ -50,22 +64,30 @@ std::filesystem::path temporaryNameBeside(const std::filesystem::path& target,
     largest /= choices;
   }
   for (char c : form.after) suffix += static_cast<std::filesystem::path::value_type>(c);
-  std::filesystem::path name = target;
-  name += suffix;
-  return name;
+  std::filesystem::path::string_type base = target.filename().native();
+  if (base.size() + suffix.size() <= kLongestFileName || suffix.size() >= kLongestFileName) {
+    std::filesystem::path name = target;
+    name += suffix;
+    return name;
+  }
+  size_t keep = kLongestFileName - suffix.size();
+  while (keep > 0 && !startsACharacter(base[keep])) --keep;
+  base.resize(keep);
+  return target.parent_path() / (base + suffix);
 }
 
 bool writeWholeFile(const std::filesystem::path& target, std::string_view content,
-                    const TemporaryNameForm& form) {
+                    const TemporaryNameForm& form, const std::atomic<bool>* abandon) {
   for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+    if (isSet(abandon)) return false;
     const std::filesystem::path fresh = temporaryNameBeside(target, form);
-    switch (writeNewFile(fresh, content)) {
+    switch (writeNewFile(fresh, content, abandon)) {
       case NewFileResult::NameTaken:
         continue;
       case NewFileResult::Failed:
         return false;
       case NewFileResult::Written:
-        if (renameOver(fresh, target)) return true;
+        if (!isSet(abandon) && renameOver(fresh, target)) return true;
         std::error_code ignored;
         std::filesystem::remove(fresh, ignored);
         return false;

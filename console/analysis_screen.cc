@@ -4,7 +4,7 @@
 
 namespace tavelund {
 
-void writeAnalysisScreen(std::ostream& out, const std::vector<std::string>& text) {
+void writeAnalysisScreen(std::ostream& out, const std::vector<std::string>& text, size_t columns) {
   auto line = [&](const std::string& content = {}) { out << content << std::endl; };
   line(screenRule());
   line();
@@ -14,7 +14,7 @@ void writeAnalysisScreen(std::ostream& out, const std::vector<std::string>& text
   line();
   line(screenRule());
   line();
-  for (const std::string& content : text) line(content);
+  for (const std::string& content : text) line(screenTextWithin(content, columns));
   line();
   line(screenRule());
 }

@@ -24,7 +24,7 @@ void showAnalysis(Viewer& viewer) {
     const size_t room = height > kAnalysisFrameLines + 1 ? height - kAnalysisFrameLines - 1 : 0;
     text = analysis::reportLinesWithin(report, room);
   }
-  writeAnalysisScreen(*viewer.io.out, text);
+  writeAnalysisScreen(*viewer.io.out, text, screenLineRoom(consoleWidth.load()));
 }
 
 }  // namespace

@@ -1,5 +1,8 @@
 #include "console/screens.h"
 
+#include <string_view>
+#include <vector>
+
 #include "common/screen_text.h"
 
 namespace tavelund {
@@ -37,12 +40,18 @@ void banner(std::ostream& out, const char* const (&lines)[N]) {
 std::string screenRule() { return std::string(kScreenRuleWidth, '-'); }
 std::string logRule() { return std::string(kLogRuleWidth, '-'); }
 
-std::string chartTitle(const std::string& symbol, const std::string& timeSpanLabel) {
-  return " " + symbol + " (" + timeSpanLabel + ")";
+std::string chartTitle(const ChartTitle& title) {
+  return " " + title.symbol + " (" + title.timeSpanLabel + ")";
 }
 
-std::string headerLine(const std::string& sendTime, const std::string& title) {
-  return "UPDATE >> " + screenText(sendTime) + "   " + screenText(title);
+std::string headerLine(const std::string& sendTime, const ChartTitle& title, size_t columns) {
+  constexpr std::string_view kStart = "UPDATE >> ";
+  constexpr std::string_view kBetween = "    ";  // the three blanks and the title's own
+  const std::string labelPart = " (" + screenText(title.timeSpanLabel) + ")";
+  const size_t fixed = kStart.size() + kBetween.size() + labelPart.size();
+  const std::vector<std::string> shown =
+      screenTextsWithin({sendTime, title.symbol}, columns > fixed ? columns - fixed : 0);
+  return std::string(kStart) + shown[0] + std::string(kBetween) + shown[1] + labelPart;
 }
 
 namespace {
@@ -104,7 +113,7 @@ void writeJoystickHelp(std::ostream& out) {
 
 void writeSmallBanner(std::ostream& out) { banner(out, kSmallBanner); }
 
-void writeLogScreen(std::ostream& out, const RunLog& log) {
+void writeLogScreen(std::ostream& out, const RunLog& log, size_t columns) {
   line(out, screenRule());
   line(out);
   line(out);
@@ -115,7 +124,7 @@ void writeLogScreen(std::ostream& out, const RunLog& log) {
   line(out);
   for (auto entry = log.rbegin(); entry != log.rend(); ++entry) {
     // Entries hold the link's texts as they came (symbol, send time, lines).
-    line(out, screenText(entry->timeText + "  " + entry->message));
+    line(out, screenTextWithin(entry->timeText + "  " + entry->message, columns));
   }
   line(out);
   line(out, screenRule());

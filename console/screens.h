@@ -1,12 +1,16 @@
 #pragma once
 // The viewer's fixed screens and the lines above the chart. Every line ends
 // with a flushing line end, as all console output does. Texts that come
-// from the link are shown with their control characters replaced.
+// from the link are shown with their control characters replaced, and cut
+// to the cells their line has left for them (`columns`, screenLineRoom of
+// the console's width), so that none of them makes its line wrap.
+#include <cstddef>
 #include <cstdint>
 #include <ostream>
 #include <string>
 
 #include "common/run_log.h"
+#include "common/screen_text.h"
 
 namespace tavelund {
 
@@ -17,15 +21,23 @@ inline constexpr int kLogRuleWidth = 71;
 std::string screenRule();  // 96 "-"
 std::string logRule();     // 71 "-"
 
-// " " + symbol + " (" + time-frame label + ")"
-std::string chartTitle(const std::string& symbol, const std::string& timeSpanLabel);
+// What the header names after the send time, in its parts: the symbol
+// comes over the link, the label is the viewer's own.
+struct ChartTitle {
+  std::string symbol;
+  std::string timeSpanLabel;
+};
 
-// "UPDATE >> " + send time + "   " + title
-std::string headerLine(const std::string& sendTime, const std::string& title);
+// " " + symbol + " (" + time-frame label + ")"
+std::string chartTitle(const ChartTitle& title);
+
+// "UPDATE >> " + send time + "   " + chartTitle(title), the send time and the
+// symbol sharing what the fixed parts leave of `columns`.
+std::string headerLine(const std::string& sendTime, const ChartTitle& title, size_t columns);
 
 void writeKeyboardHelp(std::ostream& out);
 void writeJoystickHelp(std::ostream& out);
-void writeLogScreen(std::ostream& out, const RunLog& log);
+void writeLogScreen(std::ostream& out, const RunLog& log, size_t columns = kAnyColumns);
 // The log screen's banner, seven lines.
 void writeSmallBanner(std::ostream& out);
 

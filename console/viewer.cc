@@ -21,6 +21,9 @@ void runSave(Viewer& viewer) {
   options.out = viewer.io.out;
   options.err = viewer.io.err;
   options.beforeFatalMessage = viewer.io.leaveScreen;
+  options.screenColumns = screenLineRoom(consoleWidth.load());
+  // Q gives the save up: the run ends at once and leaves no file behind.
+  options.runEnding = &viewer.exitRequested;
   // The save runs on a thread of its own, which the view thread waits for.
   std::thread save([&] {
     if (saveCsv(viewer.link, options) == CsvSaveOutcome::FolderFailed) viewer.io.endProcess(1);
@@ -39,33 +42,35 @@ void refresh(Viewer& viewer) {
 
 }  // namespace
 
-std::string viewerTitle(const Viewer& viewer) {
-  return chartTitle(viewer.linkInfo.symbol, viewer.linkInfo.timeSpanLabel);
+ChartTitle viewerTitle(const Viewer& viewer) {
+  return ChartTitle{viewer.linkInfo.symbol, viewer.linkInfo.timeSpanLabel};
 }
 
-void printHeader(Viewer& viewer, const std::string& title) {
+void printHeader(Viewer& viewer, const ChartTitle& title) {
   // The send time is read before the lock: the read waits for the channel's
   // mutex, and a peer that keeps it must not stall the size watch, which
   // takes screenLock too.
   const char* sendTime = viewer.link.getSendTime();
-  const std::string line = headerLine(sendTime ? sendTime : "", title);
+  const std::string line =
+      headerLine(sendTime ? sendTime : "", title, screenLineRoom(consoleWidth.load()));
   std::lock_guard<std::mutex> lock(viewer.screenLock);
   *viewer.io.out << line << std::endl;
 }
 
 void printLastLine(Viewer& viewer, int32_t digits) {
   std::lock_guard<std::mutex> lock(chartLock);
-  writeLastLine(*viewer.io.out, viewer.chart, viewer.settings.viewOffset, digits);
+  writeLastLine(*viewer.io.out, viewer.chart, viewer.settings.viewOffset, digits,
+                screenLineRoom(consoleWidth.load()));
 }
 
-void drawChart(Viewer& viewer, const std::string& title) {
+void drawChart(Viewer& viewer, const ChartTitle& title) {
   viewer.live.chartShown = true;
   printHeader(viewer, title);
   printLastLine(viewer, viewer.settings.digits);
   drawChartBody(viewer);
 }
 
-void redrawChart(Viewer& viewer, const std::string& title) {
+void redrawChart(Viewer& viewer, const ChartTitle& title) {
   drawChart(viewer, title);
   viewer.commandCell.exchange(command::kNone);
 }
@@ -80,7 +85,7 @@ void executeCommand(Viewer& viewer) {
       return;
     case command::kLog:
       viewer.live.chartShown = false;
-      writeLogScreen(*viewer.io.out, runLog());
+      writeLogScreen(*viewer.io.out, runLog(), screenLineRoom(consoleWidth.load()));
       return;
     case command::kHelp:
       viewer.live.chartShown = false;

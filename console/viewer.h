@@ -16,6 +16,7 @@
 #include "console/joystick.h"
 #include "console/keys.h"
 #include "console/live_view.h"
+#include "console/screens.h"
 #include "engine/csv_save.h"
 #include "engine/pf_chart.h"
 #include "intake/tick_intake.h"
@@ -93,11 +94,11 @@ void runViewPass(Viewer& viewer);
 void executeCommand(Viewer& viewer);
 
 // Header, last line, chart; then commandCell = 'n'.
-void redrawChart(Viewer& viewer, const std::string& title);
+void redrawChart(Viewer& viewer, const ChartTitle& title);
 // The same without touching commandCell: a redraw that is no command of its
 // own (the live view's) must not drop a key pressed meanwhile.
-void drawChart(Viewer& viewer, const std::string& title);
-void printHeader(Viewer& viewer, const std::string& title);
+void drawChart(Viewer& viewer, const ChartTitle& title);
+void printHeader(Viewer& viewer, const ChartTitle& title);
 void printLastLine(Viewer& viewer, int32_t digits);
 
 // The main thread's watch: starts the input thread, re-lays out the screen
@@ -117,7 +118,7 @@ bool waitForViewEnd(const std::atomic<bool>& viewEnded,
 // The input thread.
 void runInputLoop(Viewer& viewer, InputContext& context);
 
-// " " + symbol + " (" + label + ")"
-std::string viewerTitle(const Viewer& viewer);
+// The symbol and the time-frame label of linkInfo.
+ChartTitle viewerTitle(const Viewer& viewer);
 
 }  // namespace tavelund

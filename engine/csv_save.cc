@@ -24,6 +24,19 @@ std::string textOf(const char* text) { return text ? std::string(text) : std::st
 
 std::string shownPath(const std::filesystem::path& path) { return screenText(pathText(path)); }
 
+// `label` and the file's path as a console line shows them. The folder and
+// the name's time stamp are the program's own and stay; the symbol in the
+// name came over the link and gets what is left of `columns`.
+std::string pathLine(std::string_view label, const std::filesystem::path& folder,
+                     std::string_view symbol, const LocalTime& time, size_t columns) {
+  const std::string before = std::string(label) + shownPath(folder) +
+                             static_cast<char>(std::filesystem::path::preferred_separator);
+  const std::string after = "_" + compactTimeStamp(time) + ".csv";
+  const size_t fixed = before.size() + after.size();
+  return before + screenTextWithin(csvFileSymbol(symbol), columns > fixed ? columns - fixed : 0) +
+         after;
+}
+
 // Walks the lines of a text (split at "\n", the piece after the last "\n"
 // included) from the last to the first without building a list of them.
 class BackwardLines {
@@ -125,7 +138,7 @@ void logLineExcerpt(std::string_view lines) {
   int logged = 0;
   for (std::string_view line; logged < kExcerptLines && walk.next(line); --position) {
     if (!isTimelineLine(line)) continue;
-    appendLog("[" + std::to_string(position) + "]" + std::string(line));
+    appendLog("[" + std::to_string(position) + "]", line);
     ++logged;
   }
   appendLog(">>>>> SKIP <<<<<");
@@ -140,7 +153,7 @@ void logLineExcerpt(std::string_view lines) {
     start = newline + 1;
   }
   for (long long index = last; index >= 0; --index) {
-    appendLog("[" + std::to_string(index) + "]" + std::string(first[static_cast<size_t>(index)]));
+    appendLog("[" + std::to_string(index) + "]", first[static_cast<size_t>(index)]);
   }
 }
 
@@ -148,6 +161,8 @@ CsvSaveOutcome saveCsv(const LinkCalls& link, const CsvSaveOptions& options) {
   std::lock_guard<std::mutex> lock(chartLock);
   std::ostream& out = *options.out;
   std::ostream& err = *options.err;
+  const size_t columns = options.screenColumns;
+  const auto runEnds = [&] { return options.runEnding != nullptr && options.runEnding->load(); };
 
   out << "    Save Start : " << std::endl;
   const std::filesystem::path folder = options.programFolder / "CSV";
@@ -167,7 +182,8 @@ CsvSaveOutcome saveCsv(const LinkCalls& link, const CsvSaveOptions& options) {
     return folderFailed(std::make_error_code(std::errc::file_exists).message());
   }
 
-  out << "    getsendtimeMT5()  : BEFORE : " << screenText(textOf(link.getSendTime())) << std::endl;
+  out << screenLine("    getsendtimeMT5()  : BEFORE : ", textOf(link.getSendTime()), columns)
+      << std::endl;
   logLineExcerpt(textOf(link.readLines()));
   appendLog(std::string(71, '-'));
 
@@ -175,15 +191,18 @@ CsvSaveOutcome saveCsv(const LinkCalls& link, const CsvSaveOptions& options) {
   link.setSendCheck(&request);
   const auto start = MonotonicClock::now();
   while (MonotonicClock::now() - start < options.waitLimit) {
+    if (runEnds()) return CsvSaveOutcome::Abandoned;
     if (link.getSendCheck() == 1) break;
     out << std::string(30, '\b') << "    Saving... " << elapsedMilliseconds(start) << " milSecond"
         << std::flush;
     sleepUntil(MonotonicClock::now() + options.pollPeriod);
   }
+  if (runEnds()) return CsvSaveOutcome::Abandoned;
   out << "\r\n    Done." << std::endl;
   const std::string symbol = textOf(link.getSymbol());
-  appendLog("getsymbolcMT5()   : AFTER  : " + symbol);
-  out << "    getsendtimeMT5()  : AFTER  : " << screenText(textOf(link.getSendTime())) << std::endl;
+  appendLog("getsymbolcMT5()   : AFTER  : ", symbol);
+  out << screenLine("    getsendtimeMT5()  : AFTER  : ", textOf(link.getSendTime()), columns)
+      << std::endl;
 
   const std::string lines = textOf(link.readLines());
   logLineExcerpt(lines);
@@ -197,16 +216,18 @@ CsvSaveOutcome saveCsv(const LinkCalls& link, const CsvSaveOptions& options) {
   } catch (const std::runtime_error&) {
     // A symbol the code page cannot carry gives no file name.
   }
-  if (path.empty()) {
-    err << "Can Not Save : " << shownPath(folder) << "/"
-        << screenText(csvFileSymbol(symbol) + "_" + compactTimeStamp(now) + ".csv") << std::endl;
+  const auto cannotSave = [&] {
+    err << pathLine("Can Not Save : ", folder, symbol, now, columns) << std::endl;
     return CsvSaveOutcome::CannotSave;
+  };
+  if (path.empty()) return cannotSave();
+  if (runEnds()) return CsvSaveOutcome::Abandoned;
+  const std::string content = csvContent(lines, csvLineEnd());
+  if (!writeWholeFile(path, content, kPartFileForm, options.runEnding)) {
+    if (runEnds()) return CsvSaveOutcome::Abandoned;
+    return cannotSave();
   }
-  if (!writeWholeFile(path, csvContent(lines, csvLineEnd()), kPartFileForm)) {
-    err << "Can Not Save : " << shownPath(path) << std::endl;
-    return CsvSaveOutcome::CannotSave;
-  }
-  out << "    Saved : " << shownPath(path) << std::endl;
+  out << pathLine("    Saved : ", folder, symbol, now, columns) << std::endl;
   out << "    Done... " << std::endl;
   return CsvSaveOutcome::Saved;
 }

@@ -1,7 +1,9 @@
 #pragma once
 // Saving the whole-minute lines that the MT5 side publishes as a CSV file in
 // the folder "CSV" beside the program.
+#include <atomic>
 #include <chrono>
+#include <cstddef>
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -10,6 +12,7 @@
 #include <string_view>
 
 #include "common/local_time.h"
+#include "common/screen_text.h"
 #include "link/link_calls.h"
 
 namespace tavelund {
@@ -24,12 +27,20 @@ struct CsvSaveOptions {
   // Runs just before the text of a failure that ends the run ("mkdir
   // error"); the console gives its screen back there.
   std::function<void()> beforeFatalMessage;
+  // The cells a console line may take (screenLineRoom): the send time and
+  // the file's path, which hold texts from the link, are cut to fit.
+  size_t screenColumns = kAnyColumns;
+  // Set by another thread when the run ends (the Q key): the save gives up
+  // at its next look, while it waits for the MT5 side or while it writes,
+  // and leaves no file behind.
+  const std::atomic<bool>* runEnding = nullptr;
 };
 
 enum class CsvSaveOutcome {
   Saved,
   CannotSave,    // the file could not be written; reported, the run goes on
   FolderFailed,  // the CSV folder could not be made; reported, the run must end with 1
+  Abandoned,     // the run ended first; nothing was written
 };
 
 // The whole save: request, wait, excerpts in the run log, file. Holds
@@ -59,7 +70,8 @@ std::string csvContent(std::string_view lines, std::string_view lineEnd = "\n");
 bool isTimelineLine(std::string_view line);
 
 // Logs the excerpt of a published text: up to five timeline lines from the
-// end, the skip mark, then the first lines.
+// end, the skip mark, then the first lines; each line as much of it as the
+// run log keeps of a message.
 void logLineExcerpt(std::string_view lines);
 
 }  // namespace tavelund

@@ -3,7 +3,8 @@
 //   ([0-9]+)/([0-9]+)/([0-9 :]+) ([0-9]+):([0-9]+):([0-9]+)\.([0-9]+)
 // matched against the whole first field, with the date numbers read as
 // std::stoi reads them and the prices as std::stof reads them; a line that
-// would make either throw is not a price line. Matching by hand instead of
+// would make either throw is not a price line, and neither is one whose
+// minute text is longer than any producer writes (kLongestMinuteText). Matching by hand instead of
 // with a regex engine makes a full 128 MiB batch take a fraction of a second.
 #include <cerrno>
 #include <charconv>
@@ -15,6 +16,7 @@
 #include <cstring>
 #include <string>
 
+#include "intake/minute_text.h"
 #include "intake/tick_intake.h"
 
 namespace tavelund {
@@ -152,10 +154,6 @@ bool parseTimelineLine(std::string_view line, PriceRecord& record) {
     return false;
   const size_t pointAt = fractionBegin - 1;
   if (pointAt < restBegin) return false;
-  for (size_t i = restBegin; i < pointAt; ++i) {
-    const char c = date[i];
-    if (!isDigit(c) && c != ' ' && c != ':') return false;
-  }
   const size_t secondBegin = digitsBefore(date, pointAt);
   if (secondBegin == std::string_view::npos || secondBegin <= restBegin ||
       date[secondBegin - 1] != ':')
@@ -171,6 +169,16 @@ bool parseTimelineLine(std::string_view line, PriceRecord& record) {
     return false;
   const size_t dayEnd = hourBegin - 1;
   if (dayEnd <= restBegin) return false;  // group 3 needs one character
+  // The minute text is the date up to the minute's end; no producer writes
+  // a longer one than kLongestMinuteText. Checked before group 3 is, so a
+  // day of a million blanks costs no more than a short one.
+  if (minuteEnd > kLongestMinuteText) return false;
+  // From the day's end on, the text is digits and separators by now; group
+  // 3 itself is blanks, colons and digits.
+  for (size_t i = restBegin; i < dayEnd; ++i) {
+    const char c = date[i];
+    if (!isDigit(c) && c != ' ' && c != ':') return false;
+  }
   const std::string_view dayText = date.substr(restBegin, dayEnd - restBegin);
   const std::string_view hourText = date.substr(hourBegin, hourEnd - hourBegin);
   const std::string_view minuteText = date.substr(minuteBegin, minuteEnd - minuteBegin);

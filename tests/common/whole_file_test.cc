@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -137,6 +138,65 @@ TEST_F(WholeFile, AFailedRenameLeavesTheTargetAndNoTemporaryFile) {
     EXPECT_TRUE(fs::is_directory(folder / "DefaultSetting" / "inside"));
     EXPECT_EQ(names(), std::vector<std::string>{"DefaultSetting"});
   }
+}
+
+// On a real file system: a target of every name length up to the longest
+// a file name may be is written, under each form; one beyond fails and
+// leaves nothing. The temporary name is cut where the target's own name
+// leaves it too little room, never between two halves of a character.
+TEST_F(WholeFile, EveryTargetNameThatFitsCanBeWritten) {
+  for (const TemporaryNameForm* form : kForms) {
+    SCOPED_TRACE(formName(*form));
+    for (size_t length = 1; length <= kLongestFileName; ++length) {
+      const fs::path target = folder / std::string(length, 'n');
+      ASSERT_TRUE(writeWholeFile(target, "rows", *form)) << length;
+      ASSERT_EQ(readFile(target), "rows") << length;
+      fs::remove(target);
+    }
+    EXPECT_FALSE(writeWholeFile(folder / std::string(kLongestFileName + 1, 'n'), "rows", *form));
+    EXPECT_TRUE(names().empty()) << "no temporary file is left";
+  }
+}
+
+TEST_F(WholeFile, ALongTargetNameIsCutInTheTemporaryNameBetweenTwoCharacters) {
+  // A character of four bytes (UTF-8) or two units (UTF-16) after a few
+  // single ones, so that the cut falls on each place inside one.
+  const std::u8string clef = u8"\U0001D11E";
+  for (size_t lead = 0; lead < 4; ++lead) {
+    std::u8string name(lead, u8'a');
+    while (fs::path(name + clef).native().size() <= kLongestFileName) name += clef;
+    for (const TemporaryNameForm* form : kForms) {
+      SCOPED_TRACE(formName(*form) + " after " + std::to_string(lead));
+      const fs::path temporary = temporaryNameBeside(folder / name, *form);
+      EXPECT_EQ(temporary.parent_path(), folder);
+      const auto file = temporary.filename().native();
+      EXPECT_LE(file.size(), kLongestFileName);
+      const auto suffixLength =
+          form->before.size() + static_cast<size_t>(form->length) + form->after.size();
+      const auto base = file.substr(0, file.size() - suffixLength);
+      EXPECT_EQ(fs::path(name).native().rfind(base, 0), 0u) << "a start of the target's name";
+      // Whole characters only: what is left after the single ones is a
+      // number of whole clefs.
+      EXPECT_EQ((base.size() - lead) % fs::path(clef).native().size(), 0u) << base.size();
+      EXPECT_GT(base.size(), kLongestFileName - suffixLength - fs::path(clef).native().size());
+    }
+  }
+}
+
+// Set before or while the write runs, the abandon flag fails the write and
+// leaves neither the new file nor a temporary one; the old target stays.
+TEST_F(WholeFile, AnAbandonedWriteLeavesNothingBehind) {
+  const fs::path target = folder / "data.csv";
+  ASSERT_TRUE(writeWholeFile(target, "old", kPartForm));
+  const std::atomic<bool> abandon{true};
+  EXPECT_FALSE(writeWholeFile(target, std::string(3 * kWritePiece, 'x'), kPartForm, &abandon));
+  EXPECT_EQ(writeNewFile(folder / "direct", std::string(3 * kWritePiece, 'x'), &abandon),
+            NewFileResult::Failed);
+  EXPECT_EQ(readFile(target), "old");
+  EXPECT_EQ(names(), std::vector<std::string>{"data.csv"});
+  const std::atomic<bool> goOn{false};
+  EXPECT_TRUE(writeWholeFile(target, std::string(3 * kWritePiece, 'x'), kPartForm, &goOn));
+  EXPECT_EQ(readFile(target).size(), 3 * kWritePiece);
 }
 
 TEST_F(WholeFile, AMissingFolderFails) {

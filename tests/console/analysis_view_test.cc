@@ -114,8 +114,9 @@ TEST_F(AnalysisKeys, PShowsTheAnalysisOfTheChartAtTheOffset) {
     std::lock_guard<std::mutex> lock(chartLock);
     text = analysis::reportLines(analysis::analyze(viewer->chart, viewer->settings.viewOffset));
   }
+  // Each line on one row of the console (80 cells here).
   std::ostringstream framed;
-  writeAnalysisScreen(framed, text);
+  writeAnalysisScreen(framed, text, screenLineRoom(consoleWidth.load()));
   EXPECT_EQ(framed.str(), run(command::kAnalysis));
   // The chart is as it was.
   EXPECT_EQ(chart, run('r'));

@@ -63,7 +63,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   requireNoControls(codePage);
   require(codePage.size() == bytes.size());
 
-  requireNoControls(tavelund::headerLine(sendTime, tavelund::chartTitle(symbol, "D1")));
+  // Cut to a line's columns: what fits is the whole safe text; a cut is a
+  // start of it that ends in the mark, whole characters only, and no wider
+  // than the columns (each character takes at least one cell).
+  const size_t columns = size % 97;
+  const auto requireCutOf = [&](const std::string& cut, const std::string& whole) {
+    if (cut == whole) return;
+    require(!cut.empty() || columns == 0);
+    if (cut.empty()) return;
+    require(cut.back() == tavelund::kCutMark);
+    require(whole.compare(0, cut.size() - 1, cut, 0, cut.size() - 1) == 0);
+  };
+  const std::string utf8Cut = tavelund::screenTextWithinUtf8(bytes, columns);
+  requireCutOf(utf8Cut, utf8);
+  requireSafeUtf8(utf8Cut);
+  const std::string codePageCut = tavelund::screenTextWithinCodePage(bytes, columns);
+  requireCutOf(codePageCut, codePage);
+  require(codePageCut.size() <= columns);
+  const std::string header = tavelund::headerLine(sendTime, {symbol, "D1"}, 120);
+  requireNoControls(header);
+  require(header.size() <= 4 * 120);
   requireNoControls(tavelund::lastLineText(line, 1.5, sendTime, 2.5, 5));
   tavelund::RunLog log = {{sendTime, "SYMBOL      : " + symbol}, {"", line}};
   std::ostringstream screen;

@@ -5,7 +5,10 @@
 //                                        symbol and the send time as given
 //                                        (any bytes), publishes 40 daily bars
 //                                        and answers every request alike
-// Both run until they are ended (SIGTERM, or killed).
+//   link_peer mute SYMBOL SEND_TIME      publishes as "publish" does, then
+//                                        never answers a request: a
+//                                        producer that has stopped
+// All run until they are ended (SIGTERM, or killed).
 #include <atomic>
 #include <chrono>
 #include <csignal>
@@ -54,7 +57,7 @@ void publishBars(const char* sendTime) {
   setsendcheckMT5(&ready);
 }
 
-int publish(const char* symbol, const char* sendTime) {
+int publish(const char* symbol, const char* sendTime, bool answers) {
   if (!preInitSendticksMT5()) return 3;
   initSendticksMT5();
   setsymbolcMT5(symbol);
@@ -63,7 +66,7 @@ int publish(const char* symbol, const char* sendTime) {
   publishBars(sendTime);
   say("published");
   while (!stopRequested.load()) {
-    if (getSendCheckMT5() == 0) publishBars(sendTime);
+    if (answers && getSendCheckMT5() == 0) publishBars(sendTime);
     sleepAWhile();
   }
   deinitSendticksMT5();
@@ -77,7 +80,10 @@ int main(int argc, char** argv) {
   std::signal(SIGINT, onStop);
   const std::string role = argc > 1 ? argv[1] : "";
   if (role == "hold" && argc == 5) return hold(argv[2], argv[3], std::atoi(argv[4]));
-  if (role == "publish" && argc == 4) return publish(argv[2], argv[3]);
-  std::fprintf(stderr, "usage: link_peer hold MAPPING MUTEX SIZE | publish SYMBOL SEND_TIME\n");
+  if (role == "publish" && argc == 4) return publish(argv[2], argv[3], true);
+  if (role == "mute" && argc == 4) return publish(argv[2], argv[3], false);
+  std::fprintf(stderr,
+               "usage: link_peer hold MAPPING MUTEX SIZE | publish SYMBOL SEND_TIME"
+               " | mute SYMBOL SEND_TIME\n");
   return 2;
 }

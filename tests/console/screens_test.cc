@@ -24,8 +24,8 @@ const std::string kBannerTop = "    ######   ######   #######   #####    #####  
 const std::string kBannerBottom = "    #        #     #  #######   #####    #####        ##### ";
 
 TEST(Screens, Header) {
-  EXPECT_EQ(chartTitle("EURUSD", "M1"), " EURUSD (M1)");
-  EXPECT_EQ(headerLine("2024/01/02 03:04:05.006", chartTitle("EURUSD", "M1")),
+  EXPECT_EQ(chartTitle({"EURUSD", "M1"}), " EURUSD (M1)");
+  EXPECT_EQ(headerLine("2024/01/02 03:04:05.006", {"EURUSD", "M1"}, 120),
             "UPDATE >> 2024/01/02 03:04:05.006    EURUSD (M1)");
 }
 

@@ -1,6 +1,9 @@
 // Attacks on the viewer in a real terminal (tmux): a producer that sends
 // escape bytes, a peer that keeps a channel locked, and crashes.
 #include <csignal>
+#include <sstream>
+#include <string>
+#include <vector>
 
 #include "tests/console/viewer_e2e.h"
 
@@ -72,6 +75,79 @@ TEST_F(ViewerUnderAttack, EscapeBytesFromTheLinkDoNotReachTheTerminal) {
   ASSERT_TRUE(ended(5s)) << session.screen();
   EXPECT_EQ(exitCode(), "0");
   expectTerminalGivenBack(session);
+}
+
+// Every line of the screen, as tmux joins a line that wrapped.
+std::vector<std::string> screenLines(const TerminalSession& session) {
+  std::vector<std::string> lines;
+  std::istringstream text(session.screen());
+  for (std::string line; std::getline(text, line);) lines.push_back(line);
+  while (!lines.empty() && lines.back().empty()) lines.pop_back();
+  return lines;
+}
+
+// The longest texts the channels carry (1,023 bytes each): the header stays
+// one row above the last line and the chart, cut where the texts are, and
+// no other screen of the viewer wraps a line because of them either.
+TEST_F(ViewerUnderAttack, TheLongestTextsFromTheLinkKeepEveryLineOnItsRow) {
+  std::string symbol;
+  while (symbol.size() < 1023) symbol += "LONGSYMBOL";
+  symbol.resize(1023);
+  const std::string sendTime = "2024/01/02 03:04:05.006" + std::string(1000, ':');
+  startPeer({"publish", symbol, sendTime}, "published");
+  TerminalSession session(runCommand());
+  ASSERT_TRUE(session.showsWithin("LAST LINE : ", 15s)) << session.screen();
+  session.waitStill();
+  const auto isWithinThePane = [](const std::string& line) { return line.size() <= 120; };
+  std::vector<std::string> lines = screenLines(session);
+  ASSERT_GE(lines.size(), 4u) << session.screen();
+  EXPECT_EQ(lines[0].rfind("UPDATE >> 2024/01/02 03:04:05.006:", 0), 0u) << lines[0];
+  EXPECT_TRUE(isWithinThePane(lines[0])) << lines[0].size() << " columns: " << lines[0];
+  EXPECT_NE(lines[0].find("~"), std::string::npos) << "a cut text is marked: " << lines[0];
+  EXPECT_NE(lines[0].find("    LONGSYMBOL"), std::string::npos) << lines[0];
+  EXPECT_EQ(lines[0].substr(lines[0].size() - 5), " (D1)") << "the fixed parts stay";
+  EXPECT_EQ(lines[1].rfind("LAST LINE : 2024/0", 0), 0u) << lines[1];
+  EXPECT_EQ(lines[2], std::string(96, '-'));
+  EXPECT_EQ(lines[3].rfind("..", 0), 0u) << "the chart's top row: " << lines[3];
+
+  for (const char* key : {"l", "s"}) {
+    session.pressWhenStill(key);
+    ASSERT_TRUE(
+        session.showsWithin(*key == 'l' ? "SYMBOL      : LONGSYMBOL" : "Can Not Save : ", 15s))
+        << session.screen();
+    session.waitStill();
+    for (const std::string& line : screenLines(session)) {
+      EXPECT_TRUE(isWithinThePane(line)) << key << ": " << line.size() << " columns: " << line;
+    }
+  }
+  session.pressWhenStill("q");
+  ASSERT_TRUE(ended(5s)) << session.screen();
+  EXPECT_EQ(exitCode(), "0");
+}
+
+// The producer stops answering while S waits for it: Q ends the run at
+// once and the save is given up, leaving no file behind.
+TEST_F(ViewerUnderAttack, QDuringASaveThatWaitsForASilentProducerEndsAtOnceAndSavesNothing) {
+  startPeer({"mute", "EURUSD", "2024/01/02 03:04:05.006"}, "published");
+  TerminalSession session(runCommand());
+  ASSERT_TRUE(session.showsWithin("LAST LINE : ", 15s)) << session.screen();
+  session.pressWhenStill("s");
+  ASSERT_TRUE(session.showsWithin(" milSecond", 5s)) << session.screen();
+  const auto pressed = std::chrono::steady_clock::now();
+  session.sendKeys("q");
+  ASSERT_TRUE(ended(15s)) << session.screen();
+  const auto took = std::chrono::steady_clock::now() - pressed;
+  EXPECT_LT(took, 1s) << std::chrono::duration_cast<std::chrono::milliseconds>(took).count()
+                      << " ms";
+  EXPECT_EQ(exitCode(), "0");
+  expectTerminalGivenBack(session);
+  std::vector<std::string> saved;
+  if (fs::is_directory(folder_ / "CSV")) {
+    for (const auto& entry : fs::directory_iterator(folder_ / "CSV")) {
+      saved.push_back(entry.path().filename().string());
+    }
+  }
+  EXPECT_EQ(saved, std::vector<std::string>{}) << "neither the file nor its temporary file";
 }
 
 // A peer takes a channel's mutex and keeps it: the view thread waits for

@@ -191,7 +191,7 @@ TEST_F(HostileLink, HeaderLastLineAndLogShowNoControls) {
       "\x1b]0;owned\x07"
       "EVIL\x1b[2J";
   const std::string sendTime = "\x1b[?1049l2024\r\n";
-  EXPECT_FALSE(hasControlByte(headerLine(sendTime, chartTitle(symbol, "D1"))));
+  EXPECT_FALSE(hasControlByte(headerLine(sendTime, {symbol, "D1"}, 120)));
   EXPECT_FALSE(hasControlByte(lastLineText(sendTime, 1, symbol, 2, 5)));
   RunLog log = {{"2024/01/02 03:04:05.006", "SYMBOL      : " + symbol},
                 {"2024/01/02 03:04:05.007", "[1]" + sendTime}};
@@ -199,6 +199,57 @@ TEST_F(HostileLink, HeaderLastLineAndLogShowNoControls) {
   writeLogScreen(screen, log);
   EXPECT_FALSE(hasControlByte(screen.str(), "\n"));
   EXPECT_NE(screen.str().find("SYMBOL      : ?]0;owned?EVIL?[2J\n"), std::string::npos);
+}
+
+// The longest texts the link carries make no line wider than its row: the
+// texts are cut, the system's own parts of each line stay, and texts that
+// fit are shown whole.
+TEST_F(HostileLink, TheLongestTextsKeepEveryLineWithinItsRow) {
+  const std::string symbol(1023, 'S');
+  const std::string sendTime = "2024/01/02 03:04:05.006" + std::string(1000, ':');
+  const std::string minute(54, '9');  // the longest minute text a line may hold
+  for (const size_t columns : {size_t{60}, size_t{80}, size_t{120}}) {
+    SCOPED_TRACE(columns);
+    const std::string header = headerLine(sendTime, {symbol, "D1"}, columns);
+    EXPECT_EQ(header.size(), columns) << header;
+    EXPECT_EQ(header.rfind("UPDATE >> 2024/01/02", 0), 0u) << header;
+    EXPECT_EQ(header.substr(header.size() - 6), "~ (D1)") << header;
+    EXPECT_NE(header.find("~    S"), std::string::npos) << header;
+
+    const std::string last = lastLineText(minute, 1.5, minute, 2.5, 5, columns);
+    EXPECT_LE(last.size(), columns) << last;
+    EXPECT_EQ(last.rfind("LAST LINE : 99", 0), 0u) << last;
+    EXPECT_NE(last.find("~(1.50000) => 99"), std::string::npos) << last;
+    EXPECT_EQ(last.substr(last.size() - 10), "~(2.50000)") << last;
+  }
+
+  // The save's lines: the send time, and the symbol in the file's path
+  // (the folder and the time stamp stay).
+  const std::string folderText = (folder / "program" / "CSV").string();
+  const size_t columns = folderText.size() + 40;
+  options.screenColumns = columns;
+  side.sendTime = sendTime;
+  ASSERT_EQ(save(std::string(200, 'S')), CsvSaveOutcome::Saved) << err.str();
+  std::istringstream saved(out.str());
+  for (std::string line; std::getline(saved, line);) {
+    EXPECT_LE(line.substr(line.rfind('\b') + 1).size(), columns) << line;
+  }
+  EXPECT_NE(out.str().find("BEFORE : 2024/01/02 03:04:05.006::"), std::string::npos) << out.str();
+  EXPECT_NE(out.str().find("    Saved : " + (folder / "program" / "CSV" / "SSSS").string()),
+            std::string::npos)
+      << out.str();
+  EXPECT_NE(out.str().find("S~_20240102030405.csv\n"), std::string::npos) << out.str();
+
+  // Where they fit, they are shown whole; one cell less cuts them.
+  EXPECT_EQ(headerLine("2024/01/02 03:04:05.006", {"EURUSD", "D1"}, 48),
+            "UPDATE >> 2024/01/02 03:04:05.006    EURUSD (D1)");
+  EXPECT_EQ(headerLine("2024/01/02 03:04:05.006", {"EURUSD", "D1"}, 47),
+            "UPDATE >> 2024/01/02 03:04:05.0~    EURUSD (D1)")
+      << "the longer text gives way";
+  EXPECT_EQ(lastLineText("2024/01/02 10:15", 1.5, "2024/01/03 00:00", 2.5, 5, 66),
+            "LAST LINE : 2024/01/02 10:15(1.50000) => 2024/01/03 00:00(2.50000)");
+  EXPECT_EQ(lastLineText("2024/01/02 10:15", 1.5, "2024/01/03 00:00", 2.5, 5, 65),
+            "LAST LINE : 2024/01/02 10:~(1.50000) => 2024/01/03 00:00(2.50000)");
 }
 
 }  // namespace

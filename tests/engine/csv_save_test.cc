@@ -26,6 +26,10 @@ struct FakeSide {
   int polls = 0;
   int answerAfter = 0;
   bool requested = false;
+  // Q as the viewer's input thread presses it: `runEnding` is set at the
+  // poll `endRunAt` (never when negative).
+  std::atomic<bool>* runEnding = nullptr;
+  int endRunAt = -1;
 };
 FakeSide side;
 
@@ -35,6 +39,7 @@ const LinkCalls kFakeLink{
     .getSendCheck =
         [] {
           const int poll = side.polls++;
+          if (side.runEnding != nullptr && poll == side.endRunAt) side.runEnding->store(true);
           return side.answerAfter >= 0 && poll >= side.answerAfter ? 1 : 0;
         },
     .setSendCheck =
@@ -162,6 +167,29 @@ TEST(CsvExcerpt, LastTimelineLinesThenTheFirstLines) {
   EXPECT_EQ(runLog()[0].message, ">>>>> SKIP <<<<<");
 }
 
+// A first line of any length reaches the log only as its cut, before and
+// after the request, however often the user saves.
+TEST_F(CsvSave, AHugeFirstLineLeavesOnlyItsCutInTheLog) {
+  const std::string huge = "2024/01/02 10:14:00.000," + std::string(1 << 20, '1');
+  side.before = huge + "\n2024/01/02 10:15:00.000,1,2,3,4";
+  side.after = side.before;
+  size_t bytes = 0;
+  for (int save = 0; save < 3; ++save) {
+    side.requested = false;
+    ASSERT_EQ(saveCsv(kFakeLink, options), CsvSaveOutcome::Saved);
+  }
+  for (const RunLogEntry& entry : runLog()) {
+    EXPECT_LE(entry.message.size(), kRunLogMessageBytes) << entry.message.substr(0, 40);
+    bytes += entry.timeText.size() + entry.message.size();
+  }
+  EXPECT_LT(bytes, 3 * 25 * (23 + kRunLogMessageBytes)) << "at most 25 entries a save";
+  EXPECT_EQ(runLog()[2].message, "[0]" + huge.substr(0, kRunLogMessageBytes - 4) + "~");
+  EXPECT_EQ(testing::fileText(folder / "CSV" / "EURUSD_20240102030405.csv").size(),
+            fileLines("date,open,high,low,close\n2024/01/02 10:15,1,2,3,4\n").size() + huge.size() -
+                7 + kLineEnd.size())
+      << "the file keeps every byte";
+}
+
 TEST_F(CsvSave, WritesTheRowsOfTheLinesReadAfterTheRequest) {
   side.after =
       "2024/01/02 10:14:00.000,1.00000,1.10000,0.90000,1.05000\n"
@@ -219,6 +247,31 @@ TEST_F(CsvSave, ASecondSaveInTheSameSecondReplacesTheFirst) {
   ASSERT_EQ(saveCsv(kFakeLink, options), CsvSaveOutcome::Saved);
   EXPECT_EQ(testing::fileText(folder / "CSV" / "EURUSD_20240102030405.csv"),
             fileLines("date,open,high,low,close\n2024/01/02 10:16,5,6,7,8\n"));
+}
+
+// The run ends (Q) while the save waits for a side that does not answer,
+// or before it writes: the save gives up and leaves no file.
+TEST_F(CsvSave, TheEndOfTheRunAbandonsTheSaveAndLeavesNothing) {
+  std::atomic<bool> runEnding{false};
+  options.runEnding = &runEnding;
+  options.waitLimit = std::chrono::milliseconds(10000);
+  side.after = "2024/01/02 10:15:00.000,1,2,3,4";
+  side.answerAfter = -1;
+  side.runEnding = &runEnding;
+  side.endRunAt = 3;
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(saveCsv(kFakeLink, options), CsvSaveOutcome::Abandoned);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+  EXPECT_EQ(side.polls, 4) << "not one poll more";
+  EXPECT_EQ(std::distance(fs::directory_iterator(folder / "CSV"), fs::directory_iterator()), 0);
+  EXPECT_EQ(out.str().find("Saved"), std::string::npos);
+  EXPECT_EQ(err.str(), "");
+
+  // While the run goes on, the flag changes nothing.
+  runEnding.store(false);
+  side = FakeSide{};
+  side.after = "2024/01/02 10:15:00.000,1,2,3,4";
+  EXPECT_EQ(saveCsv(kFakeLink, options), CsvSaveOutcome::Saved);
 }
 
 TEST_F(CsvSave, APlainFileNamedCsvIsAFolderFailure) {

@@ -193,6 +193,39 @@ TEST(TimelineEquivalence, HandPickedLinesReadAsTheRegexReadsThem) {
   for (const char* line : lines) expectSameReading(line);
 }
 
+// The longest minute text a producer writes is five 10-digit numbers and
+// their separators; a line with a longer one is no price line, whatever
+// makes it long, and the literal reading agrees.
+TEST(TimelineEquivalence, AMinuteTextLongerThanAnyProducerWritesIsRefused) {
+  const std::string most = "2147483647";
+  const std::string prices = ":00.000,1,2,3,4";
+  const struct {
+    const char* what;
+    std::string line;
+    bool accepted;
+  } cases[] = {
+      {"the usual form", "2024/03/05 09:07" + prices, true},
+      {"every number at its longest",
+       most + "/" + most + "/" + most + " " + most + ":" + most + prices, true},
+      {"one zero more", "0" + most + "/" + most + "/" + most + " " + most + ":" + most + prices,
+       false},
+      {"blanks in the day up to the bound", "2024/03/5" + std::string(38, ' ') + " 09:07" + prices,
+       true},
+      {"3,000 colons in the day", "2024/03/05" + std::string(3000, ':') + " 09:07" + prices, false},
+      {"a mebibyte of blanks", "2024/03/" + std::string(1 << 20, ' ') + "5 09:07" + prices, false},
+      {"long seconds stay unread", "2024/03/05 09:07:" + std::string(100, '0') + ".000,1,2,3,4",
+       true},
+  };
+  for (const auto& one : cases) {
+    PriceRecord record;
+    EXPECT_EQ(parseTimelineLine(one.line, record), one.accepted) << one.what;
+    if (one.accepted) {
+      EXPECT_LE(record.minuteText.size(), 5 * most.size() + 4) << one.what;
+    }
+    if (one.line.size() < 4096) expectSameReading(one.line);
+  }
+}
+
 TEST(TimelineEquivalence, GeneratedCorpusOfValidAndBrokenLines) {
   LineMaker maker(20240305);
   int accepted = 0;
