@@ -47,8 +47,7 @@ inline bool parseLine(const std::string& piece, TimelineLine& line, std::string&
   for (double price : {line.open, line.high, line.low, line.close})
     if (!(price > 0) || !std::isfinite(price)) return false;
   line.minuteKey =
-      ((((static_cast<int64_t>(line.year) * 100 + line.month) * 100 + line.day) * 100 +
-        line.hour) *
+      ((((static_cast<int64_t>(line.year) * 100 + line.month) * 100 + line.day) * 100 + line.hour) *
            100 +
        line.minute);
   minuteText = match[1].str() + "/" + match[2].str() + "/" + match[3].str() + " " + match[4].str() +

@@ -52,9 +52,8 @@ bool publishMaximalBatch() {
     const std::string line = text.substr(begin, end - begin);
     int year, month, day, hour, minute, second, millisecond;
     double open, high, low, close;
-    if (std::sscanf(line.c_str(), "%d/%d/%d %d:%d:%d.%d,%lf,%lf,%lf,%lf", &year, &month,
-                    &day, &hour, &minute, &second, &millisecond, &open, &high, &low,
-                    &close) == 11)
+    if (std::sscanf(line.c_str(), "%d/%d/%d %d:%d:%d.%d,%lf,%lf,%lf,%lf", &year, &month, &day,
+                    &hour, &minute, &second, &millisecond, &open, &high, &low, &close) == 11)
       lineSendTimeLineMT5(year, month, day, hour, minute, second, millisecond, open, high, low,
                           close);
     begin = end + 1;
@@ -200,8 +199,7 @@ int main(int argc, char** argv) {
   benchmark::Shutdown();
   if (tavelund::yardstickSeconds > 0 && tavelund::firstChartSeconds > 0)
     std::printf("first chart: %.2f x (one block read + conversion and update); peak %.0f MiB\n",
-                tavelund::firstChartSeconds / tavelund::yardstickSeconds,
-                tavelund::viewerPeakMiB);
+                tavelund::firstChartSeconds / tavelund::yardstickSeconds, tavelund::viewerPeakMiB);
   deinitSendticksMT5();
   return 0;
 }

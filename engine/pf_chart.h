@@ -134,9 +134,7 @@ class PfChart {
   }
   ColumnList columns() const { return ColumnList(*this, ColumnList::Of::columns, columns_.size()); }
   // The applied points.
-  PointSpan points() const {
-    return path_ ? PointSpan(*path_, 0, readablePoints()) : PointSpan();
-  }
+  PointSpan points() const { return path_ ? PointSpan(*path_, 0, readablePoints()) : PointSpan(); }
   PfColumn snapshotAt(size_t k) const;
   PfColumn columnAt(size_t c) const;
   // Index of the snapshot shown at `offset`: H - offset - 1, or the newest

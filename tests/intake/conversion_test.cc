@@ -7,6 +7,7 @@
 #include <string>
 
 #include "intake/tick_intake.h"
+#include "tests/support/process_memory.h"
 
 namespace tavelund {
 namespace {
@@ -50,6 +51,20 @@ TEST(Conversion, ExpandedLineGivesOpenFartherExtremeClose) {
   ASSERT_EQ(1u, plain.pointList.size());
   EXPECT_EQ(4, plain.pointList[0].kind);
   EXPECT_EQ(2.5, plain.pointList[0].price);
+}
+
+// A text is sized by the records it can hold, not by its line ends: a block
+// of nothing but line ends reserves about what a block of real lines does.
+TEST(Conversion, MemoryFollowsTheRecordsATextCanHoldNotItsLineEnds) {
+  const std::string blank(size_t{32} << 20, '\n');
+  const auto before = testing::processMemory("VmSize");
+  if (!before) GTEST_SKIP() << "SKIPPED: no /proc/self/status to read the address space from";
+  TickIntake intake;
+  // On one thread: a thread's own stack and heap are no part of it.
+  convertTimeline(intake, blank, L"TRUE", ConsolePort{}, 1);
+  EXPECT_TRUE(intake.recordList.empty());
+  // Reserved room counts: VmPeak is the most address space ever held.
+  EXPECT_LT(*testing::processMemory("VmPeak") - *before, 3 * blank.size());
 }
 
 TEST(Conversion, HighFartherThanLowAndPricesHeldAsFloats) {
