@@ -4,6 +4,7 @@
 // column's box count grew. Built from the chart as it stands at a view
 // offset; the chart itself is only read.
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string_view>
 #include <vector>
@@ -48,11 +49,10 @@ struct ChartHistory {
   double boxFraction = 0.01;
   std::string_view newestPercentText;  // the newest column's percent text
   // The chart's points; steps and signals refer to them by position.
-  std::span<const PricePoint> points;
-  const PricePoint* point(int32_t position) const {
-    return position >= 0 && static_cast<size_t>(position) < points.size()
-               ? &points[static_cast<size_t>(position)]
-               : nullptr;
+  PointSpan points;
+  std::optional<PricePoint> point(int32_t position) const {
+    if (position < 0 || static_cast<size_t>(position) >= points.size()) return std::nullopt;
+    return points[static_cast<size_t>(position)];
   }
   // How many of the newest columns the drawing shows at this offset.
   int32_t shownColumns = 0;

@@ -107,7 +107,7 @@ Signal signalAt(const ChartHistory& history, int32_t c, PatternKind kind, const 
   signal.column = c;
   signal.columnNumber = column.number;
   signal.point = step.point;
-  if (const PricePoint* point = history.point(step.point)) {
+  if (const auto point = history.point(step.point)) {
     signal.time = std::string(point->text);
     signal.price = point->price;
   }

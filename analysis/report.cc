@@ -18,9 +18,9 @@ struct Parts {
 
 std::string columnText(const ChartHistory& history, const ColumnTrace& column) {
   std::string text = "column " + std::to_string(column.number);
-  if (const PricePoint* first =
-          column.steps.empty() ? nullptr : history.point(column.steps[0].point))
-    text += " (" + std::string(first->text) + ")";
+  const auto first =
+      column.steps.empty() ? std::nullopt : history.point(column.steps[0].point);
+  if (first) text += " (" + std::string(first->text) + ")";
   return text;
 }
 

@@ -19,51 +19,16 @@
 #include <vector>
 
 #include "bench/engine_literal_timeline.h"
+#include "bench/maximal_batch.h"
 #include "engine/pf_chart.h"
 #include "intake/tick_intake.h"
 
 namespace tavelund {
 namespace {
 
-constexpr size_t kBlockBytes = size_t{128} << 20;
-
-// Lines as the link library writes them, until the block is full.
-const std::string& maximalBatch() {
-  static const std::string text = [] {
-    std::string out;
-    out.reserve(kBlockBytes);
-    std::mt19937 random(42);
-    std::normal_distribution<double> step(0.0, 0.0004);
-    double price = 1.08500;
-    int day = 0, minute = 0;
-    char line[128];
-    for (;;) {
-      const double open = price;
-      double high = open, low = open;
-      for (int i = 0; i < 4; ++i) {
-        price += step(random);
-        if (price < 0.5) price = 0.5;
-        high = std::max(high, price);
-        low = std::min(low, price);
-      }
-      const int length = std::snprintf(line, sizeof line,
-                                       "%04d/%02d/%02d %02d:%02d:%02d.%03d,%.5f,%.5f,%.5f,%.5f\n",
-                                       2000 + day / 336, 1 + day / 28 % 12, 1 + day % 28,
-                                       minute / 60, minute % 60, 0, 0, open, high, low, price);
-      if (out.size() + static_cast<size_t>(length) >= kBlockBytes) break;
-      out.append(line, static_cast<size_t>(length));
-      if (++minute == 24 * 60) minute = 0, ++day;
-    }
-    return out;
-  }();
-  return text;
-}
-
-size_t lineCount() {
-  static const size_t count =
-      static_cast<size_t>(std::count(maximalBatch().begin(), maximalBatch().end(), '\n'));
-  return count;
-}
+using bench::kBlockBytes;
+using bench::maximalBatch;
+size_t lineCount() { return bench::maximalBatchLines(); }
 
 const wchar_t* expandText(int64_t expand) { return expand ? L"TRUE" : L"FALSE"; }
 
@@ -79,7 +44,6 @@ void BM_FullConversionAndUpdate(benchmark::State& state) {
     intake = std::make_unique<TickIntake>();
     chart = std::make_unique<PfChart>();
     chart->applySettings(settings, settings.digits);
-    chart->readPointsFrom(intake->pointList);
     state.ResumeTiming();
     convertTimeline(*intake, text.c_str(), expandText(state.range(0)), ConsolePort{},
                     static_cast<unsigned>(state.range(1)));
@@ -111,18 +75,15 @@ void BM_LiteralConversionAndUpdate(benchmark::State& state) {
   const std::string& text = maximalBatch();
   ChartSettings settings;
   for (auto _ : state) {
-    TickIntake intake;
-    PfChart chart;
-    chart.applySettings(settings, settings.digits);
-    chart.readPointsFrom(intake.pointList);
-    literal::convertAll(intake, text, state.range(0) != 0);
-    chart.update(intake.batchPointList, settings);
-    benchmark::DoNotOptimize(chart.snapshots().size());
+    auto conversion = std::make_unique<literal::Conversion>();
+    auto chart = std::make_unique<PfChart>();
+    chart->applySettings(settings, settings.digits);
+    literal::convertAll(*conversion, text, state.range(0) != 0);
+    chart->update(PointSpan::tail(conversion->points, 0), settings);
+    benchmark::DoNotOptimize(chart->snapshots().size());
     state.PauseTiming();  // leave the clean-up out, as above
-    {
-      TickIntake gone = std::move(intake);
-      PfChart goneChart = std::move(chart);
-    }
+    chart.reset();
+    conversion.reset();
     state.ResumeTiming();
   }
   state.counters["lines_per_s"] = benchmark::Counter(static_cast<double>(lineCount()),
@@ -138,7 +99,7 @@ BENCHMARK(BM_LiteralConversionAndUpdate)
 // stof), over every line of the batch: the part the two versions differ in.
 void BM_ParseLinesOnly(benchmark::State& state) {
   const std::string& text = maximalBatch();
-  PriceRecord record;
+  TimelineLine record;
   for (auto _ : state) {
     size_t accepted = 0, begin = 0;
     while (begin < text.size()) {
@@ -156,7 +117,7 @@ BENCHMARK(BM_ParseLinesOnly)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 void BM_LiteralParseLinesOnly(benchmark::State& state) {
   const std::string& text = maximalBatch();
-  PriceRecord record;
+  TimelineLine record;
   for (auto _ : state) {
     size_t accepted = 0;
     for (const std::string& piece : splitText(text, "\n"))
@@ -192,7 +153,6 @@ void BM_ChartUpdateOnly(benchmark::State& state) {
     state.PauseTiming();
     chart.reset();
     chart = std::make_unique<PfChart>();
-    chart->readPointsFrom(intake.pointList);
     state.ResumeTiming();
     chart->update(intake.batchPointList, settings);
   }
@@ -208,7 +168,6 @@ void BM_RefreshNewestBarChanged(benchmark::State& state) {
   PfChart chart;
   ChartSettings settings;
   chart.applySettings(settings, settings.digits);
-  chart.readPointsFrom(intake.pointList);
   const wchar_t* expand = expandText(state.range(0));
   convertTimeline(intake, text.c_str(), expand, ConsolePort{});
   chart.update(intake.batchPointList, settings);
@@ -232,7 +191,6 @@ void BM_RefreshWithNewBar(benchmark::State& state) {
   PfChart chart;
   ChartSettings settings;
   chart.applySettings(settings, settings.digits);
-  chart.readPointsFrom(intake.pointList);
   const wchar_t* expand = expandText(state.range(0));
   convertTimeline(intake, text.c_str(), expand, ConsolePort{});
   chart.update(intake.batchPointList, settings);
@@ -311,7 +269,6 @@ void reportMemory(bool expand) {
   PfChart chart;
   ChartSettings settings;
   chart.applySettings(settings, settings.digits);
-  chart.readPointsFrom(intake.pointList);
   convertTimeline(intake, text.c_str(), expandText(expand), ConsolePort{});
   const double afterIntake = statusMiB("VmRSS");
   chart.update(intake.batchPointList, settings);

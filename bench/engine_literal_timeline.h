@@ -22,81 +22,76 @@ inline const std::regex& datePattern() {
   return pattern;
 }
 
-// The record's minute text refers to `minuteText`.
-inline bool parseLine(const std::string& piece, PriceRecord& record, std::string& minuteText) {
+// The line's minute text refers to `minuteText`.
+inline bool parseLine(const std::string& piece, TimelineLine& line, std::string& minuteText) {
   const std::vector<std::string> fields = splitText(piece, ",");
   if (fields.size() == 1) return false;
   std::smatch match;
   if (!std::regex_match(fields[0], match, datePattern())) return false;
   try {
-    record.year = std::stoi(match[1].str());
-    record.month = std::stoi(match[2].str());
-    record.day = std::stoi(match[3].str());
-    record.hour = std::stoi(match[4].str());
-    record.minute = std::stoi(match[5].str());
+    line.year = std::stoi(match[1].str());
+    line.month = std::stoi(match[2].str());
+    line.day = std::stoi(match[3].str());
+    line.hour = std::stoi(match[4].str());
+    line.minute = std::stoi(match[5].str());
     if (fields.size() < 5) return false;
-    record.open = std::stof(fields[1]);
-    record.high = std::stof(fields[2]);
-    record.low = std::stof(fields[3]);
-    record.close = std::stof(fields[4]);
+    line.open = std::stof(fields[1]);
+    line.high = std::stof(fields[2]);
+    line.low = std::stof(fields[3]);
+    line.close = std::stof(fields[4]);
   } catch (const std::invalid_argument&) {
     return false;
   } catch (const std::out_of_range&) {
     return false;
   }
   // Prices that no chart can be drawn from make no record.
-  for (double price : {record.open, record.high, record.low, record.close})
+  for (double price : {line.open, line.high, line.low, line.close})
     if (!(price > 0) || !std::isfinite(price)) return false;
-  record.second = 0;
-  record.millisecond = 0;
-  record.minuteKey =
-      ((((static_cast<int64_t>(record.year) * 100 + record.month) * 100 + record.day) * 100 +
-        record.hour) *
+  line.minuteKey =
+      ((((static_cast<int64_t>(line.year) * 100 + line.month) * 100 + line.day) * 100 + line.hour) *
            100 +
-       record.minute);
+       line.minute);
   minuteText = match[1].str() + "/" + match[2].str() + "/" + match[3].str() + " " + match[4].str() +
                ":" + match[5].str();
   if (minuteText.size() > kLongestMinuteText) return false;  // no producer writes it
-  record.minuteText = minuteText;
+  line.minuteText = minuteText;
   return true;
 }
 
 // The same; the minute text lasts until the next call on this thread.
-inline bool parseLine(const std::string& piece, PriceRecord& record) {
+inline bool parseLine(const std::string& piece, TimelineLine& line) {
   thread_local std::string minuteText;
-  return parseLine(piece, record, minuteText);
+  return parseLine(piece, line, minuteText);
 }
 
-// The full conversion (empty lists), without progress output.
-inline void convertAll(TickIntake& intake, std::string_view text, bool expand) {
-  const size_t firstPoint = intake.pointList.size();
+// What the full conversion makes: a record per price line and the points
+// of each, kept as plain copies.
+struct Conversion {
+  size_t records = 0;
+  CopiedPoints points;
+};
+
+// The full conversion, without progress output.
+inline void convertAll(Conversion& out, std::string_view text, bool expand) {
   const std::vector<std::string> pieces = splitText(text, "\n");
   std::string minuteText;
   for (const std::string& piece : pieces) {
-    PriceRecord record;
-    if (!parseLine(piece, record, minuteText)) continue;
-    record.index = static_cast<int32_t>(intake.recordList.size());
-    record.minuteText = intake.texts.store(minuteText);
-    intake.recordList.push_back(record);
+    TimelineLine line;
+    if (!parseLine(piece, line, minuteText)) continue;
+    const auto recordIndex = static_cast<int32_t>(out.records++);
     auto add = [&](int32_t kind, double price) {
-      PricePoint point{static_cast<int32_t>(intake.pointList.size()),
-                       record.minuteText,
-                       record.minuteKey,
-                       kind,
-                       price,
-                       record.index};
-      intake.pointList.push_back(point);
+      out.points.append(PricePoint{static_cast<int32_t>(out.points.size()), minuteText,
+                                   line.minuteKey, kind, price, recordIndex});
     };
     if (expand) {
-      add(1, record.open);
-      if (std::fabs(record.open - record.high) > std::fabs(record.open - record.low))
-        add(2, record.high);
+      add(1, line.open);
+      if (std::fabs(line.open - line.high) > std::fabs(line.open - line.low))
+        add(2, line.high);
       else
-        add(3, record.low);
+        add(3, line.low);
     }
-    add(4, record.close);
+    add(4, line.close);
   }
-  intake.batchPointList = std::span<const PricePoint>(intake.pointList).subspan(firstPoint);
 }
 
 }  // namespace tavelund::literal

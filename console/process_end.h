@@ -10,4 +10,9 @@ void setExitHook(void (*hook)());
 // process with `exitCode`.
 [[noreturn]] void endProcess(int exitCode);
 
+// From then on a memory request that cannot be met, on any thread, ends the
+// process with 1: the exit hook runs first (the terminal is given back), so
+// that the message written after it to standard error stays readable.
+void endOnAllocationFailure(const char* message);
+
 }  // namespace tavelund

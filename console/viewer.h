@@ -66,9 +66,7 @@ struct Viewer {
   ViewerPeriods periods;
   LiveView live;
 
-  // The chart reads the intake's points instead of keeping its own copy.
-  // No thread sees the viewer before it is made.
-  Viewer() { chart.readPointsFrom(intake.pointList); }
+  Viewer() = default;
   Viewer(const Viewer&) = delete;
   Viewer& operator=(const Viewer&) = delete;
 

@@ -41,7 +41,7 @@ void PfChart::applySettings(const ChartSettings& settings, int32_t newDigits) {
   digits = newDigits;
 }
 
-void PfChart::update(std::span<const PricePoint> batch, ChartSettings& settings) {
+void PfChart::update(PointSpan batch, ChartSettings& settings) {
   std::lock_guard<std::mutex> lock(chartLock);
   applyBatch(batch);
   settings.viewOffsetLimit = static_cast<int32_t>(snapshots_.size()) - 1;
@@ -49,74 +49,75 @@ void PfChart::update(std::span<const PricePoint> batch, ChartSettings& settings)
     settings.viewOffset = settings.viewOffsetLimit;
 }
 
-void PfChart::readPointsFrom(const PointList& list) {
-  if (sharedPoints_ == &list) return;
-  if (applied_ > 0) {
-    // Points applied so far came from elsewhere: the next update applies
-    // the list from its first point.
-    columns_.clear();
-    states_.clear();
-    snapshots_.clear();
-    ownPoints_.clear();
-    applied_ = 0;
-    checkpoint_ = Checkpoint{};
+void PfChart::update(std::span<const PricePoint> batch, ChartSettings& settings) {
+  if (!batch.empty()) {
+    std::lock_guard<std::mutex> lock(chartLock);
+    if (path_ != &ownPoints_) {
+      // The points applied so far came from a path: the chart goes on with
+      // copies of them.
+      CopiedPoints copies;
+      const size_t readable = readablePoints();
+      copies.reserve(readable + batch.size());
+      for (size_t at = 0; at < readable; ++at) copies.append(path_->at(at));
+      ownPoints_ = std::move(copies);
+      path_ = &ownPoints_;
+      rebuildFromPoints(readable);
+    }
+    // The copies of the batch's first record and later are replaced.
+    size_t keep = ownPoints_.size();
+    while (keep > 0 && ownPoints_.at(keep - 1).recordIndex >= batch.front().recordIndex) --keep;
+    ownPoints_.shrinkTo(keep);
+    ownPoints_.reserve(keep + batch.size());
+    for (const PricePoint& point : batch) ownPoints_.append(point);
   }
-  sharedPoints_ = &list;
+  update(PointSpan::tail(ownPoints_, ownPoints_.size() - batch.size()), settings);
 }
 
-void PfChart::applyBatch(std::span<const PricePoint> batch) {
-  if (batch.empty()) return;
-  size_t keep = applied_;
-  if (sharedPoints_) {
-    const PricePoint* list = sharedPoints_->data();
-    const bool tail = std::greater_equal<const PricePoint*>()(batch.data(), list) &&
-                      batch.data() + batch.size() == list + sharedPoints_->size();
-    if (!tail) {
-      // Not from the list after all: go on with a copy of what was applied.
-      const size_t readable = readablePoints();
-      ownPoints_.assign(list, list + readable);
-      sharedPoints_ = nullptr;
-      rebuildFromPoints(readable);
-      keep = applied_;
-    } else {
-      // The list changed from the batch on: the points applied there are
-      // gone, and they were those of the batch's first record or later.
-      keep = std::min(applied_, static_cast<size_t>(batch.data() - list));
-    }
-  }
-  if (!sharedPoints_) {
-    // Walking back from the newest point: those of the batch's first record
-    // or later are taken back.
-    while (keep > 0 && ownPoints_[keep - 1].recordIndex >= batch.front().recordIndex) --keep;
-  }
-  takeBack(keep, batch.front().recordIndex);
+void PfChart::startOver(const PricePath* path) {
+  columns_.clear();
+  states_.clear();
+  snapshots_.clear();
+  applied_ = 0;
+  checkpoint_ = Checkpoint{};
+  if (path_ == &ownPoints_ && path != &ownPoints_) ownPoints_ = CopiedPoints();
+  path_ = path;
+}
 
-  // What is applied now: the batch, and in a list every point of it that
-  // is not applied yet (after a switch to the list, also those before the
-  // batch).
-  const std::span<const PricePoint> walk =
-      sharedPoints_ ? std::span<const PricePoint>(*sharedPoints_).subspan(applied_) : batch;
-  roomFor(snapshots_, walk.size());
-  if (!sharedPoints_) roomFor(ownPoints_, walk.size());
+void PfChart::applyBatch(PointSpan batch) {
+  if (batch.empty()) return;
+  // Another path: its points are applied from its first one.
+  if (batch.path() != path_) startOver(batch.path());
+  const PricePath& path = *path_;
+  // The path changed from the batch on: the points applied there are gone.
+  // Walking back from there, those of the batch's first record or later
+  // are taken back too.
+  const int32_t recordIndex = batch.front().recordIndex;
+  size_t keep = std::min(applied_, batch.first());
+  while (keep > 0 && path.at(keep - 1).recordIndex >= recordIndex) --keep;
+  takeBack(keep, recordIndex);
+
+  // What is applied now: every point of the path not applied yet (the
+  // batch, and after a change of path also those before it).
+  const size_t from = applied_, count = path.size() - from;
+  roomFor(snapshots_, count);
   // A full batch fills many MiB: back them on another thread meanwhile.
-  std::vector<PrefaultRange> fresh = {roomOf(snapshots_, walk.size())};
-  if (!sharedPoints_) fresh.push_back(roomOf(ownPoints_, walk.size()));
-  Prefault prefault(std::move(fresh), walk.size());
+  Prefault prefault({roomOf(snapshots_, count)}, count);
   // The next refresh re-reads the batch's newest record: note the chart as
   // it stands before that record, to take it back exactly.
-  size_t newestStart = walk.size();
-  while (newestStart > 0 && walk[newestStart - 1].recordIndex == walk.back().recordIndex)
-    --newestStart;
-  for (size_t i = 0; i < walk.size(); ++i) {
-    if (i == newestStart) {
-      checkpoint_.record = walk[i].recordIndex;
+  const int32_t newestRecord = path.at(path.size() - 1).recordIndex;
+  size_t newestStart = path.size();
+  while (newestStart > from && path.at(newestStart - 1).recordIndex == newestRecord) --newestStart;
+  for (size_t at = from; at < path.size(); ++at) {
+    if (at == newestStart) {
+      checkpoint_.record = newestRecord;
       checkpoint_.points = applied_;
       checkpoint_.columns = columns_.size();
       checkpoint_.states = states_.size();
       checkpoint_.column = columns_.empty() ? StoredColumn{} : columns_.back();
     }
-    addPoint(walk[i]);
-    if ((i & 1023) == 1023) prefault.reached(i);
+    ++applied_;
+    applyPoint(static_cast<int32_t>(at));
+    if (((at - from) & 1023) == 1023) prefault.reached(at - from);
   }
 }
 
@@ -131,7 +132,6 @@ void PfChart::takeBack(size_t keep, int32_t recordIndex) {
   if (recordIndex == checkpoint_.record && keep == checkpoint_.points &&
       checkpoint_.columns <= columns_.size() && checkpoint_.states <= states_.size()) {
     // The usual case: the newest record again. Its start was noted.
-    if (!sharedPoints_) ownPoints_.resize(keep);
     applied_ = keep;
     snapshots_.resize(keep);
     states_.resize(checkpoint_.states);
@@ -149,7 +149,6 @@ void PfChart::rebuildFromPoints(size_t keep) {
   states_.clear();
   snapshots_.clear();
   checkpoint_ = Checkpoint{};
-  if (!sharedPoints_) ownPoints_.resize(keep);
   applied_ = 0;
   for (size_t at = 0; at < keep; ++at) {
     ++applied_;
@@ -157,24 +156,11 @@ void PfChart::rebuildFromPoints(size_t keep) {
   }
 }
 
-void PfChart::addPoint(const PricePoint& point) {
-  if (!sharedPoints_) {
-    ownPoints_.push_back(point);
-    // The chart keeps its own copy of each text, once per run of equal texts
-    // (the points of one record, or a record read again).
-    PricePoint& stored = ownPoints_.back();
-    if (stored.text != lastText_) lastText_ = texts_.store(stored.text);
-    stored.text = lastText_;
-  }
-  ++applied_;
-  applyPoint(static_cast<int32_t>(applied_ - 1));
-}
-
 ColumnPoint PfChart::pointAt(int32_t from, int32_t at) const {
   const auto count = static_cast<int64_t>(readablePoints());
   if (from < 0 || from >= count || at < 0 || at >= count) return ColumnPoint{};
-  const PricePoint& source = pointData()[from];
-  const PricePoint& seen = pointData()[at];
+  const PricePoint source = path_->at(static_cast<size_t>(from));
+  const PricePoint seen = path_->at(static_cast<size_t>(at));
   ColumnPoint point(source);
   point.index = seen.index;
   point.recordIndex = seen.recordIndex;
@@ -252,7 +238,7 @@ void PfChart::updatePercent() {
 
 // The first point (or the first after a rebuild) opens the undecided column.
 void PfChart::openFirstColumn(int32_t at) {
-  const double p = pointData()[at].price;
+  const double p = path_->priceAt(static_cast<size_t>(at));
   StoredColumn first;
   first.percent = percent_;
   first.startFrom = first.startAt = at;
@@ -272,7 +258,7 @@ void PfChart::openFirstColumn(int32_t at) {
 void PfChart::extendTo(int32_t at, int32_t direction) {
   const double f = boxFraction;
   const double R = static_cast<double>(reversal);
-  const double p = pointData()[at].price;
+  const double p = path_->priceAt(static_cast<size_t>(at));
   StoredColumn& column = columns_.back();
   ColumnState state;
   state.extremePrice = p;
@@ -308,7 +294,7 @@ void PfChart::reverseTo(int32_t at, int32_t direction) {
 
 void PfChart::applyPoint(int32_t at) {
   const double R = static_cast<double>(reversal);
-  const double p = pointData()[at].price;
+  const double p = path_->priceAt(static_cast<size_t>(at));
   updatePercent();
   if (columns_.empty()) return openFirstColumn(at);
 

@@ -108,6 +108,14 @@ class PfChart {
 
   // Take chartLock themselves.
   void applySettings(const ChartSettings& settings, int32_t digits);
+  // `batch` is the tail of a path from which the chart reads its points:
+  // the path holds, before the batch, the points applied so far (the chart
+  // keeps no copy of them), and changes only from a batch's first point on,
+  // and only between updates. A batch of another path than the last one
+  // builds the chart anew from that path's first point.
+  void update(PointSpan batch, ChartSettings& settings);
+  // The same for points the caller keeps only for the call: the chart keeps
+  // copies of them (and of the points it applied from a path before).
   void update(std::span<const PricePoint> batch, ChartSettings& settings);
   // `overlay`, when given, is called once the drawing is built (view, rows,
   // grid, labels, markers) and before it is printed, still under the lock:
@@ -115,14 +123,6 @@ class PfChart {
   // is too tall to draw.
   using GridOverlay = std::function<void(PfChart& chart)>;
   void draw(std::ostream& out, const ChartSettings& settings, const GridOverlay& overlay = {});
-
-  // The chart reads its points from `list` instead of keeping a copy of
-  // each. Every batch given to update is then a tail of `list`, whose owner
-  // changes it only from that batch's first point on, and only between
-  // updates; the texts of its points outlive the chart. Without a list, the
-  // chart copies the points of each batch and their texts. The caller holds
-  // chartLock.
-  void readPointsFrom(const PointList& list);
 
   // The caller holds chartLock. A copy of the snapshot that the view shows at
   // this offset (outside 0..k-1 means the newest), or a default column when
@@ -134,7 +134,7 @@ class PfChart {
   }
   ColumnList columns() const { return ColumnList(*this, ColumnList::Of::columns, columns_.size()); }
   // The applied points.
-  std::span<const PricePoint> points() const { return {pointData(), readablePoints()}; }
+  PointSpan points() const { return path_ ? PointSpan(*path_, 0, readablePoints()) : PointSpan(); }
   PfColumn snapshotAt(size_t k) const;
   PfColumn columnAt(size_t c) const;
   // Index of the snapshot shown at `offset`: H - offset - 1, or the newest
@@ -148,8 +148,8 @@ class PfChart {
 
  private:
   // The steps of update and draw; the caller holds chartLock.
-  void applyBatch(std::span<const PricePoint> batch);  // update without lock and offsets
-  void addPoint(const PricePoint& point);
+  void applyBatch(PointSpan batch);  // update without lock and offsets
+  void startOver(const PricePath* path);
   void selectView(int32_t offset, int32_t showColumns);
   void layoutRows();
   void buildGrid();
@@ -162,12 +162,7 @@ class PfChart {
   void extendTo(int32_t at, int32_t direction);
   void reverseTo(int32_t at, int32_t direction);
   void updatePercent();
-  const PricePoint* pointData() const {
-    return sharedPoints_ ? sharedPoints_->data() : ownPoints_.data();
-  }
-  size_t readablePoints() const {
-    return sharedPoints_ ? std::min(applied_, sharedPoints_->size()) : ownPoints_.size();
-  }
+  size_t readablePoints() const { return path_ ? std::min(applied_, path_->size()) : 0; }
   ColumnPoint pointAt(int32_t from, int32_t at) const;
   size_t columnOfState(int32_t state) const;
   PfColumn unpack(size_t c, int32_t state, int32_t endAt, int32_t lastAt) const;
@@ -182,14 +177,13 @@ class PfChart {
   };
 
   Checkpoint checkpoint_;
-  std::vector<PricePoint> ownPoints_;
-  const PointList* sharedPoints_ = nullptr;
-  size_t applied_ = 0;  // points applied, whichever list holds them
+  const PricePath* path_ = nullptr;  // where the points are read from
+  CopiedPoints ownPoints_;           // the path of points given by the caller
+  size_t applied_ = 0;               // points applied from the path
   std::vector<StoredColumn> columns_;
   std::vector<ColumnState> states_;
   std::vector<Snapshot> snapshots_;
-  TextArena texts_;            // minute texts of its own points, percent texts
-  std::string_view lastText_;  // the latest point's stored text, reused by the next of its record
+  TextArena texts_;  // the percent texts
   std::vector<std::string_view> percentTexts_;
   int32_t percent_ = -1;
   double percentFraction_ = -1;

@@ -1,9 +1,8 @@
 // The first conversion of a run. The text is cut at line ends into one part
 // per thread; each thread reads its part straight into its own stretch of
-// the record and point lists, numbered as if every line before it were a
-// record. Lines that are no price lines leave gaps, which are closed
-// afterwards with the numbers moved down, so the lists come out exactly as
-// one thread reading line after line makes them.
+// the record list, as long as the most records its part can hold. Lines
+// that are no price lines leave gaps, which are closed afterwards, so the
+// list comes out exactly as one thread reading line after line makes it.
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -22,17 +21,14 @@ namespace {
 // Below this many bytes per thread, starting the thread costs more than the
 // part it would read.
 constexpr size_t kBytesPerThread = size_t{256} << 10;
-// A minute text in the link's format: "yyyy/mm/dd hh:mm".
-constexpr size_t kMinuteTextBytes = 16;
-
 struct Part {
   std::string_view text;
   bool last = false;  // the last part also holds the text after the last line end
   size_t lineEnds = 0;
-  size_t slots = 0;      // lines it may turn into records
+  size_t slots = 0;      // the most records its text can hold
   size_t firstSlot = 0;  // slots of the parts before it
   size_t records = 0;    // records it made
-  TextArena texts;       // minute texts of its records (the first part uses the intake's)
+  TextArena texts;       // long minute texts of its records (the first part uses the intake's)
   std::exception_ptr failure;
 };
 
@@ -109,21 +105,15 @@ void onEveryPart(std::vector<Part>& parts, const Work& work) {
 
 struct Lists {
   PriceRecord* records;  // the first record slot of the conversion
-  PricePoint* points;    // the first point slot of the conversion
-  int32_t recordBase;    // numbers of those first slots
-  int32_t pointBase;
-  size_t pointsPerRecord;
+  int32_t recordBase;    // the number of that first slot
 };
 
 // Reads a part's lines into its slots. `reached` hears of every record made.
 template <typename Reached>
-void readPart(Part& part, TextArena& texts, const Lists& lists, bool expand,
-              const Reached& reached) {
+void readPart(Part& part, TextArena& texts, const Lists& lists, const Reached& reached) {
   const std::string_view text = part.text;
-  texts.reserve(part.slots * kMinuteTextBytes);
   PriceRecord* records = lists.records + part.firstSlot;
-  PricePoint* points = lists.points + part.firstSlot * lists.pointsPerRecord;
-  PriceRecord record;
+  TimelineLine line;
   size_t made = 0, begin = 0;
   for (;;) {
     if (!part.last && begin >= text.size()) break;  // only the last part reads what follows its end
@@ -131,16 +121,10 @@ void readPart(Part& part, TextArena& texts, const Lists& lists, bool expand,
         begin < text.size() ? std::memchr(text.data() + begin, '\n', text.size() - begin) : nullptr;
     const size_t end =
         found ? static_cast<size_t>(static_cast<const char*>(found) - text.data()) : text.size();
-    if (parseTimelineLine(text.substr(begin, end - begin), record)) {
-      const size_t slot = part.firstSlot + made;
-      record.index = lists.recordBase + static_cast<int32_t>(slot);
-      record.minuteText = texts.store(record.minuteText);  // the line does not last
-      records[made] = record;
-      writePoints(record, expand,
-                  lists.pointBase + static_cast<int32_t>(slot * lists.pointsPerRecord),
-                  points + made * lists.pointsPerRecord);
+    if (parseTimelineLine(text.substr(begin, end - begin), line)) {
+      records[made] = recordOf(line, texts);
       ++made;
-      reached(record.index);
+      reached(lists.recordBase + static_cast<int32_t>(part.firstSlot + made - 1));
     }
     if (!found) break;
     begin = end + 1;
@@ -148,21 +132,10 @@ void readPart(Part& part, TextArena& texts, const Lists& lists, bool expand,
   part.records = made;
 }
 
-// Moves a part's records and points down by `gap` slots, numbers included.
+// Moves a part's records down by `gap` slots.
 void closeGap(const Part& part, const Lists& lists, size_t gap) {
-  const size_t perRecord = lists.pointsPerRecord;
   PriceRecord* records = lists.records + part.firstSlot;
-  PricePoint* points = lists.points + part.firstSlot * perRecord;
   std::memmove(records - gap, records, part.records * sizeof(PriceRecord));
-  std::memmove(points - gap * perRecord, points, part.records * perRecord * sizeof(PricePoint));
-  const auto recordShift = static_cast<int32_t>(gap);
-  const auto pointShift = static_cast<int32_t>(gap * perRecord);
-  for (size_t i = 0; i < part.records; ++i) (records - gap)[i].index -= recordShift;
-  for (size_t i = 0; i < part.records * perRecord; ++i) {
-    PricePoint& point = (points - gap * perRecord)[i];
-    point.index -= pointShift;
-    point.recordIndex -= recordShift;
-  }
 }
 
 void printProgress(const ConsolePort& console, int32_t index, size_t lineEnds) {
@@ -179,12 +152,15 @@ unsigned conversionThreads(size_t textBytes) {
   return static_cast<unsigned>(std::min<size_t>(cores, worth));
 }
 
-void fullConversion(TickIntake& intake, std::string_view text, bool expand,
-                    const ConsolePort& console, unsigned threads) {
+void fullConversion(TickIntake& intake, std::string_view text, const ConsolePort& console,
+                    unsigned threads) {
   std::vector<Part> parts = cutIntoParts(text, std::max(1u, threads));
   onEveryPart(parts, [](Part& part, size_t) {
     part.lineEnds = countLineEnds(part.text);
-    part.slots = part.lineEnds + (part.last ? 1 : 0);
+    // A record needs a whole line of some length: a text of blank lines
+    // holds many line ends but few records, and is sized by its bytes.
+    const size_t pieces = part.lineEnds + (part.last ? 1 : 0);
+    part.slots = std::min(pieces, part.text.size() / kShortestRecordLine + 1);
   });
   // The progress total is the number of pieces minus one: the line ends.
   size_t lineEnds = 0, slots = 0;
@@ -194,31 +170,25 @@ void fullConversion(TickIntake& intake, std::string_view text, bool expand,
     lineEnds += part.lineEnds;
   }
 
-  // Room for every line and a quarter more for the bars that later
+  // Room for every record and a quarter more for the bars that later
   // refreshes add. Room never written stays virtual.
-  const size_t perRecord = expand ? 3 : 1;
-  const size_t recordBase = intake.recordList.size(), pointBase = intake.pointList.size();
+  const size_t recordBase = intake.recordList.size();
   intake.recordList.reserve(recordBase + slots + slots / 4);
-  intake.pointList.reserve(pointBase + (slots + slots / 4) * perRecord);
   adviseLargePages(intake.recordList.data(), intake.recordList.capacity() * sizeof(PriceRecord));
-  adviseLargePages(intake.pointList.data(), intake.pointList.capacity() * sizeof(PricePoint));
   intake.recordList.resize(recordBase + slots);
-  intake.pointList.resize(pointBase + slots * perRecord);
-  const Lists lists{intake.recordList.data() + recordBase, intake.pointList.data() + pointBase,
-                    static_cast<int32_t>(recordBase), static_cast<int32_t>(pointBase), perRecord};
+  const Lists lists{intake.recordList.data() + recordBase, static_cast<int32_t>(recordBase)};
   try {
     onEveryPart(parts, [&](Part& part, size_t i) {
       if (i == 0) {
         // The first part's numbers are final: its progress shows as it goes.
-        readPart(part, intake.texts, lists, expand,
+        readPart(part, intake.texts, lists,
                  [&](int32_t index) { printProgress(console, index, lineEnds); });
       } else {
-        readPart(part, part.texts, lists, expand, [](int32_t) {});
+        readPart(part, part.texts, lists, [](int32_t) {});
       }
     });
   } catch (...) {
     intake.recordList.resize(recordBase);
-    intake.pointList.resize(pointBase);
     throw;
   }
 
@@ -237,8 +207,7 @@ void fullConversion(TickIntake& intake, std::string_view text, bool expand,
     }
   }
   intake.recordList.resize(recordBase + slots - gap);
-  intake.pointList.resize(pointBase + (slots - gap) * perRecord);
-  setBatch(intake, pointBase);
+  setBatch(intake, recordBase);
 }
 
 }  // namespace tavelund

@@ -14,25 +14,17 @@
 namespace tavelund {
 namespace {
 
-// Appends the points of one record, as the chart applies them.
-void appendPoints(TickIntake& intake, const PriceRecord& record, bool expand) {
-  PricePoint points[3];
-  const int count =
-      writePoints(record, expand, static_cast<int32_t>(intake.pointList.size()), points);
-  intake.pointList.insert(intake.pointList.end(), points, points + count);
-}
-
-void updateConversion(TickIntake& intake, std::string_view text, bool expand) {
+void updateConversion(TickIntake& intake, std::string_view text) {
   // Take back the newest record, which the MT5 side may have changed since.
   const PriceRecord kept = intake.recordList.back();
   intake.recordList.pop_back();
-  size_t keptFirst = intake.pointList.size();
-  while (keptFirst > 0 && intake.pointList[keptFirst - 1].recordIndex == kept.index) --keptFirst;
+  const size_t keptIndex = intake.recordList.size();
 
   // Walk the pieces from the newest back to the newest record's minute, so
   // the work grows with the new lines, not with the batch.
   std::vector<PriceRecord> collected;
-  PriceRecord record;
+  TimelineLine line;
+  TextArena texts;  // long minute texts, adopted once the records are kept
   size_t end = text.size();
   for (;;) {
     size_t begin = 0;
@@ -44,7 +36,14 @@ void updateConversion(TickIntake& intake, std::string_view text, bool expand) {
         break;
       }
     }
-    if (parseTimelineLine(text.substr(begin, end - begin), record)) {
+    if (parseTimelineLine(text.substr(begin, end - begin), line)) {
+      // The newest record usually comes back with its minute unchanged: a
+      // long text of it is reused, so repeated refreshes do not grow the
+      // arena.
+      const PriceRecord record = recordOf(line, [&](std::string_view minuteText) {
+        return minuteText == kept.minuteText.view() ? kept.minuteText.view()
+                                                    : texts.store(minuteText);
+      });
       collected.push_back(record);
       if (record.minuteKey == kept.minuteKey) break;
     }
@@ -58,17 +57,9 @@ void updateConversion(TickIntake& intake, std::string_view text, bool expand) {
     intake.recordList.push_back(kept);
     return;
   }
-  intake.pointList.resize(keptFirst);
-  for (auto it = collected.rbegin(); it != collected.rend(); ++it) {
-    it->index = static_cast<int32_t>(intake.recordList.size());
-    // The newest record usually comes back with its minute unchanged: reuse
-    // its stored text, so repeated refreshes do not grow the arena.
-    it->minuteText =
-        it->minuteText == kept.minuteText ? kept.minuteText : intake.texts.store(it->minuteText);
-    intake.recordList.push_back(*it);
-    appendPoints(intake, *it, expand);
-  }
-  setBatch(intake, keptFirst);
+  intake.texts.adopt(std::move(texts));
+  intake.recordList.insert(intake.recordList.end(), collected.rbegin(), collected.rend());
+  setBatch(intake, keptIndex);
 }
 
 }  // namespace
@@ -81,12 +72,14 @@ void convertTimeline(TickIntake& intake, std::string_view timelineText,
 
 void convertTimeline(TickIntake& intake, std::string_view timelineText,
                      std::wstring_view dataExpand, const ConsolePort& console, unsigned threads) {
-  intake.batchPointList = {};
-  const bool expand = dataExpand == L"TRUE";
-  if (intake.recordList.empty())
-    fullConversion(intake, timelineText, expand, console, threads);
-  else
-    updateConversion(intake, timelineText, expand);
+  intake.batchPointList = PointSpan::tail(intake.pointList, intake.pointList.size());
+  if (intake.recordList.empty()) {
+    // The records make their points as the run's first conversion says.
+    intake.pointList.setExpansion(dataExpand == L"TRUE");
+    fullConversion(intake, timelineText, console, threads);
+  } else {
+    updateConversion(intake, timelineText);
+  }
 }
 
 void refreshRecords(TickIntake& intake, const ChartSettings& settings, const LinkCalls& link,

@@ -11,38 +11,41 @@
 #include "intake/console_port.h"
 #include "link/link_calls.h"
 #include "intake/price_point.h"
+#include "intake/price_record.h"
 #include "intake/text_arena.h"
 
 namespace tavelund {
 
-// One price bar, made from one timeline line.
-struct PriceRecord {
-  int32_t index = 0;
-  int32_t year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0, millisecond = 0;
-  // The line's own digit texts: year/month/day hour:minute. Refers to the
-  // line itself after parseTimelineLine, to the intake's arena once kept.
+// One timeline line as read: the date numbers, the minute (its key, and its
+// text, which refers to the line), and the prices read as floats.
+struct TimelineLine {
+  int32_t year = 0, month = 0, day = 0, hour = 0, minute = 0;
   std::string_view minuteText;
   int64_t minuteKey = 0;
   double open = 0, high = 0, low = 0, close = 0;
 };
 
-using RecordList = std::vector<PriceRecord, FillLater<PriceRecord>>;
-
 // The intake's lists; one instance per console process, guarded by chartLock.
 struct TickIntake {
+  TickIntake() = default;
+  TickIntake(const TickIntake&) = delete;
+  TickIntake& operator=(const TickIntake&) = delete;
+
   RecordList recordList;
-  PointList pointList;
+  // The points of the records, as the conversion made them; read from the
+  // records, never kept. Valid while the records are unchanged.
+  RecordPoints pointList{recordList};
   // What the latest conversion added or rebuilt: the tail of pointList.
-  // Valid until pointList next changes (the next conversion).
-  std::span<const PricePoint> batchPointList;
-  TextArena texts;  // the minute texts of recordList and pointList
+  // Valid until the next conversion.
+  PointSpan batchPointList;
+  TextArena texts;  // minute texts longer than a record holds in place
 };
 
-// Reads one timeline line (without its "\n") into `record` (all fields but
-// `index`). False when the line is not a price line, or when a price is not
-// a finite number above zero (no chart can be drawn from it); then `record`
-// may hold partial values and must not be used.
-bool parseTimelineLine(std::string_view line, PriceRecord& record);
+// Reads one timeline line (without its "\n"). False when the line is not a
+// price line, or when a price is not a finite number above zero (no chart
+// can be drawn from it); then `line` may hold partial values and must not
+// be used.
+bool parseTimelineLine(std::string_view text, TimelineLine& line);
 
 // Converts a published timeline text into records and points: the full
 // conversion while `recordList` is empty, else the update that rebuilds the

@@ -128,7 +128,7 @@ inline size_t digitsBefore(std::string_view text, size_t end) {
 
 }  // namespace
 
-bool parseTimelineLine(std::string_view line, PriceRecord& record) {
+bool parseTimelineLine(std::string_view line, TimelineLine& record) {
   // Fields: the date, then four prices; further fields are ignored.
   const size_t dateEnd = nextComma(line, 0);
   if (dateEnd == line.size()) return false;  // one field only
@@ -187,8 +187,6 @@ bool parseTimelineLine(std::string_view line, PriceRecord& record) {
       !readInt(dayText, record.day) || !readInt(hourText, record.hour) ||
       !readInt(minuteText, record.minute))
     return false;
-  record.second = 0;
-  record.millisecond = 0;
 
   // Prices: fields 1 to 4, each present.
   double* prices[4] = {&record.open, &record.high, &record.low, &record.close};

@@ -20,11 +20,6 @@ void buildChart(const std::vector<TimelineBar>& bars, const Options& options, Bu
   for (const TimelineBar& bar : bars) appendTimelineLine(timeline, bar);
   convertTimeline(built.intake, timeline, settings.dataExpand, ConsolePort{});
   built.chart.applySettings(settings, settings.digits);
-  {
-    // As the viewer does: the chart reads the intake's points.
-    std::lock_guard<std::mutex> lock(chartLock);
-    built.chart.readPointsFrom(built.intake.pointList);
-  }
   built.chart.update(built.intake.batchPointList, settings);
   settings.viewOffset = std::clamp(options.offset, 0, std::max(settings.viewOffsetLimit, 0));
   settings.scrollOffset.store(settings.viewOffset);

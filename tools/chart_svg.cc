@@ -222,8 +222,9 @@ class Picture {
     for (int32_t j = chart_.viewCount - 1; j >= 0; --j) {
       const int64_t index = placement_->firstColumn + int64_t{chart_.viewCount} - 1 - j;
       const analysis::ColumnTrace* trace = report_.history.at(index);
-      const PricePoint* first =
-          trace && !trace->steps.empty() ? report_.history.point(trace->steps[0].point) : nullptr;
+      const auto first = trace && !trace->steps.empty()
+                             ? report_.history.point(trace->steps[0].point)
+                             : std::nullopt;
       if (!first) continue;
       const std::string_view time = first->text;
       if (time.size() < 7) continue;

@@ -1,6 +1,6 @@
 // Takes the terminal as the viewer does (alternate screen, hidden cursor,
 // raw keys without echo), then crashes on purpose:
-//   crash_child BUS|SEGV|ABRT|FPE
+//   crash_child BUS|SEGV|ABRT|FPE|NOMEM
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <unistd.h>
@@ -8,7 +8,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <thread>
 
+#include "console/process_end.h"
 #include "console/terminal.h"
 
 namespace {
@@ -41,12 +43,22 @@ __attribute__((no_sanitize("undefined"))) void floatingPointError() {
   (void)quotient;
 }
 
+// A request no machine can meet, made on a thread of its own as the
+// viewer's conversion threads would make it.
+void outOfMemory() {
+  tavelund::endOnAllocationFailure("crash child: out of memory");
+  std::thread([] {
+    void* never = ::operator new (size_t{1} << 60);
+    ::operator delete(never);
+  }).join();
+}
+
 }  // namespace
 
 // In a sanitizer build the crash must reach the terminal's own handler, not
 // the sanitizer's report (this hook is read only where the sanitizer is in).
 extern "C" const char* __asan_default_options() {
-  return "handle_segv=0:handle_sigbus=0:handle_sigfpe=0:handle_abort=0";
+  return "handle_segv=0:handle_sigbus=0:handle_sigfpe=0:handle_abort=0:allocator_may_return_null=1";
 }
 
 int main(int argc, char** argv) {
@@ -60,5 +72,6 @@ int main(int argc, char** argv) {
   if (how == "SEGV") segmentationFault();
   if (how == "ABRT") std::abort();
   if (how == "FPE") floatingPointError();
+  if (how == "NOMEM") outOfMemory();
   return 3;  // no crash: the test notices the exit code
 }

@@ -182,40 +182,65 @@ std::string crashName(int signal) {
   return signal == SIGBUS ? "BUS" : signal == SIGSEGV ? "SEGV" : signal == SIGABRT ? "ABRT" : "FPE";
 }
 
+// crash_child in a terminal of its own, its end awaited: its exit code as
+// the shell saw it, and the terminal checked as given back.
+struct CrashRun {
+  explicit CrashRun(const std::string& name)
+      : folder(fs::temp_directory_path() / ("crash_" + std::to_string(::getpid()) + "_" + name)) {
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    std::ofstream(folder / "run.sh") << "cd " << shellQuote(folder.string()) << "\n"
+                                     << "ulimit -c 0\n"
+                                     << "stty -g > stty.before\n"
+                                     << "printf 'before-marker\\n'\n"
+                                     << shellQuote(binFile("crash_child")) << " " << name << "\n"
+                                     << "echo $? > rc.part\n"
+                                     << "stty -g > stty.after\n"
+                                     << "mv rc.part rc\n"
+                                     << "printf 'after-marker\\n'\n"
+                                     << "exec sleep 600\n";
+    session = std::make_unique<TerminalSession>("sh " + shellQuote((folder / "run.sh").string()));
+  }
+  ~CrashRun() { fs::remove_all(folder); }
+
+  std::string awaitExitCode() {
+    EXPECT_TRUE(waitUntil([&] { return fs::exists(folder / "rc"); }, 20s)) << session->screen();
+    EXPECT_TRUE(session->showsWithin("after-marker", 5s)) << session->screen();
+    std::string code = fileText(folder / "rc");
+    while (!code.empty() && code.back() == '\n') code.pop_back();
+    return code;
+  }
+  void expectTerminalGivenBack() const {
+    EXPECT_EQ(fileText(folder / "stty.after"), fileText(folder / "stty.before"));
+    EXPECT_EQ(session->paneFormat("#{alternate_on}"), "0");
+    EXPECT_EQ(session->paneFormat("#{cursor_flag}"), "1");
+    const std::string screen = session->screen();
+    EXPECT_NE(screen.find("before-marker"), std::string::npos) << screen;
+    EXPECT_EQ(screen.find("CRASH-SCREEN"), std::string::npos) << screen;
+  }
+
+  fs::path folder;
+  std::unique_ptr<TerminalSession> session;
+};
+
 class CrashingProgram : public ::testing::TestWithParam<int> {};
 
 // A crash restores the terminal from the signal handler, then the signal
 // ends the process as it would have (the shell sees 128 + the signal).
 TEST_P(CrashingProgram, GivesTheTerminalBackAndEndsByItsSignal) {
   const int signal = GetParam();
-  const std::string name = crashName(signal);
-  const fs::path folder =
-      fs::temp_directory_path() / ("crash_" + std::to_string(::getpid()) + "_" + name);
-  fs::remove_all(folder);
-  fs::create_directories(folder);
-  std::ofstream(folder / "run.sh") << "cd " << shellQuote(folder.string()) << "\n"
-                                   << "ulimit -c 0\n"
-                                   << "stty -g > stty.before\n"
-                                   << "printf 'before-marker\\n'\n"
-                                   << shellQuote(binFile("crash_child")) << " " << name << "\n"
-                                   << "echo $? > rc.part\n"
-                                   << "stty -g > stty.after\n"
-                                   << "mv rc.part rc\n"
-                                   << "printf 'after-marker\\n'\n"
-                                   << "exec sleep 600\n";
-  TerminalSession session("sh " + shellQuote((folder / "run.sh").string()));
-  ASSERT_TRUE(waitUntil([&] { return fs::exists(folder / "rc"); }, 20s)) << session.screen();
-  ASSERT_TRUE(session.showsWithin("after-marker", 5s)) << session.screen();
-  std::string code = fileText(folder / "rc");
-  while (!code.empty() && code.back() == '\n') code.pop_back();
-  EXPECT_EQ(code, std::to_string(128 + signal));
-  EXPECT_EQ(fileText(folder / "stty.after"), fileText(folder / "stty.before"));
-  EXPECT_EQ(session.paneFormat("#{alternate_on}"), "0");
-  EXPECT_EQ(session.paneFormat("#{cursor_flag}"), "1");
-  const std::string screen = session.screen();
-  EXPECT_NE(screen.find("before-marker"), std::string::npos) << screen;
-  EXPECT_EQ(screen.find("CRASH-SCREEN"), std::string::npos) << screen;
-  fs::remove_all(folder);
+  CrashRun run(crashName(signal));
+  EXPECT_EQ(run.awaitExitCode(), std::to_string(128 + signal));
+  run.expectTerminalGivenBack();
+}
+
+// A memory request that cannot be met, on any thread: the terminal is given
+// back, then the message is written where it stays readable, exit code 1.
+TEST(OutOfMemory, GivesTheTerminalBackThenSaysSoAndEndsWithOne) {
+  CrashRun run("NOMEM");
+  EXPECT_EQ(run.awaitExitCode(), "1");
+  run.expectTerminalGivenBack();
+  EXPECT_TRUE(run.session->showsWithin("crash child: out of memory", 2s)) << run.session->screen();
 }
 
 INSTANTIATE_TEST_SUITE_P(Signals, CrashingProgram,

@@ -198,11 +198,11 @@ TEST(Columns, UpdateSetsTheOffsetLimitAndPullsTheOffsetBack) {
   EXPECT_EQ(4, settings.viewOffsetLimit);
   EXPECT_EQ(4, settings.viewOffset);
   settings.viewOffset = 2;
-  chart.update({}, settings);
+  chart.update(PointSpan(), settings);
   EXPECT_EQ(2, settings.viewOffset);
   PfChart empty;
   ChartSettings none;
-  empty.update({}, none);
+  empty.update(PointSpan(), none);
   EXPECT_EQ(-1, none.viewOffsetLimit);
   EXPECT_EQ(-1, none.viewOffset);
 }
@@ -326,12 +326,12 @@ TEST(Trim, IncrementalUpdatesMatchABuildFromScratch) {
   }
 }
 
-// A chart that reads its points from a list gives what a chart with its own
+// A chart that reads its points from a path gives what a chart with its own
 // copies gives, also when a batch comes from elsewhere after all.
-TEST(Snapshots, ReadingTheIntakesListOrOwnCopiesGivesTheSameChart) {
-  PointList list;
+TEST(Snapshots, ReadingAPathOrOwnCopiesGivesTheSameChart) {
+  std::vector<PricePoint> list;
+  CopiedPoints path;
   PfChart reading = chartWith(3), copying = chartWith(3);
-  reading.readPointsFrom(list);
   ChartSettings settings;
   double price = 100;
   for (int32_t record = 0; record < 400; ++record) {
@@ -343,7 +343,9 @@ TEST(Snapshots, ReadingTheIntakesListOrOwnCopiesGivesTheSameChart) {
         list.push_back(point(static_cast<int32_t>(list.size()),
                              price + std::sin(record * 0.3 + kind + pass) * 4, record));
       const std::span<const PricePoint> batch(list.data() + first, list.size() - first);
-      reading.update(batch, settings);
+      path.shrinkTo(first);
+      for (const PricePoint& point : batch) path.append(point);
+      reading.update(PointSpan::tail(path, first), settings);
       copying.update(std::vector<PricePoint>(batch.begin(), batch.end()), settings);
     }
     price += 0.05;
@@ -352,7 +354,7 @@ TEST(Snapshots, ReadingTheIntakesListOrOwnCopiesGivesTheSameChart) {
   const std::vector<PricePoint> elsewhere = {point(static_cast<int32_t>(list.size()), 150, 400)};
   reading.update(elsewhere, settings);
   copying.update(elsewhere, settings);
-  list.clear();  // no longer read
+  path.shrinkTo(0);  // no longer read
   ASSERT_EQ(copying.points().size(), reading.points().size());
   ASSERT_EQ(copying.snapshots().size(), reading.snapshots().size());
   for (size_t k = 0; k < copying.snapshots().size(); ++k) {
@@ -366,20 +368,21 @@ TEST(Snapshots, ReadingTheIntakesListOrOwnCopiesGivesTheSameChart) {
   EXPECT_EQ(copying.columns().back().endBoxPrice, reading.columns().back().endBoxPrice);
 }
 
-// A chart that has applied copies and is then told to read a list that
-// holds those points and more goes on from the list: its next batch (the
-// list's tail) comes after every point before it, none is skipped or
-// applied twice.
-TEST(Snapshots, ReadingAListAfterCopiesAppliesEveryPointOfTheList) {
-  PointList list;
-  for (int32_t i = 0; i < 300; ++i) list.push_back(point(i, 100 + std::sin(i * 0.2) * 6, i));
-  const std::vector<PricePoint> all(list.begin(), list.end());
+// A chart that has applied copies and then gets a batch of a path that
+// holds those points and more goes on from the path: every point before the
+// batch is applied too, none is skipped or applied twice.
+TEST(Snapshots, ReadingAPathAfterCopiesAppliesEveryPointOfThePath) {
+  std::vector<PricePoint> all;
+  CopiedPoints path;
+  for (int32_t i = 0; i < 300; ++i) {
+    all.push_back(point(i, 100 + std::sin(i * 0.2) * 6, i));
+    path.append(all.back());
+  }
   PfChart scratch = chartWith(3), switched = chartWith(3);
   applyPoints(scratch, all);
   applyPoints(switched, std::vector<PricePoint>(all.begin(), all.begin() + 200));
-  switched.readPointsFrom(list);
   ChartSettings settings;
-  switched.update(std::span<const PricePoint>(list.data() + 250, 50), settings);
+  switched.update(PointSpan(path, 250, 50), settings);
   ASSERT_EQ(scratch.points().size(), switched.points().size());
   ASSERT_EQ(scratch.snapshots().size(), switched.snapshots().size());
   for (size_t k = 0; k < scratch.snapshots().size(); ++k) {
