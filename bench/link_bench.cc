@@ -1,6 +1,8 @@
-// What a timeline transfer costs: publish + read of a one-line batch and of
-// a full batch, beside a plain copy of the block's size and the literal
-// whole-block read (zero-fill plus copy) for comparison.
+// What a transfer costs: publish + read of a one-line batch and of a full
+// batch, beside a plain copy of the block's size and the literal whole-block
+// read (zero-fill plus copy) for comparison; and one read and one write of
+// the send flag, the 1 KiB channel that a waiting refresh reads every
+// millisecond.
 #include <benchmark/benchmark.h>
 
 #include <cstring>
@@ -85,6 +87,23 @@ void BM_ReadFullBatch(benchmark::State& state) {
   deinitSendticksMT5();
 }
 BENCHMARK(BM_ReadFullBatch)->Unit(benchmark::kMillisecond);
+
+void BM_ReadSendFlag(benchmark::State& state) {
+  if (!channelsReady(state)) return;
+  int ready = 1;
+  setsendcheckMT5(&ready);
+  for (auto _ : state) benchmark::DoNotOptimize(getSendCheckMT5());
+  deinitSendticksMT5();
+}
+BENCHMARK(BM_ReadSendFlag)->Unit(benchmark::kNanosecond);
+
+void BM_WriteSendFlag(benchmark::State& state) {
+  if (!channelsReady(state)) return;
+  int request = 0;
+  for (auto _ : state) benchmark::DoNotOptimize(setsendcheckMT5(&request));
+  deinitSendticksMT5();
+}
+BENCHMARK(BM_WriteSendFlag)->Unit(benchmark::kNanosecond);
 
 }  // namespace
 

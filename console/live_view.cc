@@ -7,6 +7,7 @@
 #include "common/run_log.h"
 #include "console/screens.h"
 #include "console/viewer.h"
+#include "intake/time_order.h"
 
 namespace tavelund {
 namespace {
@@ -31,6 +32,7 @@ void convertNow(Viewer& viewer) {
     const ConsolePort console{viewer.io.out, viewer.io.resetScreen};
     convertTimeline(viewer.intake, lines ? std::string_view(lines) : std::string_view(),
                     viewer.settings.dataExpand, console);
+    if (const auto entry = batchTimeOrderEntry(viewer.intake)) appendLog(*entry);
     if (console.clearScreen) console.clearScreen();
   }
   viewer.live.convertedSendTime = sendTime;

@@ -14,6 +14,7 @@
 #include "console/screens.h"
 #include "console/terminal.h"
 #include "console/viewer.h"
+#include "link/object_namespace.h"
 #include "link/tickwell.h"
 
 namespace tavelund {
@@ -49,6 +50,7 @@ int run(int argc, char** argv) {
   Viewer& viewer = theViewer();
   applyOptions(parsed.values, viewer.settings);
   if (parsed.values.modeGiven) return 0;
+  if (refuseUnusableNamespace("ConsoleTavelundPF", std::cerr)) return 1;
 
   appendLog("Release RUN MODE");
   LinkLibrary library = bindLinkLibrary();
@@ -97,6 +99,10 @@ int run(int argc, char** argv) {
   if (!waitForViewEnd(viewEnded, linkCallDuration)) endWithTheLinkHeld();
   view.join();
 
+  // Nothing is drawn any more. The detach may have to wait for a peer and
+  // say so: that goes to the terminal as the user gets it back, not to the
+  // chart's screen, which would take it along.
+  restoreConsole();
   appendLog(deinitSendticksMT5() ? "deinitSendticksMT5() : TRUE" : "deinitSendticksMT5() : FALSE");
   appendLog(logRule());
   const std::string path = pathText(library.path);

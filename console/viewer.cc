@@ -3,12 +3,14 @@
 #include <thread>
 
 #include "common/deadline.h"
+#include "common/run_log.h"
 #include "console/analysis_view.h"
 #include "console/moves.h"
 #include "console/screens.h"
 #include "console/terminal.h"
 #include "common/chart_lock.h"
 #include "engine/last_line.h"
+#include "intake/time_order.h"
 
 namespace tavelund {
 namespace {
@@ -35,6 +37,7 @@ void runSave(Viewer& viewer) {
 void refresh(Viewer& viewer) {
   ConsolePort console{viewer.io.out, viewer.io.resetScreen};
   refreshRecords(viewer.intake, viewer.settings, viewer.link, console);
+  if (const auto entry = batchTimeOrderEntry(viewer.intake)) appendLog(*entry);
   viewer.chart.applySettings(viewer.settings, viewer.settings.digits);
   viewer.chart.update(viewer.intake.batchPointList, viewer.settings);
   redrawChart(viewer, viewerTitle(viewer));

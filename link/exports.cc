@@ -23,6 +23,10 @@
 // - A block whose text fills it without a terminating zero (only a foreign
 //   writer can do that) is read as its first size - 1 bytes, so a returned
 //   text is always terminated inside its buffer.
+// - A channel whose objects were cut or grown by another process is lost,
+//   as if its producer had gone: checked under the lock before every copy
+//   (CSharedMemory::intact), a reader then returns an empty text or 0 and a
+//   writer writes nothing and returns 0, instead of faulting on the view.
 #include <cstring>
 #include <exception>
 #include <string>
@@ -94,6 +98,7 @@ bool readSmall(Channel& channel) {
   std::memset(channel.snapshot, 0, kSmallBlock);
   {
     ChannelLock lock(*channel.shared);
+    if (!channel.shared->intact()) return false;
     std::memcpy(channel.snapshot, channel.shared->view(), kSmallBlock);
   }
   channel.snapshot[kSmallBlock - 1] = 0;
@@ -103,6 +108,7 @@ bool readSmall(Channel& channel) {
 bool writeSmall(Channel& channel) {
   if (!hasView(channel)) return false;
   ChannelLock lock(*channel.shared);
+  if (!channel.shared->intact()) return false;
   std::memcpy(channel.shared->view(), channel.staging, kSmallBlock);
   return true;
 }
@@ -139,9 +145,11 @@ const char* readTimeline() {
   std::size_t length = 0;
   {
     ChannelLock lock(*channel.shared);
-    const auto* view = channel.shared->view();
-    length = strnlen(reinterpret_cast<const char*>(view), limit);
-    std::memcpy(channel.snapshot, view, length);
+    if (channel.shared->intact()) {
+      const auto* view = channel.shared->view();
+      length = strnlen(reinterpret_cast<const char*>(view), limit);
+      std::memcpy(channel.snapshot, view, length);
+    }
   }
   if (channel.snapshotText > length) {
     std::memset(channel.snapshot + length, 0, channel.snapshotText - length);
@@ -166,6 +174,10 @@ int publishTimeline() {
   channel.stagingText = length;
   {
     ChannelLock lock(*channel.shared);
+    if (!channel.shared->intact()) {
+      accumulator.clear();
+      return 0;
+    }
     auto* view = channel.shared->view();
     std::memcpy(view, channel.staging, length);
     // Clear what is left of the previous, longer text.

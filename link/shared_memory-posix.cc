@@ -27,9 +27,19 @@
 //   for long is stuck, and the caller gives up with a message instead of
 //   hanging. After one give-up the process does not wait again until it
 //   gets the guard once more, so attaching five channels costs one wait.
+//   A detach waits less than an attach: it comes at a program's end, which
+//   a stuck peer must not hold up, and giving it up loses nothing (the
+//   objects are left over and cleared by the next attach).
+// - A process of this user can cut (or grow) an object at any time; a view
+//   of a cut object faults on access (SIGBUS). So every copy first checks
+//   the size of the objects it touches (one seek each): a channel whose
+//   object changed size counts as lost, with a message, until it has its
+//   size again. A cut in the moment between that check and the copy is not
+//   caught; nothing short of a fault handler would catch it.
 // - TICKWELL_NAMESPACE, when set, is put in front of every object name, so
 //   tests (or a second set of programs) can run beside a viewer and a feed
-//   that use the plain names.
+//   that use the plain names. One that does not fit is refused: nothing is
+//   attached (link/object_namespace.h).
 #include "link/shared_memory.h"
 
 #include <cerrno>
@@ -51,15 +61,15 @@
 #include <unistd.h>
 
 #include "common/printable.h"
+#include "link/object_namespace.h"
 
 namespace tavelund {
 namespace {
 
 constexpr const wchar_t* kGuardName = L"LOW_ATTACHmutex";
-constexpr const char* kNamespaceVariable = "TICKWELL_NAMESPACE";
-constexpr std::size_t kNamespaceLimit = 64;
 constexpr std::uint32_t kReadyMagic = 0x54574d58;  // "TWMX"
-constexpr auto kGuardPatience = std::chrono::seconds(10);
+constexpr auto kAttachPatience = std::chrono::seconds(10);
+constexpr auto kDetachPatience = std::chrono::seconds(2);
 constexpr auto kGuardAnnounce = std::chrono::seconds(1);
 
 struct MutexBlock {
@@ -70,6 +80,7 @@ struct MutexBlock {
 struct MappingHandle {
   int fd = -1;
   std::string name;
+  std::atomic<bool> cut{false};  // found with another size; said once
 };
 
 // Like a Win32 mutex, the lock is recursive for the thread that holds it
@@ -80,7 +91,8 @@ struct MutexHandle {
   MutexBlock* block = nullptr;
   std::string name;
   std::atomic<std::thread::id> owner{};
-  int depth = 0;  // extra acquisitions by the owner; only the owner touches it
+  int depth = 0;                 // extra acquisitions by the owner; only the owner touches it
+  std::atomic<bool> cut{false};  // found with another size; said once
 };
 
 // Wide texts become UTF-8 bytes here, whatever the locale says: object
@@ -163,17 +175,59 @@ bool hasSize(int fd, std::size_t size) {
          static_cast<std::size_t>(info.st_size) == size;
 }
 
+// Before a copy: does the attached object still have the size its view was
+// made for? Says so once when it has not, and once when it has it again.
+// The size comes from seeking to the object's end, which costs about a third
+// of an fstat and touches nothing else: this process never reads or writes
+// through the descriptor's offset (the 1 KiB channels are copied every
+// millisecond while the viewer waits for a batch).
+bool keepsSize(int fd, std::size_t size, const std::string& name, std::atomic<bool>& cut) {
+  const off_t now = lseek(fd, 0, SEEK_END);
+  const bool ok = now >= 0 && static_cast<std::size_t>(now) == size;
+  if (ok != cut.load(std::memory_order_relaxed)) return ok;  // as last seen
+  if (cut.exchange(!ok) != ok) return ok;                    // another thread said it
+  char detail[160];
+  if (ok) {
+    std::snprintf(detail, sizeof detail, ": has its size again; the channel is used again");
+  } else {
+    std::snprintf(detail, sizeof detail,
+                  ": its size changed under this process (%lld bytes, not %zu); the channel "
+                  "counts as lost until it has its size again",
+                  static_cast<long long>(now), size);
+  }
+  printObjectMessage(name, detail);
+  return ok;
+}
+
+// The library works only while the namespace in force can be used. Says why
+// not once for each refused namespace, not once for each object.
+bool usableNamespace() {
+  const ObjectNamespace space = objectNamespaceInForce();
+  if (space.problem.empty()) return true;
+  static std::mutex lock;
+  static auto* said = new std::string;  // never destroyed
+  std::lock_guard<std::mutex> guard(lock);
+  if (*said != space.problem) {
+    *said = space.problem;
+    std::wstring text;
+    for (const char c : space.problem) text += static_cast<wchar_t>(static_cast<unsigned char>(c));
+    printLinkMessage(L"%ls\n", text.c_str());
+  }
+  return false;
+}
+
 // The guard after a give-up: skip the wait until it is had again.
 std::atomic<bool> guardGivenUp{false};
 
-// Takes the write lock on the guard, waiting a bounded time.
-bool lockGuard(int fd, const std::string& name) {
+// Takes the write lock on the guard, waiting at most `patience`.
+bool lockGuard(int fd, const std::string& name, std::chrono::seconds patience) {
   if (ofdLock(fd, F_WRLCK, false)) {
     guardGivenUp.store(false);
     return true;
   }
   if (errno != EAGAIN && errno != EACCES) return false;
   if (guardGivenUp.load()) return false;
+  const std::string seconds = std::to_string(patience.count()) + " s";
   const auto start = std::chrono::steady_clock::now();
   auto pause = std::chrono::milliseconds(1);
   bool announced = false;
@@ -185,13 +239,14 @@ bool lockGuard(int fd, const std::string& name) {
       return true;
     }
     const auto waited = std::chrono::steady_clock::now() - start;
-    if (waited >= kGuardPatience) {
-      printObjectMessage(name, ": held by another process of this user for 10 s; gave up waiting");
+    if (waited >= patience) {
+      printObjectMessage(
+          name, ": held by another process of this user for " + seconds + "; gave up waiting");
       guardGivenUp.store(true);
       return false;
     }
     if (!announced && waited >= kGuardAnnounce) {
-      printObjectMessage(name, ": held by another process; waiting up to 10 s");
+      printObjectMessage(name, ": held by another process; waiting up to " + seconds);
       announced = true;
     }
   }
@@ -202,14 +257,15 @@ bool lockGuard(int fd, const std::string& name) {
 // the caller must not touch any object.
 class AttachGuard {
  public:
-  AttachGuard() {
+  explicit AttachGuard(std::chrono::seconds patience) {
+    if (!usableNamespace()) return;
     const std::string name = systemObjectName(kGuardName);
     fd_ = openObject(name);
     if (fd_ < 0) {
       printObjectMessage(name, ": cannot be opened; the channels are not used");
       return;
     }
-    if (!ownObject(fd_, name, true) || !lockGuard(fd_, name)) {
+    if (!ownObject(fd_, name, true) || !lockGuard(fd_, name, patience)) {
       close(fd_);
       fd_ = -1;
     }
@@ -309,16 +365,14 @@ void closeMutex(MutexHandle* handle) {
 
 }  // namespace
 
+ObjectNamespace objectNamespaceInForce() {
+  return readObjectNamespace(std::getenv(kNamespaceVariable));
+}
+
 std::string systemObjectName(const wchar_t* name) {
-  std::string text = "/";
-  if (const char* prefix = std::getenv(kNamespaceVariable)) {
-    for (const char* p = prefix; *p && text.size() <= kNamespaceLimit; ++p) {
-      const char c = *p;
-      const bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
-                         (c >= '0' && c <= '9') || c == '-' || c == '_' || c == '.';
-      text += plain ? c : '_';
-    }
-  }
+  const ObjectNamespace space = objectNamespaceInForce();
+  if (!space.problem.empty()) return {};
+  std::string text = "/" + space.prefix;
   appendUtf8(text, name);
   // A slash inside would make the shm name invalid.
   for (size_t i = 1; i < text.size(); ++i) {
@@ -330,7 +384,11 @@ std::string systemObjectName(const wchar_t* name) {
 CSharedMemory::CSharedMemory(const wchar_t* mappingName, const wchar_t* mutexName,
                              std::int32_t blockSize)
     : blockSize_(blockSize) {
-  AttachGuard guard;
+  if (!usableNamespace()) {
+    printLinkMessage(L"CreateMutex error: %d\n", EINVAL);
+    return;
+  }
+  AttachGuard guard(kAttachPatience);
   if (!guard.held()) {
     printLinkMessage(L"CreateMutex error: %d\n", EACCES);
     return;
@@ -386,7 +444,7 @@ CSharedMemory::CSharedMemory(const wchar_t* mappingName, const wchar_t* mutexNam
 CSharedMemory::~CSharedMemory() {
   // Without the guard nothing is discarded: the objects stay, and count as
   // left over once nobody holds them.
-  AttachGuard guard;
+  AttachGuard guard(kDetachPatience);
   bool alone = false;
   if (view_ != nullptr) {
     munmap(view_, static_cast<size_t>(blockSize_));
@@ -426,6 +484,8 @@ void CSharedMemory::lock() {
     ++mutex->depth;
     return;
   }
+  // Locking a cut mutex object would fault; the copy is then refused too.
+  if (!keepsSize(mutex->fd, sizeof(MutexBlock), mutex->name, mutex->cut)) return;
   const int rc = pthread_mutex_lock(&mutex->block->mutex);
   if (rc == EOWNERDEAD) {
     // The holder died during a copy; a block copy leaves nothing to repair
@@ -436,6 +496,13 @@ void CSharedMemory::lock() {
   }
   mutex->owner.store(self);
   mutex->depth = 0;
+}
+
+bool CSharedMemory::intact() {
+  if (view_ == nullptr) return false;
+  if (mutexHandle_ != nullptr && static_cast<MutexHandle*>(mutexHandle_)->cut.load()) return false;
+  auto* mapping = static_cast<MappingHandle*>(mappingHandle_);
+  return keepsSize(mapping->fd, static_cast<std::size_t>(blockSize_), mapping->name, mapping->cut);
 }
 
 void CSharedMemory::unlock() {
@@ -452,7 +519,7 @@ void CSharedMemory::unlock() {
 
 bool sharedMappingExists(const wchar_t* mappingName) {
   if (mappingName == nullptr) return false;
-  AttachGuard guard;
+  AttachGuard guard(kAttachPatience);
   // Without the guard nothing can be told apart: count it as in use.
   if (!guard.held()) return true;
   return liveObject(systemObjectName(mappingName));

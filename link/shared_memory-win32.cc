@@ -9,6 +9,8 @@
 #include <string>
 #include <windows.h>
 
+#include "link/object_namespace.h"
+
 namespace tavelund {
 
 CSharedMemory::CSharedMemory(const wchar_t* mappingName, const wchar_t* mutexName,
@@ -64,6 +66,10 @@ void CSharedMemory::lock() {
   if (mutexHandle_ != nullptr) WaitForSingleObject(mutexHandle_, INFINITE);
 }
 
+// A mapping cannot shrink under a view: the system keeps its size while any
+// handle or view of it exists, so a view never faults behind its end.
+bool CSharedMemory::intact() { return view_ != nullptr; }
+
 void CSharedMemory::unlock() {
   if (mutexHandle_ != nullptr && mutexHandle_ != INVALID_HANDLE_VALUE) ReleaseMutex(mutexHandle_);
 }
@@ -75,6 +81,10 @@ bool sharedMappingExists(const wchar_t* mappingName) {
   CloseHandle(mapping);
   return true;
 }
+
+// The names of this platform's objects carry no namespace: the objects live
+// in the caller's session, and TICKWELL_NAMESPACE has no effect here.
+ObjectNamespace objectNamespaceInForce() { return {}; }
 
 std::string systemObjectName(const wchar_t* name) {
   std::string text;

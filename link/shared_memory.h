@@ -11,7 +11,8 @@
 // last one out can tell it is alone and discard both objects, and a block
 // left behind by processes that all died counts as gone. Only objects of
 // this user that nobody else can open are used (see the -posix file), and
-// TICKWELL_NAMESPACE, when set, is put in front of every object name.
+// TICKWELL_NAMESPACE, when set, is put in front of every object name
+// (link/object_namespace.h).
 #include <cstdint>
 #include <string>
 
@@ -28,9 +29,18 @@ class CSharedMemory {
   CSharedMemory& operator=(const CSharedMemory&) = delete;
 
   // Unbounded wait; a channel without a mutex does not lock at all. A mutex
-  // whose holder died is taken over.
+  // whose holder died is taken over. A mutex whose object was cut is not
+  // touched (and intact() is then false).
   void lock();
   void unlock();
+
+  // Before each copy, under the lock: whether the view can be touched. A
+  // process of this user may cut or grow the system objects at any time,
+  // and a view of a cut object faults; a channel whose objects do not have
+  // their size is lost (a message says so once) until they have it again.
+  // On Windows a mapping keeps its size while anyone has a view of it: true
+  // whenever there is a view.
+  bool intact();
 
   unsigned char* view() const { return view_; }
   std::int32_t blockSize() const { return blockSize_; }
@@ -48,8 +58,8 @@ class CSharedMemory {
 bool sharedMappingExists(const wchar_t* mappingName);
 
 // The name of the system object for a channel object name: "/" plus the
-// TICKWELL_NAMESPACE prefix plus the name on POSIX, the name itself (UTF-8)
-// on Windows.
+// TICKWELL_NAMESPACE prefix plus the name on POSIX (empty while that
+// namespace cannot be used), the name itself (UTF-8) on Windows.
 std::string systemObjectName(const wchar_t* name);
 
 // The refusal shown when a second producer tries to start.

@@ -12,6 +12,7 @@
 
 #include "common/deadline.h"
 #include "common/version.h"
+#include "link/object_namespace.h"
 #include "link/tickwell.h"
 #include "tools/feed_source.h"
 #include "tools/option_number.h"
@@ -148,6 +149,7 @@ int run(int argc, char** argv) {
     std::cerr << "tickwell-feed: " << problem << "\n" << kUsage;
     return 2;
   }
+  if (refuseUnusableNamespace("tickwell-feed", std::cerr)) return 2;
   installStopHandler("tickwell-feed");
   feed::BarsResult loaded = [&] {
     // Nothing is held yet, and opening a FIFO waits for its writer where no

@@ -9,6 +9,8 @@
 #include "common/time_span_label.h"
 #include "common/version.h"
 #include "common/printable.h"
+#include "intake/time_order.h"
+#include "link/object_namespace.h"
 #include "link/tickwell.h"
 #include "tools/option_number.h"
 #include "tools/stop_signal.h"
@@ -64,7 +66,8 @@ size_t show() {
   const int timeSpan = gettimespanMT5();
   const std::string sendTime = getsendtimeMT5();
   const int flag = getSendCheckMT5();
-  const Summary summary = summarise(ReadLinesMT5());
+  const std::string_view lines = ReadLinesMT5();
+  const Summary summary = summarise(lines);
   // The texts come from another process: shown with their control bytes
   // escaped.
   std::cout << "SYMBOL      : " << printable(symbol) << "\n"
@@ -75,6 +78,12 @@ size_t show() {
             << "FIRST LINE  : " << printable(summary.first) << "\n"
             << "LAST LINE   : " << printable(summary.last) << "\n";
   if (summary.lines == 0) std::cout << "nothing is published: the timeline is empty\n";
+  // The viewer draws such a batch backwards and never shows its new bars.
+  if (const auto back = firstLineBackInTime(lines)) {
+    std::cout << "TIME ORDER  : not oldest first: line " << back->number
+              << " is older than the line before it: " << printable(back->line.substr(0, 80))
+              << "\n";
+  }
   std::cout.flush();
   return summary.lines;
 }
@@ -112,6 +121,7 @@ int main(int argc, char** argv) {
     std::cerr << "tickwell-peek: " << problem << "\n" << kUsage;
     return 2;
   }
+  if (refuseUnusableNamespace("tickwell-peek", std::cerr)) return 2;
   installStopHandler("tickwell-peek");
   const auto deadline = MonotonicClock::now() + std::chrono::seconds(waitSeconds);
   // Attaching would create the channels, and a producer started afterwards

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "tests/console/viewer_e2e.h"
+#include "tests/support/hostile_objects.h"
 
 namespace tavelund::testing {
 namespace {
@@ -174,6 +175,32 @@ TEST_F(ViewerUnderAttack, QEndsTheRunWhileAPeerKeepsAChannelLocked) {
   EXPECT_EQ(exitCode(), "0");
   expectTerminalGivenBack(session);
   EXPECT_TRUE(session.showsWithin("a channel of the link stays locked by another process", 2s))
+      << session.screen();
+}
+
+// A process of this user keeps the attach guard, which the detach at the
+// end of the run needs. Q still ends the run with 0 within about two
+// seconds of waiting, and what the library says about the wait is on the
+// terminal afterwards, not lost with the chart's screen.
+TEST_F(ViewerUnderAttack, QEndsTheRunSoonWhileAPeerKeepsTheAttachGuard) {
+  startFeed();
+  TerminalSession session(runCommand());
+  ASSERT_TRUE(session.showsWithin("LAST LINE : ", 15s)) << session.screen();
+  HeldGuard guard;
+  ASSERT_TRUE(guard.held());
+  session.waitStill();
+  const auto pressed = std::chrono::steady_clock::now();
+  session.sendKeys("q");
+  ASSERT_TRUE(ended(15s)) << session.screen();
+  const auto took = std::chrono::steady_clock::now() - pressed;
+  EXPECT_LT(took, 5s);
+  EXPECT_EQ(exitCode(), "0");
+  expectTerminalGivenBack(session);
+  const std::string guardName = systemObjectName(L"LOW_ATTACHmutex");
+  EXPECT_TRUE(session.showsWithin(guardName + ": held by another process; waiting up to 2 s", 2s))
+      << session.screen();
+  EXPECT_TRUE(session.showsWithin(
+      guardName + ": held by another process of this user for 2 s; gave up waiting", 2s))
       << session.screen();
 }
 

@@ -419,5 +419,54 @@ TEST_F(ViewerTest, ThreadsRunCommandsAndEndOnQ) {
   EXPECT_NE(out.str().find("UPDATE >> "), std::string::npos);
 }
 
+// The lines of `text` in the opposite order.
+std::string reversedLines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line + "\n");
+  std::string out;
+  for (auto it = lines.rbegin(); it != lines.rend(); ++it) out += *it;
+  return out;
+}
+
+std::vector<std::string> timeOrderEntries() {
+  std::vector<std::string> found;
+  for (const RunLogEntry& entry : runLog()) {
+    if (entry.message.rfind("TIME ORDER  : ", 0) == 0) found.push_back(entry.message);
+  }
+  return found;
+}
+
+// A batch published newest first is still drawn, and gets one run-log
+// entry (not one per line), whether U or the live view converted it; a
+// batch oldest first gets none.
+TEST_F(ViewerTest, ABatchNotOldestFirstGetsOneRunLogEntry) {
+  struct Case {
+    const char* what;
+    char command;
+    bool newestFirst;
+  };
+  const Case cases[] = {{"U, oldest first", 'u', false},
+                        {"U, newest first", 'u', true},
+                        {"live view, oldest first", 'a', false},
+                        {"live view, newest first", 'a', true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    SetUp();  // a viewer that holds no records yet
+    const std::string lines = dailyLines(30, 100, 2);
+    setLines(c.newestFirst ? reversedLines(lines) : lines);
+    const std::size_t before = timeOrderEntries().size();
+    const std::string drawn = run(c.command);
+    EXPECT_NE(drawn.find("LAST LINE : 2000/"), std::string::npos) << drawn;
+    const std::vector<std::string> entries = timeOrderEntries();
+    ASSERT_EQ(entries.size() - before, c.newestFirst ? 1u : 0u);
+    if (c.newestFirst) {
+      EXPECT_EQ(entries.back(),
+                "TIME ORDER  : the batch is not oldest first: 2000/02/01 00:00 follows 2000/02/02 "
+                "00:00");
+    }
+  }
+}
+
 }  // namespace
 }  // namespace tavelund

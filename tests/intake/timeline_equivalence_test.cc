@@ -215,7 +215,7 @@ TEST(TimelineEquivalence, AMinuteTextLongerThanAnyProducerWritesIsRefused) {
        true},
   };
   for (const auto& one : cases) {
-    PriceRecord record;
+    TimelineLine record;
     EXPECT_EQ(parseTimelineLine(one.line, record), one.accepted) << one.what;
     if (one.accepted) {
       EXPECT_LE(record.minuteText.size(), 5 * most.size() + 4) << one.what;

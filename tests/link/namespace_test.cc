@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "link/object_namespace.h"
 #include "link/shared_memory.h"
 
 namespace tavelund {
@@ -35,15 +36,30 @@ TEST_F(ObjectNames, PlainWithoutANamespaceAndPrefixedWithOne) {
   // Slashes, blanks and other bytes cannot leave /dev/shm or break the name.
   setenv("TICKWELL_NAMESPACE", "../x y/\x1b", 1);
   EXPECT_EQ(systemObjectName(L"LOW_BLANDmutex"), "/.._x_y__LOW_BLANDmutex");
-  // A long prefix is cut, so the name stays well inside the system's limit.
-  setenv("TICKWELL_NAMESPACE", std::string(500, 'n').c_str(), 1);
+  // The longest prefix that fits is used whole; a longer one is not cut
+  // (two namespaces that differ behind the cut would meet): no name at all.
+  setenv("TICKWELL_NAMESPACE", std::string(64, 'n').c_str(), 1);
   EXPECT_EQ(systemObjectName(L"LOW_ATTACHmutex"), "/" + std::string(64, 'n') + "LOW_ATTACHmutex");
+  for (const std::size_t length : {65, 500}) {
+    setenv("TICKWELL_NAMESPACE", std::string(length, 'n').c_str(), 1);
+    EXPECT_EQ(systemObjectName(L"LOW_ATTACHmutex"), "") << length;
+  }
 }
 #else
 TEST(ObjectNames, TheNameItselfOnWindows) {
   EXPECT_EQ(systemObjectName(L"LOW_TIMELINEShared"), "LOW_TIMELINEShared");
 }
 #endif
+
+// The rule as every platform reads it (where the names use it): a
+// namespace that does not fit is a problem and gives no prefix at all.
+TEST(NamespaceRule, ANamespaceThatDoesNotFitIsRefusedNotCut) {
+  const ObjectNamespace longer = readObjectNamespace(std::string(65, 'a').c_str());
+  EXPECT_EQ(longer.prefix, "");
+  EXPECT_EQ(longer.problem,
+            "TICKWELL_NAMESPACE is 65 characters long; the channels' names take at most 64, and "
+            "a cut one could meet another namespace: set a shorter one");
+}
 
 }  // namespace
 }  // namespace tavelund

@@ -22,6 +22,7 @@
 #include "link/tickwell.h"
 #include "tests/support/child_process.h"
 #include "tests/support/file_text.h"
+#include "tests/support/hostile_objects.h"
 #include "tests/support/second_user.h"
 #include "tests/support/wait.h"
 
@@ -285,31 +286,6 @@ TEST(OwnObjects, AnObjectOpenToOthersIsNotUsed) {
   shm_unlink(bland.c_str());
   shm_unlink(objectName(L"LOW_BLAND", L"mutex").c_str());
 }
-
-// Holds this user's attach guard the way a stuck process of the same user
-// would.
-class HeldGuard {
- public:
-  HeldGuard() {
-    fd_ = shm_open(guardName().c_str(), O_RDWR | O_CREAT, 0600);
-    struct flock lock {};
-    lock.l_type = F_WRLCK;
-    lock.l_whence = SEEK_SET;
-    held_ = fd_ >= 0 && fcntl(fd_, F_OFD_SETLK, &lock) == 0;
-  }
-  ~HeldGuard() { release(); }
-  HeldGuard(const HeldGuard&) = delete;
-  HeldGuard& operator=(const HeldGuard&) = delete;
-  bool held() const { return held_; }
-  void release() {
-    if (fd_ >= 0) close(fd_);
-    fd_ = -1;
-  }
-
- private:
-  int fd_ = -1;
-  bool held_ = false;
-};
 
 TEST(GuardWaits, AGuardHeldTooLongIsGivenUpWithAMessage) {
   deinitSendticksMT5();

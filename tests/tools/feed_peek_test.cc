@@ -142,6 +142,35 @@ TEST_F(FeedAndPeek, OutOfRangeTimesAreRefusedAndTheHelpListsFormsAndTimeFrames) 
   }
 }
 
+// What the viewer would draw backwards: peek names the first line that goes
+// back in time; a batch oldest first gets no such line.
+TEST_F(FeedAndPeek, PeekSaysWhereTheLinesStopBeingOldestFirst) {
+  struct Case {
+    std::vector<int> days;  // of January 2024, in publishing order
+    std::string said;       // the line peek adds, empty for none
+  };
+  const Case cases[] = {
+      {{1, 2, 2, 3}, ""},
+      {{3, 2, 1},
+       "TIME ORDER  : not oldest first: line 2 is older than the line before it: "
+       "2024/01/02 00:00:00.000,1.00000,1.00000,1.00000,1.00000\n"},
+      {{1, 3, 4, 2, 5},
+       "TIME ORDER  : not oldest first: line 4 is older than the line before it: "
+       "2024/01/02 00:00:00.000,1.00000,1.00000,1.00000,1.00000\n"},
+  };
+  ASSERT_TRUE(initSendticksMT5());
+  for (const Case& c : cases) {
+    for (const int day : c.days) lineSendTimeLineMT5(2024, 1, day, 0, 0, 0, 0, 1, 1, 1, 1);
+    completeSendticksMT5();
+    ChildProcess peek(tool("tickwell-peek"), {}, output("peek-order.txt"));
+    EXPECT_EQ(peek.waitExit(kTimeout), 0);
+    const std::string shown = fileText(output("peek-order.txt"));
+    const size_t at = shown.find("TIME ORDER  : ");
+    EXPECT_EQ(at == std::string::npos ? "" : shown.substr(at), c.said) << shown;
+  }
+  deinitSendticksMT5();
+}
+
 TEST_F(FeedAndPeek, LiveModeKeepsChangingTheNewestBar) {
   ChildProcess feed(
       tool("tickwell-feed"),

@@ -15,6 +15,7 @@
 #include <string_view>
 
 #include "common/deadline.h"
+#include "link/object_namespace.h"
 #include "tests/mt5/standin/publisher.h"
 #include "tools/feed_source.h"
 #include "tools/stop_signal.h"
@@ -131,6 +132,7 @@ int main(int argc, char** argv) {
     std::cerr << "mt5-standin: " << problem << "\n" << kUsage;
     return 2;
   }
+  if (tavelund::refuseUnusableNamespace("mt5-standin", std::cerr)) return 2;
   tavelund::feed::BarsResult loaded = tavelund::feed::loadBars(options.path);
   if (!loaded.ok()) {
     std::cerr << "mt5-standin: " << loaded.error << "\n";
