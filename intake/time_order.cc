@@ -35,7 +35,7 @@ std::optional<std::string> batchTimeOrderEntry(const TickIntake& intake) {
 
 std::optional<LineBackInTime> firstLineBackInTime(std::string_view timelineText) {
   std::optional<int64_t> before;
-  PriceRecord record;
+  TimelineLine record;
   std::size_t number = 0;
   std::size_t start = 0;
   while (start < timelineText.size()) {
