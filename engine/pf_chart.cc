@@ -8,7 +8,7 @@
 
 #include "common/number_text.h"
 #include "engine/pf_chart.h"
-#include "intake/prefault.h"
+#include "common/prefault.h"
 
 namespace tavelund {
 namespace {

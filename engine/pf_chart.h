@@ -15,7 +15,7 @@
 #include "common/chart_lock.h"
 #include "engine/pf_column.h"
 #include "intake/price_point.h"
-#include "intake/text_arena.h"
+#include "common/text_arena.h"
 
 namespace tavelund {
 

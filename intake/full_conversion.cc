@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "intake/conversion_steps.h"
-#include "intake/prefault.h"
+#include "common/prefault.h"
 
 namespace tavelund {
 namespace {

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "intake/text_arena.h"
+#include "common/text_arena.h"
 
 namespace tavelund {
 

@@ -10,9 +10,9 @@
 #include <string_view>
 #include <vector>
 
-#include "intake/fill_later.h"
+#include "common/fill_later.h"
 #include "intake/price_point.h"
-#include "intake/text_arena.h"
+#include "common/text_arena.h"
 
 namespace tavelund {
 

@@ -12,7 +12,7 @@
 #include "link/link_calls.h"
 #include "intake/price_point.h"
 #include "intake/price_record.h"
-#include "intake/text_arena.h"
+#include "common/text_arena.h"
 
 namespace tavelund {
 

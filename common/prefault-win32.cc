@@ -1,4 +1,4 @@
-#include "intake/prefault.h"
+#include "common/prefault.h"
 
 namespace tavelund {
 

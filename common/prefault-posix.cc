@@ -7,7 +7,7 @@
 #include <system_error>
 
 #include "common/deadline.h"
-#include "intake/prefault.h"
+#include "common/prefault.h"
 
 namespace tavelund {
 

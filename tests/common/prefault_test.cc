@@ -6,7 +6,7 @@
 #include <numeric>
 #include <vector>
 
-#include "intake/prefault.h"
+#include "common/prefault.h"
 
 namespace tavelund {
 namespace {
