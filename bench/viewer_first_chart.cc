@@ -1,9 +1,9 @@
 // The viewer's first chart of a maximal history as a user meets it: the
 // real program on a pseudo-terminal, fed by this process through the link
 // library, timed from its start to the end of its first drawn chart, with
-// its peak resident memory. Beside it, in the same run, the yardstick the
-// first chart is held against: one read of the timeline block plus the full
-// conversion and chart update, in this process.
+// its peak resident memory; each run beside the yardstick it is held
+// against: one read of the timeline block plus the full conversion and
+// chart update, in this process.
 //
 //   viewer_bench [--viewer=PATH] [benchmark options]
 //
@@ -13,7 +13,6 @@
 
 #include <poll.h>
 #include <pty.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -24,6 +23,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "bench/maximal_batch.h"
 #include "engine/pf_chart.h"
@@ -34,8 +34,32 @@ namespace tavelund {
 namespace {
 
 std::string viewerPath = TAVELUND_VIEWER;
-// The quickest run of each, and the viewer's largest peak.
-double firstChartSeconds = 0, yardstickSeconds = 0, viewerPeakMiB = 0;
+// Every run of each, and the viewer's largest peak.
+std::vector<double> firstChartRuns, yardstickRuns, ratios, peaks;
+double viewerPeakMiB = 0;
+
+double median(std::vector<double> runs) {
+  std::sort(runs.begin(), runs.end());
+  return runs.empty() ? 0 : runs[runs.size() / 2];
+}
+
+// A field of /proc/PID/status in MiB.
+double statusMiB(pid_t pid, const char* field) {
+  const std::string path = "/proc/" + std::to_string(pid) + "/status";
+  FILE* status = std::fopen(path.c_str(), "r");
+  if (!status) return 0;
+  char line[256];
+  double kib = 0;
+  const size_t length = std::strlen(field);
+  while (std::fgets(line, sizeof line, status)) {
+    if (std::strncmp(line, field, length) == 0 && line[length] == ':') {
+      kib = std::strtod(line + length + 1, nullptr);
+      break;
+    }
+  }
+  std::fclose(status);
+  return kib / 1024;
+}
 
 // Publishes the maximal batch as a producer does: oldest first, then the
 // send time, then the flag.
@@ -108,68 +132,74 @@ void drain(int terminal) {
   }
 }
 
+// One start of the viewer, timed to the end of its first chart; false when
+// it gave none.
+bool timeViewer(double& seconds, double& peakMiB) {
+  int terminal = -1;
+  winsize size{};
+  size.ws_col = 120;
+  size.ws_row = 50;
+  const auto start = std::chrono::steady_clock::now();
+  const pid_t viewer = ::forkpty(&terminal, nullptr, nullptr, &size);
+  if (viewer == 0) {
+    ::setenv("TERM", "xterm", 1);
+    ::execl(viewerPath.c_str(), viewerPath.c_str(), static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  if (viewer < 0) return false;
+  const bool drawn = awaitFirstChart(terminal);
+  seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  // The peak of the program's own memory so far (the rusage of its end
+  // would count this process's memory too, from before the exec).
+  peakMiB = statusMiB(viewer, "VmHWM");
+  (void)!::write(terminal, "q", 1);
+  drain(terminal);
+  int status = 0;
+  ::waitpid(viewer, &status, 0);
+  ::close(terminal);
+  return drawn;
+}
+
+// What the first chart cannot do without: the block read through the link,
+// the full conversion and the chart update, here in this process.
+double timeYardstick() {
+  ChartSettings settings;
+  auto intake = std::make_unique<TickIntake>();
+  auto chart = std::make_unique<PfChart>();
+  chart->applySettings(settings, settings.digits);
+  const auto start = std::chrono::steady_clock::now();
+  const char* lines = ReadLinesMT5();
+  convertTimeline(*intake, lines, settings.dataExpand, ConsolePort{});
+  chart->update(intake->batchPointList, settings);
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  benchmark::DoNotOptimize(chart->snapshots().size());
+  return seconds;
+}
+
+// The viewer's first chart, each run right after a run of the yardstick,
+// so that both meet the machine as it is at that moment; the time is the
+// viewer's, the counter its ratio to the yardstick (the median of the
+// runs' ratios).
 void BM_ViewerFirstChart(benchmark::State& state) {
   for (auto _ : state) {
-    int terminal = -1;
-    winsize size{};
-    size.ws_col = 120;
-    size.ws_row = 50;
-    const auto start = std::chrono::steady_clock::now();
-    const pid_t viewer = ::forkpty(&terminal, nullptr, nullptr, &size);
-    if (viewer == 0) {
-      ::setenv("TERM", "xterm", 1);
-      ::execl(viewerPath.c_str(), viewerPath.c_str(), static_cast<char*>(nullptr));
-      ::_exit(127);
-    }
-    if (viewer < 0) {
-      state.SkipWithError("no pseudo-terminal");
-      return;
-    }
-    const bool drawn = awaitFirstChart(terminal);
-    const double seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    (void)!::write(terminal, "q", 1);
-    drain(terminal);
-    int status = 0;
-    rusage usage{};
-    ::wait4(viewer, &status, 0, &usage);
-    ::close(terminal);
-    if (!drawn) {
+    const double yardstick = timeYardstick();
+    double seconds = 0, peakMiB = 0;
+    if (!timeViewer(seconds, peakMiB)) {
       state.SkipWithError(("no chart from " + viewerPath).c_str());
       return;
     }
     state.SetIterationTime(seconds);
-    if (firstChartSeconds == 0 || seconds < firstChartSeconds) firstChartSeconds = seconds;
-    viewerPeakMiB = std::max(viewerPeakMiB, static_cast<double>(usage.ru_maxrss) / 1024);  // KiB
+    firstChartRuns.push_back(seconds);
+    yardstickRuns.push_back(yardstick);
+    ratios.push_back(seconds / yardstick);
+    viewerPeakMiB = std::max(viewerPeakMiB, peakMiB);
+    peaks.push_back(peakMiB);
   }
+  state.counters["ratio"] = median(ratios);
   state.counters["peak_MiB"] = viewerPeakMiB;
 }
-BENCHMARK(BM_ViewerFirstChart)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
-
-// What the first chart cannot do without: the block read through the link,
-// the full conversion and the chart update, here in this process.
-void BM_BlockReadAndConversion(benchmark::State& state) {
-  ChartSettings settings;
-  for (auto _ : state) {
-    auto intake = std::make_unique<TickIntake>();
-    auto chart = std::make_unique<PfChart>();
-    chart->applySettings(settings, settings.digits);
-    const auto start = std::chrono::steady_clock::now();
-    const char* lines = ReadLinesMT5();
-    convertTimeline(*intake, lines, settings.dataExpand, ConsolePort{});
-    chart->update(intake->batchPointList, settings);
-    const double seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    state.SetIterationTime(seconds);
-    if (yardstickSeconds == 0 || seconds < yardstickSeconds) yardstickSeconds = seconds;
-    benchmark::DoNotOptimize(chart->snapshots().size());
-    state.PauseTiming();  // freeing the lists is not part of it
-    intake.reset();
-    chart.reset();
-    state.ResumeTiming();
-  }
-}
-BENCHMARK(BM_BlockReadAndConversion)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
+BENCHMARK(BM_ViewerFirstChart)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(9);
 
 }  // namespace
 }  // namespace tavelund
@@ -197,9 +227,22 @@ int main(int argc, char** argv) {
   std::fflush(stdout);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
-  if (tavelund::yardstickSeconds > 0 && tavelund::firstChartSeconds > 0)
-    std::printf("first chart: %.2f x (one block read + conversion and update); peak %.0f MiB\n",
-                tavelund::firstChartSeconds / tavelund::yardstickSeconds, tavelund::viewerPeakMiB);
+  if (!tavelund::ratios.empty()) {
+    std::printf(
+        "first chart: %.2f x one block read + conversion and update (median of %zu "
+        "runs, each beside its own yardstick: %.0f ms against %.0f ms); viewer's peak "
+        "resident memory %.0f MiB\n",
+        tavelund::median(tavelund::ratios), tavelund::ratios.size(),
+        tavelund::median(tavelund::firstChartRuns) * 1e3,
+        tavelund::median(tavelund::yardstickRuns) * 1e3, tavelund::viewerPeakMiB);
+    std::printf("  runs (ms):");
+    for (double run : tavelund::firstChartRuns) std::printf(" %.0f", run * 1e3);
+    std::printf("; yardstick:");
+    for (double run : tavelund::yardstickRuns) std::printf(" %.0f", run * 1e3);
+    std::printf("; peaks (MiB):");
+    for (double peak : tavelund::peaks) std::printf(" %.0f", peak);
+    std::printf("\n");
+  }
   deinitSendticksMT5();
   return 0;
 }
