@@ -226,7 +226,7 @@ bool initSendticksMT5(void) {
         // The timeline's buffers are filled from end to end by a full batch:
         // large pages make that a few dozen page faults instead of 32,768.
         adviseLargePages(timelineSnapshot, kTimelineBlock);
-
+        adviseLargePages(timelineStaging, kTimelineBlock);
         CSharedMemory* made[kChannelCount] = {};
         for (int i = 0; i < kChannelCount; ++i) {
           made[i] =
