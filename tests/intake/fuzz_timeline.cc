@@ -36,7 +36,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   convertTimeline(inParts, first, settings.dataExpand, ConsolePort{&partsSink, nullptr},
                   2 + options % 5);
   PfChart chart;
-  chart.readPointsFrom(intake.pointList);
   chart.maxDrawRows = 2000;  // keeps each run fast; the limit itself is tested
   chart.applySettings(settings, settings.digits);
   for (int round = 0; round < 2; ++round) {
@@ -56,8 +55,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     for (size_t i = 0; i < intake.pointList.size(); ++i)
       if (intake.pointList[i].index != static_cast<int32_t>(i)) std::abort();
-    for (size_t i = 0; i < intake.recordList.size(); ++i)
-      if (intake.recordList[i].index != static_cast<int32_t>(i)) std::abort();
+    for (size_t i = 0; i < intake.pointList.size(); ++i)
+      if (intake.pointList[i].recordIndex !=
+          static_cast<int32_t>(i / intake.pointList.perRecord()))
+        std::abort();
     chart.update(intake.batchPointList, settings);
     if (chart.points().size() != intake.pointList.size()) std::abort();
     for (int32_t offset : {0, 1, settings.viewOffsetLimit, settings.viewOffsetLimit + 1, -1}) {
