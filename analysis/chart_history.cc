@@ -5,43 +5,46 @@
 namespace tavelund::analysis {
 namespace {
 
-int32_t clampRow(int64_t row) {
-  return static_cast<int32_t>(std::clamp<int64_t>(row, INT32_MIN, INT32_MAX));
-}
-
-// Rows as the drawing assigns them, the first decided column taking the
-// place of the view's oldest.
-void layOut(std::vector<ColumnTrace>& traces) {
-  int64_t cursor = 0;
-  bool first = true;
-  for (ColumnTrace& trace : traces) {
-    const int64_t n = trace.boxes;
-    if (trace.direction > 0) {
-      cursor = first ? cursor - 1 + n : cursor + n;
-      trace.firstRow = trace.bottomRow = clampRow(cursor - n + 1);
-      trace.topRow = clampRow(cursor);
-    } else {
-      cursor = first ? cursor - n + 1 : cursor - n;
-      trace.firstRow = trace.topRow = clampRow(cursor - 1 + n);
-      trace.bottomRow = clampRow(cursor);
-    }
-    first = false;
+// The layout's rows for the shown columns (the newest of the history), and
+// the row rule read backward for the columns before them.
+void takeRows(std::vector<ColumnTrace>& traces, const ChartLayout& layout) {
+  auto set = [](ColumnTrace& trace, int64_t start, int64_t end) {
+    trace.firstRow = clampedRow(start);
+    trace.bottomRow = clampedRow(trace.direction > 0 ? start : end);
+    trace.topRow = clampedRow(trace.direction > 0 ? end : start);
+  };
+  const size_t shown = std::min(traces.size(), layout.columns.size());
+  const size_t firstShown = traces.size() - shown;
+  for (size_t i = 0; i < shown; ++i) {
+    const LaidColumn& laid = layout.columns[layout.columns.size() - shown + i];
+    set(traces[firstShown + i], laid.startRow, laid.endRow);
+  }
+  for (size_t i = firstShown; i-- > 0;) {
+    const ColumnTrace& after = traces[i + 1];
+    const RowSpan rows = rowsBefore(after.firstRow, after.direction, traces[i].boxes);
+    set(traces[i], rows.startRow, rows.endRow);
   }
 }
 
 }  // namespace
 
-ChartHistory historyAt(const PfChart& chart, int32_t viewOffset, bool withSteps) {
+ChartHistory historyAt(const PfChart& chart, int32_t viewOffset, bool withSteps,
+                       int32_t showColumns) {
+  return historyOf(chart, layOutChart(chart, LayoutRequest{viewOffset, showColumns}), withSteps);
+}
+
+ChartHistory historyOf(const PfChart& chart, const ChartLayout& layout, bool withSteps) {
   ChartHistory history;
-  history.reversal = chart.reversal;
-  history.digits = chart.digits;
-  history.boxFraction = chart.boxFraction;
+  history.reversal = chart.reversal();
+  history.digits = chart.digits();
+  history.boxFraction = chart.boxFraction();
   const ColumnList columns = chart.columns();
   const ColumnList snapshots = chart.snapshots();
   const auto points = chart.points();
   if (columns.empty() || snapshots.empty()) return history;
-  // The snapshot the view shows, as the drawing picks it.
-  const int64_t k = chart.snapshotIndexForOffset(viewOffset);
+  // The snapshot the layout shows.
+  const int64_t k = layout.snapshot;
+  if (k < 0 || k >= static_cast<int64_t>(snapshots.size())) return history;
 
   // The view: the snapshot after the columns before it (a column numbered c
   // follows the one at position c).
@@ -68,9 +71,9 @@ ChartHistory historyAt(const PfChart& chart, int32_t viewOffset, bool withSteps)
   take(shown, static_cast<size_t>(before));
   history.newestPercentText = shown.percentText;
   history.points = points;
-  layOut(history.columns);
+  takeRows(history.columns, layout);
   history.shownColumns =
-      std::min<int32_t>(chart.showColumns, static_cast<int32_t>(history.columns.size()));
+      std::min<int32_t>(layout.shown(), static_cast<int32_t>(history.columns.size()));
   if (!withSteps) return history;
 
   auto traceAt = [&](int64_t position) -> ColumnTrace* {

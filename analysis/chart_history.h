@@ -1,14 +1,16 @@
 #pragma once
-// The chart as the analysis reads it: every column from the first, laid out
-// in rows as the drawing lays out its view, with the points at which each
-// column's box count grew. Built from the chart as it stands at a view
-// offset; the chart itself is only read.
+// The chart as the analysis reads it: every column from the first, in the
+// rows of the drawing's layout (the columns before the shown ones by the
+// same row rule, read backward), with the points at which each column's box
+// count grew. Built from the chart as it stands at a view offset; the chart
+// itself is only read.
 #include <cstdint>
 #include <optional>
 #include <span>
 #include <string_view>
 #include <vector>
 
+#include "engine/chart_layout.h"
 #include "engine/pf_chart.h"
 
 namespace tavelund::analysis {
@@ -27,7 +29,7 @@ struct ColumnTrace {
   int32_t boxes = 0;
   double basePrice = 0;
   double boxSize = 0;
-  // Rows counted in boxes, as the drawing counts them; the first column
+  // Rows counted in boxes, the layout's rows: the oldest shown column
   // starts at row 0. For an X column the first box is the bottom one, for
   // an O column the top one.
   int32_t firstRow = 0;
@@ -63,14 +65,21 @@ struct ChartHistory {
                : nullptr;
   }
   int32_t firstShown() const { return static_cast<int32_t>(columns.size()) - shownColumns; }
+  // The layout's index of a history column, or -1 when it is not shown.
+  int32_t shownIndex(int64_t column) const {
+    const int64_t i = column - firstShown();
+    return i >= 0 && i < shownColumns ? static_cast<int32_t>(i) : -1;
+  }
 };
 
-// The chart as the view shows it at `viewOffset` (the snapshot at that
-// offset and every column before it); `withSteps` also collects the points
-// at which the box counts grew (one pass over the snapshots). The caller
-// holds chartLock; the texts refer to the chart and stay valid while it is
-// unchanged.
-ChartHistory historyAt(const PfChart& chart, int32_t viewOffset, bool withSteps);
+// The chart as `layout` shows it (the snapshot at its offset and every
+// column before it); `withSteps` also collects the points at which the box
+// counts grew (one pass over the snapshots). The caller holds chartLock;
+// the texts refer to the chart and stay valid while it is unchanged.
+ChartHistory historyOf(const PfChart& chart, const ChartLayout& layout, bool withSteps);
+// The same for the layout at `viewOffset` with `showColumns` shown.
+ChartHistory historyAt(const PfChart& chart, int32_t viewOffset, bool withSteps,
+                       int32_t showColumns = 30);
 
 // The price range of `row` in a column's own boxes (extended beyond them
 // when the row lies outside): X boxes stack up from the base price, O boxes

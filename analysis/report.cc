@@ -18,8 +18,7 @@ struct Parts {
 
 std::string columnText(const ChartHistory& history, const ColumnTrace& column) {
   std::string text = "column " + std::to_string(column.number);
-  const auto first =
-      column.steps.empty() ? std::nullopt : history.point(column.steps[0].point);
+  const auto first = column.steps.empty() ? std::nullopt : history.point(column.steps[0].point);
   if (first) text += " (" + std::string(first->text) + ")";
   return text;
 }
@@ -107,9 +106,13 @@ std::vector<std::string> joined(Parts all, size_t maxSignals) {
 
 }  // namespace
 
-Report analyze(const PfChart& chart, int32_t viewOffset) {
+Report analyze(const PfChart& chart, int32_t viewOffset, int32_t showColumns) {
+  return analyze(chart, layOutChart(chart, LayoutRequest{viewOffset, showColumns}));
+}
+
+Report analyze(const PfChart& chart, const ChartLayout& layout) {
   Report report;
-  report.history = historyAt(chart, viewOffset, true);
+  report.history = historyOf(chart, layout, true);
   report.signals = findSignals(report.history);
   report.status = signalStatus(report.signals);
   report.lines = trendLines(report.history);

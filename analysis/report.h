@@ -26,7 +26,9 @@ struct Report {
 
 // The caller holds chartLock; the report's history refers to the chart's
 // texts and is valid while the chart is unchanged.
-Report analyze(const PfChart& chart, int32_t viewOffset);
+Report analyze(const PfChart& chart, const ChartLayout& layout);
+// The same for the layout at `viewOffset` with `showColumns` shown.
+Report analyze(const PfChart& chart, int32_t viewOffset, int32_t showColumns = 30);
 
 // The analysis text. At most `maxSignals` signal lines (the newest); a line
 // says how many older ones were left out.

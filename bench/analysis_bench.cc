@@ -76,7 +76,7 @@ void BM_TrendLineOverlay(benchmark::State& state) {
   ChartSettings settings;
   for (auto _ : state) {
     std::ostringstream out;
-    chart.draw(out, settings, [](PfChart& drawn) { analysis::overlayTrendLine(drawn, 0); });
+    ChartDrawing().draw(out, chart, settings, analysis::overlayTrendLine);
     benchmark::DoNotOptimize(out.str().size());
   }
 }
@@ -92,7 +92,7 @@ void BM_DrawingAlone(benchmark::State& state) {
   ChartSettings settings;
   for (auto _ : state) {
     std::ostringstream out;
-    chart.draw(out, settings);
+    ChartDrawing().draw(out, chart, settings);
     benchmark::DoNotOptimize(out.str().size());
   }
 }

@@ -30,7 +30,7 @@ using bench::kBlockBytes;
 using bench::maximalBatch;
 size_t lineCount() { return bench::maximalBatchLines(); }
 
-const wchar_t* expandText(int64_t expand) { return expand ? L"TRUE" : L"FALSE"; }
+bool expandText(int64_t expand) { return expand != 0; }
 
 void BM_FullConversionAndUpdate(benchmark::State& state) {
   const std::string& text = maximalBatch();
@@ -168,7 +168,7 @@ void BM_RefreshNewestBarChanged(benchmark::State& state) {
   PfChart chart;
   ChartSettings settings;
   chart.applySettings(settings, settings.digits);
-  const wchar_t* expand = expandText(state.range(0));
+  const bool expand = expandText(state.range(0));
   convertTimeline(intake, text.c_str(), expand, ConsolePort{});
   chart.update(intake.batchPointList, settings);
   // The close price's last digit of the newest line toggles on every refresh.
@@ -191,7 +191,7 @@ void BM_RefreshWithNewBar(benchmark::State& state) {
   PfChart chart;
   ChartSettings settings;
   chart.applySettings(settings, settings.digits);
-  const wchar_t* expand = expandText(state.range(0));
+  const bool expand = expandText(state.range(0));
   convertTimeline(intake, text.c_str(), expand, ConsolePort{});
   chart.update(intake.batchPointList, settings);
   int minute = 0;

@@ -43,7 +43,7 @@ void BM_FullConversion(benchmark::State& state) {
     state.PauseTiming();
     intake = std::make_unique<TickIntake>();
     state.ResumeTiming();
-    convertTimeline(*intake, text, L"FALSE", ConsolePort{});
+    convertTimeline(*intake, text, false, ConsolePort{});
     if (state.range(0) != 0) benchmark::DoNotOptimize(batchTimeOrderEntry(*intake));
     state.PauseTiming();
     intake.reset();  // the clean-up stays out of the timing
@@ -63,7 +63,7 @@ BENCHMARK(BM_FullConversion)
 // The check alone, on the records of one conversion.
 void BM_TimeOrderCheck(benchmark::State& state) {
   TickIntake intake;
-  convertTimeline(intake, maximalBatch(), L"FALSE", ConsolePort{});
+  convertTimeline(intake, maximalBatch(), false, ConsolePort{});
   for (auto _ : state) benchmark::DoNotOptimize(batchTimeOrderEntry(intake));
   state.counters["records"] = static_cast<double>(intake.recordList.size());
 }

@@ -4,25 +4,39 @@
 // before any worker thread runs, and are read-only afterwards.
 #include <atomic>
 #include <cstdint>
-#include <string>
 
 namespace tavelund {
 
 struct ChartSettings {
-  int32_t reversal = 3;                // -b, 3..5
-  double boxFraction = 0.01;           // always 1 %
-  int32_t showColumns = 30;            // -s, 1..300
-  std::wstring dataExpand = L"FALSE";  // -e gives "TRUE"
-  int32_t digits = 5;                  // -f, 0..10
-  int32_t scrollBack = 30;             // -r, raised to a multiple of 3
+  int32_t reversal = 3;       // -b, 3..5
+  double boxFraction = 0.01;  // always 1 %
+  int32_t showColumns = 30;   // -s, 1..300
+  bool dataExpand = false;    // -e
+  int32_t digits = 5;         // -f, 0..10
+  int32_t scrollBack = 30;    // -r, raised to a multiple of 3
 
-  // Offsets, touched by the view thread only (the scroll offset is written
-  // with atomic exchanges all the same).
-  std::atomic<int32_t> scrollOffset{0};
-  int32_t viewOffset = 0;
-  int32_t viewOffsetLimit = 0;
+  // The scroll offset and the view offset are one value under two names:
+  // the scroll keys move it, the drawing shows it, and an update that
+  // shrinks the chart keeps it within the limit for both.
+  int32_t scrollOffset() const { return offset_.load(); }
+  int32_t viewOffset() const { return offset_.load(); }
+  int32_t viewOffsetLimit() const { return limit_; }
+  // The offset shown from now on (an offset beyond the limit shows the
+  // newest state, as the drawing reads it).
+  void moveView(int32_t offset) { offset_.exchange(offset); }
+  // After an update: the new limit (the snapshots less one; -1 with none)
+  // and the offset pulled back to it when beyond (-1 shows the newest, as
+  // any offset outside the snapshots does).
+  void limitView(int32_t limit) {
+    limit_ = limit;
+    if (offset_.load() >= limit) offset_.exchange(limit);
+  }
 
-  bool expandData() const { return dataExpand == L"TRUE"; }
+ private:
+  // Touched by the view thread only (written with atomic exchanges all the
+  // same).
+  std::atomic<int32_t> offset_{0};
+  int32_t limit_ = 0;
 };
 
 }  // namespace tavelund

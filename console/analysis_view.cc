@@ -17,7 +17,8 @@ void showAnalysis(Viewer& viewer) {
   std::vector<std::string> text;
   {
     std::lock_guard<std::mutex> lock(chartLock);
-    const analysis::Report report = analysis::analyze(viewer.chart, viewer.settings.viewOffset);
+    const analysis::Report report =
+        analysis::analyze(viewer.chart, viewer.settings.viewOffset(), viewer.settings.showColumns);
     // The newest signals that fit the window (the last line end takes a
     // line of its own); a line counts the rest.
     const auto height = static_cast<size_t>(std::max(consoleHeight.load(), 0));
@@ -45,12 +46,10 @@ bool runAnalysisCommand(Viewer& viewer, char pending) {
 
 void drawChartBody(Viewer& viewer) {
   if (!viewer.trendLineShown) {
-    viewer.chart.draw(*viewer.io.out, viewer.settings);
+    viewer.drawing.draw(*viewer.io.out, viewer.chart, viewer.settings);
     return;
   }
-  const int32_t offset = viewer.settings.viewOffset;
-  viewer.chart.draw(*viewer.io.out, viewer.settings,
-                    [offset](PfChart& chart) { analysis::overlayTrendLine(chart, offset); });
+  viewer.drawing.draw(*viewer.io.out, viewer.chart, viewer.settings, analysis::overlayTrendLine);
 }
 
 }  // namespace tavelund

@@ -1,13 +1,9 @@
 #include "console/live_view.h"
 
-#include <mutex>
-#include <string_view>
-
-#include "common/chart_lock.h"
 #include "common/run_log.h"
 #include "console/screens.h"
 #include "console/viewer.h"
-#include "intake/time_order.h"
+#include "engine/chart_refresh.h"
 
 namespace tavelund {
 namespace {
@@ -18,7 +14,7 @@ std::string currentSendTime(const Viewer& viewer) {
 }
 
 bool showsNewestChart(const Viewer& viewer) {
-  return viewer.live.chartShown && viewer.settings.viewOffset == 0;
+  return viewer.live.chartShown && viewer.settings.viewOffset() == 0;
 }
 
 // The conversion and redraw of a refresh, on what the timeline holds now.
@@ -26,18 +22,9 @@ bool showsNewestChart(const Viewer& viewer) {
 // the lines read next are at least that batch.
 void convertNow(Viewer& viewer) {
   const std::string sendTime = currentSendTime(viewer);
-  {
-    std::lock_guard<std::mutex> lock(chartLock);
-    const char* lines = viewer.link.readLines ? viewer.link.readLines() : nullptr;
-    const ConsolePort console{viewer.io.out, viewer.io.resetScreen};
-    convertTimeline(viewer.intake, lines ? std::string_view(lines) : std::string_view(),
-                    viewer.settings.dataExpand, console);
-    if (const auto entry = batchTimeOrderEntry(viewer.intake)) appendLog(*entry);
-    if (console.clearScreen) console.clearScreen();
-  }
+  followTimeline(ChartRoad{viewer.intake, viewer.chart, viewer.settings}, viewer.link.readLines,
+                 ConsolePort{viewer.io.out, viewer.io.resetScreen});
   viewer.live.convertedSendTime = sendTime;
-  viewer.chart.applySettings(viewer.settings, viewer.settings.digits);
-  viewer.chart.update(viewer.intake.batchPointList, viewer.settings);
   drawChart(viewer, viewerTitle(viewer));
 }
 
@@ -49,7 +36,7 @@ void toggleLiveView(Viewer& viewer) {
   live.convertedSendTime.reset();
   appendLog(live.on ? "LIVE VIEW   : ON" : "LIVE VIEW   : OFF");
   if (viewer.io.setTitle) viewer.io.setTitle(live.on ? kLiveWindowTitle : kWindowTitle);
-  if (live.on && viewer.settings.viewOffset == 0) {
+  if (live.on && viewer.settings.viewOffset() == 0) {
     convertNow(viewer);
   } else {
     redrawChart(viewer, viewerTitle(viewer));

@@ -201,7 +201,7 @@ void applyOptions(const OptionValues& values, ChartSettings& settings) {
   settings.reversal = values.reversal;
   settings.boxFraction = 0.01;
   settings.showColumns = values.showColumns;
-  settings.dataExpand = values.dataExpand ? L"TRUE" : L"FALSE";
+  settings.dataExpand = values.dataExpand;
   settings.digits = values.digits;
   settings.scrollBack = values.scrollBack;
 }

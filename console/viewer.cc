@@ -9,8 +9,8 @@
 #include "console/screens.h"
 #include "console/terminal.h"
 #include "common/chart_lock.h"
+#include "engine/chart_refresh.h"
 #include "engine/last_line.h"
-#include "intake/time_order.h"
 
 namespace tavelund {
 namespace {
@@ -35,11 +35,8 @@ void runSave(Viewer& viewer) {
 }
 
 void refresh(Viewer& viewer) {
-  ConsolePort console{viewer.io.out, viewer.io.resetScreen};
-  refreshRecords(viewer.intake, viewer.settings, viewer.link, console);
-  if (const auto entry = batchTimeOrderEntry(viewer.intake)) appendLog(*entry);
-  viewer.chart.applySettings(viewer.settings, viewer.settings.digits);
-  viewer.chart.update(viewer.intake.batchPointList, viewer.settings);
+  refreshChart(ChartRoad{viewer.intake, viewer.chart, viewer.settings}, viewer.link,
+               ConsolePort{viewer.io.out, viewer.io.resetScreen});
   redrawChart(viewer, viewerTitle(viewer));
 }
 
@@ -62,7 +59,7 @@ void printHeader(Viewer& viewer, const ChartTitle& title) {
 
 void printLastLine(Viewer& viewer, int32_t digits) {
   std::lock_guard<std::mutex> lock(chartLock);
-  writeLastLine(*viewer.io.out, viewer.chart, viewer.settings.viewOffset, digits,
+  writeLastLine(*viewer.io.out, viewer.chart, viewer.settings.viewOffset(), digits,
                 screenLineRoom(consoleWidth.load()));
 }
 
@@ -109,11 +106,9 @@ void executeCommand(Viewer& viewer) {
       break;
   }
   ChartSettings& settings = viewer.settings;
-  if (const auto moved = moveOffset(pending, settings.scrollOffset.load(), settings.viewOffsetLimit,
-                                    settings.scrollBack)) {
-    settings.scrollOffset.exchange(*moved);
-    settings.viewOffset = *moved;
-  }
+  if (const auto moved = moveOffset(pending, settings.scrollOffset(), settings.viewOffsetLimit(),
+                                    settings.scrollBack))
+    settings.moveView(*moved);
   redrawChart(viewer, viewerTitle(viewer));
 }
 

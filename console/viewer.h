@@ -17,6 +17,7 @@
 #include "console/keys.h"
 #include "console/live_view.h"
 #include "console/screens.h"
+#include "engine/chart_layout.h"
 #include "engine/csv_save.h"
 #include "engine/pf_chart.h"
 #include "intake/tick_intake.h"
@@ -60,6 +61,7 @@ struct Viewer {
   ChartSettings settings;
   LinkInfo linkInfo;
   PfChart chart;
+  ChartDrawing drawing;  // the text drawing and the markers it keeps
   TickIntake intake;
   LinkCalls link;
   ViewerIo io;

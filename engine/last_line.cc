@@ -22,7 +22,10 @@ void writeLastLine(std::ostream& out, const PfChart& chart, int32_t viewOffset, 
                    size_t columns) {
   // The snapshot the chart shows at this offset; an offset outside the
   // snapshots (left behind by an empty chart) shows the newest.
-  const PfColumn column = chart.lastLineColumn(viewOffset);
+  writeLastLine(out, chart.lastLineColumn(viewOffset), digits, columns);
+}
+
+void writeLastLine(std::ostream& out, const PfColumn& column, int32_t digits, size_t columns) {
   out << lastLineText(column.startPoint.text, column.startPoint.price, column.lastPoint.text,
                       column.lastPoint.price, digits, columns)
       << std::endl;

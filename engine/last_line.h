@@ -24,5 +24,8 @@ std::string lastLineText(std::string_view startText, double startPrice, std::str
 // chartLock.
 void writeLastLine(std::ostream& out, const PfChart& chart, int32_t viewOffset, int32_t digits,
                    size_t columns = kAnyColumns);
+// The same for the column shown.
+void writeLastLine(std::ostream& out, const PfColumn& shown, int32_t digits,
+                   size_t columns = kAnyColumns);
 
 }  // namespace tavelund

@@ -1,6 +1,7 @@
 // Column building: one snapshot of the current column per applied point.
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <functional>
 #include <limits>
 #include <mutex>
@@ -35,24 +36,19 @@ int32_t truncatedBoxCount(double quotient) {
 
 void PfChart::applySettings(const ChartSettings& settings, int32_t newDigits) {
   std::lock_guard<std::mutex> lock(chartLock);
-  reversal = settings.reversal;
-  boxFraction = settings.boxFraction;
-  showColumns = settings.showColumns;
-  digits = newDigits;
+  build_ = BuildSettings{settings.reversal, settings.boxFraction, newDigits};
 }
 
 void PfChart::update(PointSpan batch, ChartSettings& settings) {
   std::lock_guard<std::mutex> lock(chartLock);
   applyBatch(batch);
-  settings.viewOffsetLimit = static_cast<int32_t>(snapshots_.size()) - 1;
-  if (settings.viewOffset >= settings.viewOffsetLimit)
-    settings.viewOffset = settings.viewOffsetLimit;
+  settings.limitView(static_cast<int32_t>(snapshots_.size()) - 1);
 }
 
 void PfChart::update(std::span<const PricePoint> batch, ChartSettings& settings) {
   if (!batch.empty()) {
     std::lock_guard<std::mutex> lock(chartLock);
-    if (path_ != &ownPoints_) {
+    if (!readsOwnPoints_) {
       // The points applied so far came from a path: the chart goes on with
       // copies of them.
       CopiedPoints copies;
@@ -61,6 +57,7 @@ void PfChart::update(std::span<const PricePoint> batch, ChartSettings& settings)
       for (size_t at = 0; at < readable; ++at) copies.append(path_->at(at));
       ownPoints_ = std::move(copies);
       path_ = &ownPoints_;
+      readsOwnPoints_ = true;
       rebuildFromPoints(readable);
     }
     // The copies of the batch's first record and later are replaced.
@@ -79,7 +76,8 @@ void PfChart::startOver(const PricePath* path) {
   snapshots_.clear();
   applied_ = 0;
   checkpoint_ = Checkpoint{};
-  if (path_ == &ownPoints_ && path != &ownPoints_) ownPoints_ = CopiedPoints();
+  readsOwnPoints_ = path == &ownPoints_;
+  if (!readsOwnPoints_) ownPoints_ = CopiedPoints();
   path_ = path;
 }
 
@@ -185,8 +183,10 @@ PfColumn PfChart::unpack(size_t c, int32_t stateAt, int32_t endAt, int32_t lastA
   column.direction = c == 0 && stateAt == stored.firstState ? 0 : stored.direction;
   column.boxes =
       column.direction == 0 ? BoxRun() : BoxRun(column.direction > 0 ? 'X' : 'O', state.boxCount);
-  if (stored.percent >= 0 && stored.percent < static_cast<int32_t>(percentTexts_.size()))
-    column.percentText = percentTexts_[static_cast<size_t>(stored.percent)];
+  if (stored.percent >= 0 && stored.percent < static_cast<int32_t>(percentTexts_.size())) {
+    column.percentText = percentTexts_[static_cast<size_t>(stored.percent)].text;
+    column.percent = percentTexts_[static_cast<size_t>(stored.percent)].value;
+  }
   column.startPoint = pointAt(stored.startFrom, stored.startAt);
   column.endPoint = pointAt(endAt, endAt);
   column.extremePrice = state.extremePrice;
@@ -223,17 +223,19 @@ PfColumn ColumnList::operator[](size_t at) const {
 }
 
 void PfChart::updatePercent() {
-  if (percentFraction_ == boxFraction && percentDigits_ == digits) return;
-  const std::string text = fixedText(boxFraction * 100, digits);
+  if (percentFraction_ == build_.boxFraction && percentDigits_ == build_.digits) return;
+  const std::string text = fixedText(build_.boxFraction * 100, build_.digits);
   percent_ = -1;
   for (size_t i = 0; i < percentTexts_.size(); ++i)
-    if (percentTexts_[i] == text) percent_ = static_cast<int32_t>(i);
+    if (percentTexts_[i].text == text) percent_ = static_cast<int32_t>(i);
   if (percent_ < 0) {
-    percentTexts_.push_back(texts_.store(text));
+    // The number as the text shows it (rounded to the digits), so that the
+    // labels counted with it agree with the text.
+    percentTexts_.push_back({texts_.store(text), std::strtod(text.c_str(), nullptr)});
     percent_ = static_cast<int32_t>(percentTexts_.size() - 1);
   }
-  percentFraction_ = boxFraction;
-  percentDigits_ = digits;
+  percentFraction_ = build_.boxFraction;
+  percentDigits_ = build_.digits;
 }
 
 // The first point (or the first after a rebuild) opens the undecided column.
@@ -243,7 +245,7 @@ void PfChart::openFirstColumn(int32_t at) {
   first.percent = percent_;
   first.startFrom = first.startAt = at;
   first.direction = 0;
-  first.boxSize = p * boxFraction;
+  first.boxSize = p * build_.boxFraction;
   first.basePrice = p;
   first.firstState = first.newestState = static_cast<int32_t>(states_.size());
   states_.push_back(ColumnState{p, 0, 0, at});
@@ -256,8 +258,8 @@ void PfChart::openFirstColumn(int32_t at) {
 // of a column just opened by a reversal. The boxes are counted again from
 // the base, in the box size fixed when the column was created.
 void PfChart::extendTo(int32_t at, int32_t direction) {
-  const double f = boxFraction;
-  const double R = static_cast<double>(reversal);
+  const double f = build_.boxFraction;
+  const double R = static_cast<double>(build_.reversal);
   const double p = path_->priceAt(static_cast<size_t>(at));
   StoredColumn& column = columns_.back();
   ColumnState state;
@@ -283,7 +285,7 @@ void PfChart::reverseTo(int32_t at, int32_t direction) {
   snapshots_.push_back(Snapshot(from.newestState, false));
   StoredColumn column;
   column.percent = percent_;
-  column.boxSize = fromState.extremePrice * boxFraction;
+  column.boxSize = fromState.extremePrice * build_.boxFraction;
   column.basePrice = fromState.extremePrice;
   column.startFrom = fromState.endAt;
   column.startAt = at;
@@ -293,7 +295,7 @@ void PfChart::reverseTo(int32_t at, int32_t direction) {
 }
 
 void PfChart::applyPoint(int32_t at) {
-  const double R = static_cast<double>(reversal);
+  const double R = static_cast<double>(build_.reversal);
   const double p = path_->priceAt(static_cast<size_t>(at));
   updatePercent();
   if (columns_.empty()) return openFirstColumn(at);

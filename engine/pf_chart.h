@@ -1,12 +1,11 @@
 #pragma once
-// The point-and-figure chart: columns built from the price path, one
-// snapshot of the current column per applied point, and its drawing as text.
+// The point-and-figure chart: columns built from the price path and one
+// snapshot of the current column per applied point. The model only: its
+// drawing is laid out by engine/chart_layout.h.
 #include <cstdint>
 #include <algorithm>
 #include <cstddef>
-#include <functional>
 #include <iterator>
-#include <ostream>
 #include <span>
 #include <string>
 #include <vector>
@@ -18,11 +17,6 @@
 #include "common/text_arena.h"
 
 namespace tavelund {
-
-struct ChartMarker {
-  int32_t row = 0;
-  std::string text;
-};
 
 class PfChart;
 
@@ -76,37 +70,14 @@ class ColumnList {
 
 class PfChart {
  public:
-  // Run settings; a changed value applies to columns created afterwards.
-  int32_t reversal = 3;
-  double boxFraction = 0.01;
-  int32_t digits = 5;
-  int32_t showColumns = 30;
-
-  // Drawing state, rebuilt by every draw except the two markers, which keep
-  // their values until a drawing sets them.
-  std::vector<PfColumn> view;  // newest first
-  int32_t rowCount = 0;
-  int32_t maxRow = 0, minRow = 0;
-  int32_t rowCursor = 0;
-  int32_t viewCount = 0;
-  // One text per view column (same order as `view`), one character per row,
-  // row 0 at the bottom; "." marks an empty cell.
-  std::vector<std::string> grid;
-  std::vector<std::string> rowLabels;  // top line first
-  ChartMarker nowMarker;
-  ChartMarker reversalMarker;
-  // Charts taller than this cannot be meant to be read on a console; they
-  // come from absurd prices (a zero price makes boxes of size 0) and would
-  // need gigabytes of cells, so draw says so instead.
-  int32_t maxDrawRows = 100000;
-
   PfChart() = default;
   PfChart(const PfChart&) = delete;
   PfChart& operator=(const PfChart&) = delete;
   PfChart(PfChart&&) = default;
   PfChart& operator=(PfChart&&) = default;
 
-  // Take chartLock themselves.
+  // Take chartLock themselves. A changed setting applies to columns
+  // created afterwards.
   void applySettings(const ChartSettings& settings, int32_t digits);
   // `batch` is the tail of a path from which the chart reads its points:
   // the path holds, before the batch, the points applied so far (the chart
@@ -117,12 +88,10 @@ class PfChart {
   // The same for points the caller keeps only for the call: the chart keeps
   // copies of them (and of the points it applied from a path before).
   void update(std::span<const PricePoint> batch, ChartSettings& settings);
-  // `overlay`, when given, is called once the drawing is built (view, rows,
-  // grid, labels, markers) and before it is printed, still under the lock:
-  // it may read the drawing and mark empty cells. Not called when the chart
-  // is too tall to draw.
-  using GridOverlay = std::function<void(PfChart& chart)>;
-  void draw(std::ostream& out, const ChartSettings& settings, const GridOverlay& overlay = {});
+  // The settings the chart builds by, as applied.
+  int32_t reversal() const { return build_.reversal; }
+  double boxFraction() const { return build_.boxFraction; }
+  int32_t digits() const { return build_.digits; }
 
   // The caller holds chartLock. A copy of the snapshot that the view shows at
   // this offset (outside 0..k-1 means the newest), or a default column when
@@ -147,13 +116,55 @@ class PfChart {
   }
 
  private:
-  // The steps of update and draw; the caller holds chartLock.
+  // How the chart stores its columns and snapshots. A column keeps what
+  // is fixed at its creation and the position of its newest state; a state
+  // is what one point changed (the extreme and what follows from it); a
+  // snapshot is the position of the state it shows. The points are
+  // positions in the chart's point list (-1: none), the percent text a
+  // number. PfColumn values are built from them on demand.
+  struct ColumnState {
+    double extremePrice = 0;
+    double reversalPrice = 0;
+    // The truncated box count as computed: below 1 draws no box, but the
+    // outer box edge is still measured with it.
+    int32_t boxCount = 0;
+    int32_t endAt = -1;  // the point that set the extreme
+  };
+  // A column's start point is the previous column's end point seen from
+  // the point that reversed it: text, kind, minute key and price from
+  // `startFrom`, index and record index from `startAt`.
+  struct StoredColumn {
+    double boxSize = 0;
+    double basePrice = 0;
+    int32_t startFrom = -1, startAt = -1;
+    int32_t percent = -1;     // the chart's percent text number
+    int32_t firstState = -1;  // its states are firstState..newestState
+    int32_t newestState = -1;
+    int32_t direction = 0;
+  };
+  // One per applied point: the state it shows and where its end point
+  // lies. The end point is the state's own, except after a point that
+  // changed nothing, whose snapshot ends at that point itself.
+  class Snapshot {
+   public:
+    Snapshot() = default;
+    Snapshot(int32_t state, bool endsAtOwnPoint)
+        : bits_(static_cast<uint32_t>(state) << 1 | (endsAtOwnPoint ? 1u : 0u)) {}
+    int32_t state() const { return static_cast<int32_t>(bits_ >> 1); }
+    bool endsAtOwnPoint() const { return (bits_ & 1u) != 0; }
+
+   private:
+    uint32_t bits_ = 0;
+  };
+  struct BuildSettings {
+    int32_t reversal = 3;
+    double boxFraction = 0.01;
+    int32_t digits = 5;
+  };
+
+  // The steps of update; the caller holds chartLock.
   void applyBatch(PointSpan batch);  // update without lock and offsets
   void startOver(const PricePath* path);
-  void selectView(int32_t offset, int32_t showColumns);
-  void layoutRows();
-  void buildGrid();
-  void printChart(std::ostream& out) const;
 
   void takeBack(size_t keep, int32_t recordIndex);
   void rebuildFromPoints(size_t keep);
@@ -176,15 +187,24 @@ class PfChart {
     StoredColumn column;
   };
 
+  BuildSettings build_;
   Checkpoint checkpoint_;
   const PricePath* path_ = nullptr;  // where the points are read from
-  CopiedPoints ownPoints_;           // the path of points given by the caller
-  size_t applied_ = 0;               // points applied from the path
+  // The points given by a caller who keeps them only for the call; while
+  // the chart reads these, `path_` points at them.
+  CopiedPoints ownPoints_;
+  bool readsOwnPoints_ = false;
+  size_t applied_ = 0;  // points applied from the path
   std::vector<StoredColumn> columns_;
   std::vector<ColumnState> states_;
   std::vector<Snapshot> snapshots_;
   TextArena texts_;  // the percent texts
-  std::vector<std::string_view> percentTexts_;
+  // Each text with the number it shows, which the labels count with.
+  struct PercentText {
+    std::string_view text;
+    double value = 0;
+  };
+  std::vector<PercentText> percentTexts_;
   int32_t percent_ = -1;
   double percentFraction_ = -1;
   int32_t percentDigits_ = -1;

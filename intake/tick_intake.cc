@@ -64,18 +64,18 @@ void updateConversion(TickIntake& intake, std::string_view text) {
 
 }  // namespace
 
-void convertTimeline(TickIntake& intake, std::string_view timelineText,
-                     std::wstring_view dataExpand, const ConsolePort& console) {
+void convertTimeline(TickIntake& intake, std::string_view timelineText, bool dataExpand,
+                     const ConsolePort& console) {
   convertTimeline(intake, timelineText, dataExpand, console,
                   conversionThreads(timelineText.size()));
 }
 
-void convertTimeline(TickIntake& intake, std::string_view timelineText,
-                     std::wstring_view dataExpand, const ConsolePort& console, unsigned threads) {
+void convertTimeline(TickIntake& intake, std::string_view timelineText, bool dataExpand,
+                     const ConsolePort& console, unsigned threads) {
   intake.batchPointList = PointSpan::tail(intake.pointList, intake.pointList.size());
   if (intake.recordList.empty()) {
     // The records make their points as the run's first conversion says.
-    intake.pointList.setExpansion(dataExpand == L"TRUE");
+    intake.pointList.setExpansion(dataExpand);
     fullConversion(intake, timelineText, console, threads);
   } else {
     updateConversion(intake, timelineText);

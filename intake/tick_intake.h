@@ -52,12 +52,17 @@ bool parseTimelineLine(std::string_view text, TimelineLine& line);
 // newest record and appends the records after it. Takes no lock; prints the
 // full conversion's progress to `console.out`. The full conversion of a
 // large text reads it on one thread per core.
-void convertTimeline(TickIntake& intake, std::string_view timelineText,
-                     std::wstring_view dataExpand, const ConsolePort& console);
+void convertTimeline(TickIntake& intake, std::string_view timelineText, bool dataExpand,
+                     const ConsolePort& console);
 // The same with the full conversion on at most `threads` threads (at least
 // one), however small the text.
-void convertTimeline(TickIntake& intake, std::string_view timelineText,
-                     std::wstring_view dataExpand, const ConsolePort& console, unsigned threads);
+void convertTimeline(TickIntake& intake, std::string_view timelineText, bool dataExpand,
+                     const ConsolePort& console, unsigned threads);
+
+// The expansion is a flag: a text given for it would always read as true.
+void convertTimeline(TickIntake&, std::string_view, const wchar_t*, const ConsolePort&) = delete;
+void convertTimeline(TickIntake&, std::string_view, const wchar_t*, const ConsolePort&,
+                     unsigned) = delete;
 
 // Threads the full conversion of `textBytes` uses by default: one per core,
 // fewer when the text is too small to be worth a thread per part.

@@ -40,15 +40,17 @@ int main(int argc, char** argv) {
   chart::BuiltChart built;
   chart::buildChart(loaded.bars, options, built);
   analysis::Report report;
+  std::string svg;
+  bool drawn = true;
   if (options.signals || options.analysis || !options.svgPath.empty()) {
     std::lock_guard<std::mutex> lock(chartLock);
-    report = analysis::analyze(built.chart, built.settings.viewOffset);
+    const ChartLayout layout = chart::shownLayout(built);
+    report = analysis::analyze(built.chart, layout);
+    if (!options.svgPath.empty()) drawn = chart::chartSvg(layout, report, svg, problem);
   }
   // The picture first: a chart that cannot be drawn prints nothing.
   if (!options.svgPath.empty()) {
-    std::string svg;
-    if (!chart::chartSvg(built.chart, built.settings, report, svg, problem) ||
-        !chart::writeWholeFile(options.svgPath, svg, problem)) {
+    if (!drawn || !chart::writeWholeFile(options.svgPath, svg, problem)) {
       std::cerr << "tickwell-chart: " << problem << "\n";
       return 1;
     }

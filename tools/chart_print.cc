@@ -6,6 +6,7 @@
 
 #include "common/number_text.h"
 #include "common/chart_lock.h"
+#include "engine/chart_refresh.h"
 #include "engine/last_line.h"
 
 namespace tavelund::chart {
@@ -14,23 +15,27 @@ void buildChart(const std::vector<TimelineBar>& bars, const Options& options, Bu
   ChartSettings& settings = built.settings;
   settings.reversal = options.reversal;
   settings.showColumns = options.showColumns;
-  settings.dataExpand = options.dataExpand ? L"TRUE" : L"FALSE";
+  settings.dataExpand = options.dataExpand;
   settings.digits = options.digits;
   std::string timeline;
   for (const TimelineBar& bar : bars) appendTimelineLine(timeline, bar);
-  convertTimeline(built.intake, timeline, settings.dataExpand, ConsolePort{});
-  built.chart.applySettings(settings, settings.digits);
-  built.chart.update(built.intake.batchPointList, settings);
-  settings.viewOffset = std::clamp(options.offset, 0, std::max(settings.viewOffsetLimit, 0));
-  settings.scrollOffset.store(settings.viewOffset);
+  followTimeline(
+      ChartRoad{built.intake, built.chart, settings}, [&timeline] { return timeline.c_str(); },
+      ConsolePort{});
+  settings.moveView(std::clamp(options.offset, 0, std::max(settings.viewOffsetLimit(), 0)));
 }
 
-void printChart(std::ostream& out, BuiltChart& built) {
+ChartLayout shownLayout(const BuiltChart& built) {
+  return layOutChart(built.chart,
+                     LayoutRequest{built.settings.viewOffset(), built.settings.showColumns});
+}
+
+void printChart(std::ostream& out, const BuiltChart& built) {
   {
     std::lock_guard<std::mutex> lock(chartLock);
-    writeLastLine(out, built.chart, built.settings.viewOffset, built.settings.digits);
+    writeLastLine(out, built.chart, built.settings.viewOffset(), built.settings.digits);
   }
-  built.chart.draw(out, built.settings);
+  ChartDrawing().draw(out, built.chart, built.settings);
 }
 
 void printSignals(std::ostream& out, const analysis::Report& report) {

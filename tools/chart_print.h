@@ -7,6 +7,7 @@
 
 #include "analysis/report.h"
 #include "common/chart_settings.h"
+#include "engine/chart_layout.h"
 #include "engine/pf_chart.h"
 #include "intake/tick_intake.h"
 #include "link/line_format.h"
@@ -24,9 +25,13 @@ struct BuiltChart {
 // (an offset beyond the oldest point shows the oldest, as END does).
 void buildChart(const std::vector<TimelineBar>& bars, const Options& options, BuiltChart& built);
 
+// The layout of the chart at the offset, as the drawing shows it. The
+// caller holds chartLock.
+ChartLayout shownLayout(const BuiltChart& built);
+
 // The LAST LINE, its rule and the chart lines, as the viewer prints them
 // below its header.
-void printChart(std::ostream& out, BuiltChart& built);
+void printChart(std::ostream& out, const BuiltChart& built);
 
 // Every signal of the chart as it stands at the offset, oldest first, as
 // CSV: time,column,side,kind,price.

@@ -8,7 +8,6 @@
 #include <utility>
 #include <vector>
 
-#include "analysis/overlay.h"
 #include "common/number_text.h"
 #include "common/whole_file.h"
 #include "engine/last_line.h"
@@ -58,20 +57,28 @@ std::string trimmedLeft(const std::string& text) {
 
 class Picture {
  public:
-  Picture(const PfChart& chart, const analysis::Report& report,
-          const std::optional<analysis::ViewPlacement>& placement)
-      : chart_(chart), report_(report), placement_(placement) {}
+  Picture(const ChartLayout& layout, const analysis::Report& report)
+      : layout_(layout),
+        report_(report),
+        // Every shown column is in the history (only a lone first column
+        // can be undecided), the newest last.
+        placed_(!layout.columns.empty() && report.history.columns.size() >= layout.columns.size()),
+        firstShown_(static_cast<int64_t>(report.history.columns.size()) -
+                    static_cast<int64_t>(layout.columns.size())) {}
 
   // Display row 0 is the label line above the grid; grid row r is display
   // row rowCount - r; the label line below is display row rowCount + 1.
   double rowY(int64_t gridRow) const {
-    return kTop + static_cast<double>(chart_.rowCount - gridRow) * kCell;
+    return kTop + static_cast<double>(layout_.rowCount - gridRow) * kCell;
   }
-  double columnX(int32_t viewIndex) const {
-    return kLeft + static_cast<double>(chart_.viewCount - 1 - viewIndex) * kCell;
+  // Shown columns from 0, the oldest, at the left.
+  double columnX(int64_t shown) const { return kLeft + static_cast<double>(shown) * kCell; }
+  double gridRight() const { return columnX(layout_.shown()); }
+  double gridBottom() const { return kTop + static_cast<double>(layout_.rowCount + 2) * kCell; }
+  // The newest shown column 0, as the signal markers are ordered.
+  int32_t fromNewest(int64_t shown) const {
+    return layout_.shown() - 1 - static_cast<int32_t>(shown);
   }
-  double gridRight() const { return kLeft + static_cast<double>(chart_.viewCount) * kCell; }
-  double gridBottom() const { return kTop + static_cast<double>(chart_.rowCount + 2) * kCell; }
 
   void frame(std::ostream& out, const std::string& caption, double width, double height) const {
     out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
@@ -88,11 +95,11 @@ class Picture {
 
   void grid(std::ostream& out) const {
     out << "<path class=\"grid\" fill=\"none\" stroke=\"#d0d7de\" stroke-width=\"0.5\" d=\"";
-    for (int32_t i = 0; i <= chart_.viewCount; ++i) {
+    for (int32_t i = 0; i <= layout_.shown(); ++i) {
       const double x = kLeft + static_cast<double>(i) * kCell;
       out << 'M' << x << ' ' << kTop << 'V' << gridBottom();
     }
-    for (int32_t i = 0; i <= chart_.rowCount + 2; ++i) {
+    for (int32_t i = 0; i <= layout_.rowCount + 2; ++i) {
       const double y = kTop + static_cast<double>(i) * kCell;
       out << 'M' << kLeft << ' ' << y << 'H' << gridRight();
     }
@@ -100,17 +107,18 @@ class Picture {
   }
 
   void boxes(std::ostream& out) const {
-    const int digits = chart_.digits;
-    for (int32_t j = chart_.viewCount - 1; j >= 0; --j) {
-      const PfColumn& column = chart_.view[static_cast<size_t>(j)];
+    const int digits = layout_.digits;
+    for (size_t i = 0; i < layout_.columns.size(); ++i) {
+      const LaidColumn& laid = layout_.columns[i];
+      const PfColumn& column = laid.column;
       if (column.direction == 0) continue;
-      const std::string& cells = chart_.grid[static_cast<size_t>(j)];
-      const double x = columnX(j);
-      for (int32_t r = 0; r < chart_.rowCount; ++r) {
+      const std::string& cells = layout_.cells[i];
+      const double x = columnX(static_cast<int64_t>(i));
+      for (int32_t r = 0; r < layout_.rowCount; ++r) {
         const char cell = cells[static_cast<size_t>(r)];
         if (cell != 'X' && cell != 'O') continue;
-        const int64_t row = int64_t{r} + chart_.minRow;
-        const analysis::PriceRange range = analysis::boxRange(column, column.startRow, row);
+        const int64_t row = int64_t{r} + layout_.minRow;
+        const analysis::PriceRange range = analysis::boxRange(column, laid.startRow, row);
         const std::string title = "column " + std::to_string(column.number) + ": " +
                                   fixedText(range.low, digits) + " - " +
                                   fixedText(range.high, digits);
@@ -133,13 +141,15 @@ class Picture {
   double labels(std::ostream& out) const {
     size_t longest = 0;
     const double x = gridRight() + kLabelGap;
-    for (int32_t i = 0; i <= chart_.rowCount + 1; ++i) {
-      if (static_cast<size_t>(i) >= chart_.rowLabels.size()) break;
-      std::string text = trimmedLeft(chart_.rowLabels[static_cast<size_t>(i)]);
-      const int64_t r = int64_t{chart_.rowCount} - i;
-      if (i >= 1 && i <= chart_.rowCount) {
-        if (r == chart_.nowMarker.row) text += chart_.nowMarker.text;
-        if (r == chart_.reversalMarker.row) text += chart_.reversalMarker.text;
+    const ChartMarker now = layout_.nowMarker.value_or(ChartMarker{});
+    const ChartMarker reversal = layout_.reversalMarker.value_or(ChartMarker{});
+    for (int32_t i = 0; i <= layout_.rowCount + 1; ++i) {
+      if (static_cast<size_t>(i) >= layout_.rowLabels.size()) break;
+      std::string text = trimmedLeft(layout_.rowLabels[static_cast<size_t>(i)]);
+      const int64_t r = int64_t{layout_.rowCount} - i;
+      if (i >= 1 && i <= layout_.rowCount) {
+        if (r == now.row) text += now.text;
+        if (r == reversal.row) text += reversal.text;
       }
       longest = std::max(longest, text.size());
       out << "<text class=\"label\" x=\"" << x << "\" y=\"" << kTop + i * kCell + kCell - 3.5
@@ -150,18 +160,17 @@ class Picture {
   }
 
   void trendLines(std::ostream& out) const {
-    if (!placement_) return;
+    if (!placed_) return;
     const auto newest = static_cast<int32_t>(report_.history.columns.size()) - 1;
     out << "<g clip-path=\"url(#grid)\">\n";
     for (const analysis::TrendLine& line : report_.lines) {
-      const int32_t from = std::max(line.startColumn, placement_->firstColumn);
+      const int32_t from = std::max(line.startColumn, static_cast<int32_t>(firstShown_));
       const int32_t to = line.endColumn(newest);
       if (from > to) continue;
       const bool support = line.kind == analysis::LineKind::BullishSupport;
       auto centre = [&](int32_t column) {
-        const int32_t j = placement_->viewIndex(chart_, column);
-        const int64_t r = placement_->gridRow(chart_, line.rowAt(column));
-        return std::make_pair(columnX(j) + kCell / 2.0, rowY(r) + kCell / 2.0);
+        const int64_t r = layout_.cellRow(line.rowAt(column));
+        return std::make_pair(columnX(column - firstShown_) + kCell / 2.0, rowY(r) + kCell / 2.0);
       };
       const auto [x1, y1] = centre(from);
       const auto [x2, y2] = centre(to);
@@ -178,7 +187,7 @@ class Picture {
   // kind (the later in the list of kinds: a triple top over the double
   // top it also is); the title lists them all.
   void signals(std::ostream& out) const {
-    if (!placement_) return;
+    if (!placed_) return;
     struct AtBox {
       std::vector<const analysis::Signal*> signals;
       const analysis::Signal* named = nullptr;
@@ -186,9 +195,9 @@ class Picture {
     std::map<std::pair<int32_t, int64_t>, AtBox> boxes;
     const auto shown = analysis::shownSignals(report_.history, report_.signals);
     for (const analysis::Signal& signal : shown) {
-      const int32_t j = placement_->viewIndex(chart_, signal.column);
-      if (j < 0) continue;
-      AtBox& at = boxes[{j, placement_->gridRow(chart_, signal.row)}];
+      const int64_t shown = signal.column - firstShown_;
+      if (shown < 0 || shown >= layout_.shown()) continue;
+      AtBox& at = boxes[{fromNewest(shown), layout_.cellRow(signal.row)}];
       at.signals.push_back(&signal);
       if (!at.named || signal.kind > at.named->kind) at.named = &signal;
     }
@@ -196,7 +205,7 @@ class Picture {
     for (const auto& [where, at] : boxes) {
       const bool buy = at.named->side == analysis::Side::Buy;
       const char* colour = buy ? kGreen : kRed;
-      const double x = columnX(where.first) + kCell;
+      const double x = columnX(fromNewest(where.first)) + kCell;
       const double y = rowY(where.second);
       out << "<g class=\"signal\"><title>";
       for (const analysis::Signal* signal : at.signals) {
@@ -217,10 +226,10 @@ class Picture {
   // The month of each column's first point above it; the year where it
   // changes.
   void months(std::ostream& out) const {
-    if (!placement_) return;
+    if (!placed_) return;
     std::string lastYear;
-    for (int32_t j = chart_.viewCount - 1; j >= 0; --j) {
-      const int64_t index = placement_->firstColumn + int64_t{chart_.viewCount} - 1 - j;
+    for (int64_t shown = 0; shown < layout_.shown(); ++shown) {
+      const int64_t index = firstShown_ + shown;
       const analysis::ColumnTrace* trace = report_.history.at(index);
       const auto first = trace && !trace->steps.empty()
                              ? report_.history.point(trace->steps[0].point)
@@ -231,9 +240,9 @@ class Picture {
       const std::string year(time.substr(0, 4));
       std::string month(time.substr(5, 2));
       if (month.front() == '0') month.erase(0, 1);
-      const double x = columnX(j) + kCell / 2.0;
+      const double x = columnX(shown) + kCell / 2.0;
       if (year != lastYear) {
-        out << "<text class=\"year\" x=\"" << columnX(j) << "\" y=\"" << kTop - 18
+        out << "<text class=\"year\" x=\"" << columnX(shown) << "\" y=\"" << kTop - 18
             << "\" font-family=\"sans-serif\" font-size=\"8\" fill=\"#57606a\">" << escaped(year)
             << "</text>\n";
         lastYear = year;
@@ -246,50 +255,48 @@ class Picture {
   }
 
  private:
-  const PfChart& chart_;
+  const ChartLayout& layout_;
   const analysis::Report& report_;
-  const std::optional<analysis::ViewPlacement>& placement_;
+  bool placed_;
+  int64_t firstShown_;  // the history index of the oldest shown column
 };
 
 }  // namespace
 
-bool chartSvg(PfChart& chart, const ChartSettings& settings, const analysis::Report& report,
-              std::string& svg, std::string& error) {
-  // The drawing's own view, rows, grid and labels, taken where the drawing
-  // has built them (under its lock); the text it prints is not needed.
-  std::ostringstream text;
-  bool built = false;
-  chart.draw(text, settings, [&](PfChart& drawn) {
-    built = true;
-    std::ostringstream caption;
-    writeLastLine(caption, drawn, settings.viewOffset, drawn.digits);
-    std::string captionText = caption.str();
-    captionText = captionText.substr(0, captionText.find('\n'));
+bool chartSvg(const ChartLayout& layout, const analysis::Report& report, std::string& svg,
+              std::string& error) {
+  if (layout.tooTall) {
+    error = "the chart is too tall to draw (" + std::to_string(layout.rowCount) + " rows)";
+    return false;
+  }
+  std::ostringstream caption;
+  // The column the layout shows last is the snapshot of the last line.
+  writeLastLine(caption, layout.columns.empty() ? PfColumn{} : layout.columns.back().column,
+                layout.digits);
+  std::string captionText = caption.str();
+  captionText = captionText.substr(0, captionText.find('\n'));
 
-    const auto placement = analysis::placeView(drawn, report.history);
-    const Picture picture(drawn, report, placement);
-    std::ostringstream body;
-    body.setf(std::ios::fixed);
-    body.precision(1);
-    picture.grid(body);
-    picture.months(body);
-    picture.boxes(body);
-    picture.trendLines(body);
-    picture.signals(body);
-    const double labelsEnd = picture.labels(body);
-    const double width =
-        std::max(labelsEnd, kLeft + static_cast<double>(captionText.size()) * 6.6) + kLeft;
-    const double height = picture.gridBottom() + kLeft;
+  const Picture picture(layout, report);
+  std::ostringstream body;
+  body.setf(std::ios::fixed);
+  body.precision(1);
+  picture.grid(body);
+  picture.months(body);
+  picture.boxes(body);
+  picture.trendLines(body);
+  picture.signals(body);
+  const double labelsEnd = picture.labels(body);
+  const double width =
+      std::max(labelsEnd, kLeft + static_cast<double>(captionText.size()) * 6.6) + kLeft;
+  const double height = picture.gridBottom() + kLeft;
 
-    std::ostringstream out;
-    out.setf(std::ios::fixed);
-    out.precision(1);
-    picture.frame(out, captionText, width, height);
-    out << body.str() << "</svg>\n";
-    svg = out.str();
-  });
-  if (!built) error = "the chart is too tall to draw (" + std::to_string(chart.rowCount) + " rows)";
-  return built;
+  std::ostringstream out;
+  out.setf(std::ios::fixed);
+  out.precision(1);
+  picture.frame(out, captionText, width, height);
+  out << body.str() << "</svg>\n";
+  svg = out.str();
+  return true;
 }
 
 bool writeWholeFile(const std::string& path, const std::string& text, std::string& error) {

@@ -8,16 +8,14 @@
 #include <string>
 
 #include "analysis/report.h"
-#include "common/chart_settings.h"
-#include "engine/pf_chart.h"
+#include "engine/chart_layout.h"
 
 namespace tavelund::chart {
 
-// `report` is the analysis at the settings' view offset. Takes chartLock
-// (the caller must not hold it).
+// The picture of `layout`; `report` is the analysis of the same layout.
 // False (with `error`) for a chart too tall to draw.
-bool chartSvg(PfChart& chart, const ChartSettings& settings, const analysis::Report& report,
-              std::string& svg, std::string& error);
+bool chartSvg(const ChartLayout& layout, const analysis::Report& report, std::string& svg,
+              std::string& error);
 
 // Writes `text` into `path` whole or not at all (common/whole_file.h): a new
 // file of its own beside it first, then renamed over `path`.

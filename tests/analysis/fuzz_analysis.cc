@@ -58,10 +58,9 @@ void checkAnalysis(PfChart& chart, int32_t offset) {
   check(!lines.empty());
 
   ChartSettings settings;
-  settings.viewOffset = offset;
+  settings.moveView(offset);
   std::ostringstream out;
-  chart.draw(out, settings,
-             [offset](PfChart& drawn) { analysis::overlayTrendLine(drawn, offset); });
+  ChartDrawing().draw(out, chart, settings, analysis::overlayTrendLine);
 }
 
 }  // namespace

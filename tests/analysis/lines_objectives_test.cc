@@ -152,8 +152,9 @@ TEST(TrendLines, OverlayMarksOnlyEmptyCellsOfTheCurrentLine) {
   PfChart chart = path.chart();
   ChartSettings settings;
   std::ostringstream plain, overlaid;
-  chart.draw(plain, settings);
-  chart.draw(overlaid, settings, [](PfChart& drawn) { overlayTrendLine(drawn, 0); });
+  ChartDrawing drawing;
+  drawing.draw(plain, chart, settings);
+  drawing.draw(overlaid, chart, settings, overlayTrendLine);
   // Grid rows 6..0 follow the top line; the line runs through row 0 of O1
   // and row 1 of X2, both empty.
   std::vector<std::string> before, after;
@@ -169,10 +170,10 @@ TEST(TrendLines, OverlayMarksOnlyEmptyCellsOfTheCurrentLine) {
   // Where the line meets a box, the box stays.
   std::ostringstream boxed;
   std::vector<std::string> grid;
-  chart.draw(boxed, settings, [&](PfChart& drawn) {
-    for (std::string& cells : drawn.grid) cells.assign(cells.size(), 'O');
-    overlayTrendLine(drawn, 0);
-    grid = drawn.grid;
+  drawing.draw(boxed, chart, settings, [&](const PfChart& drawn, ChartLayout& layout) {
+    for (std::string& cells : layout.cells) cells.assign(cells.size(), 'O');
+    overlayTrendLine(drawn, layout);
+    grid = layout.cells;
   });
   ASSERT_EQ(3u, grid.size());
   for (const std::string& cells : grid) EXPECT_EQ(std::string(cells.size(), 'O'), cells);
@@ -181,17 +182,18 @@ TEST(TrendLines, OverlayMarksOnlyEmptyCellsOfTheCurrentLine) {
 TEST(TrendLines, OverlayFollowsTheViewWhenOlderColumnsAreHidden) {
   // Two columns shown (O1, X2): the line's rows shift with the view.
   const PathBuilder path = settledPath({5, -3, 5});
-  PfChart chart = path.chart(2);
+  PfChart chart = path.chart();
   ChartSettings settings;
+  settings.showColumns = 2;
   std::ostringstream overlaid;
-  chart.draw(overlaid, settings, [](PfChart& drawn) { overlayTrendLine(drawn, 0); });
-  ASSERT_EQ(2, chart.viewCount);
+  const ChartLayout layout = ChartDrawing().draw(overlaid, chart, settings, overlayTrendLine);
+  ASSERT_EQ(2, layout.shown());
   // O1 starts the view at row 0 (its top), so its bottom is row -2, the
   // grid's lowest row; the line's cell in O1 (row -3) lies below the grid
   // and is not drawn, its cell in X2 (row -2) is grid row 0.
-  EXPECT_EQ(-2, chart.minRow);
-  EXPECT_EQ(std::string::npos, chart.grid[1].find('+'));
-  EXPECT_EQ('+', chart.grid[0][0]);
+  EXPECT_EQ(-2, layout.minRow);
+  EXPECT_EQ(std::string::npos, layout.cells[0].find('+'));
+  EXPECT_EQ('+', layout.cells[1][0]);
 }
 
 TEST(Objectives, BullishCountsTheColumnOffTheLowestLow) {

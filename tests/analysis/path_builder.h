@@ -61,11 +61,10 @@ class PathBuilder {
   const std::vector<PricePoint>& points() const { return points_; }
 
   // A chart of the path (digits 2).
-  PfChart chart(int32_t showColumns = 30) const {
+  PfChart chart() const {
     PfChart built;
     ChartSettings settings;
     settings.reversal = reversal_;
-    settings.showColumns = showColumns;
     built.applySettings(settings, 2);
     built.update(points_, settings);
     return built;

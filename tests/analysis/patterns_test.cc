@@ -239,25 +239,22 @@ TEST(Patterns, StatusIsTheLatestDoubleTopOrBottom) {
 
 TEST(Patterns, ShownSignalsAreThoseOfTheShownColumnsNewestFirst) {
   const PathBuilder path = settledPath({5, -3, 5, -3, 3, -4});
-  const PfChart chart = path.chart(2);  // shows O5 and X4 only
-  const ChartHistory history = historyAt(chart, 0, true);
+  const PfChart chart = path.chart();
+  const ChartHistory history = historyAt(chart, 0, true, 2);  // shows O5 and X4 only
   const auto shown = shownSignals(history, findSignals(history));
   ASSERT_EQ(1u, shown.size());
   EXPECT_EQ(PatternKind::DoubleBottomBreakdown, shown[0].kind);
 
-  const PfChart wide = path.chart(30);
-  const ChartHistory all = historyAt(wide, 0, true);
+  const ChartHistory all = historyAt(chart, 0, true, 30);
   const auto every = shownSignals(all, findSignals(all));
   ASSERT_EQ(2u, every.size());
   EXPECT_GT(every[0].point, every[1].point);
 
   // The oldest shown column's signals are shown: X2 to O5, then O3 to O5.
-  const PfChart four = path.chart(4);
-  const ChartHistory fromX2 = historyAt(four, 0, true);
+  const ChartHistory fromX2 = historyAt(chart, 0, true, 4);
   ASSERT_EQ(2, fromX2.firstShown());
   EXPECT_EQ(2u, shownSignals(fromX2, findSignals(fromX2)).size());
-  const PfChart three = path.chart(3);
-  const ChartHistory fromO3 = historyAt(three, 0, true);
+  const ChartHistory fromO3 = historyAt(chart, 0, true, 3);
   EXPECT_EQ(1u, shownSignals(fromO3, findSignals(fromO3)).size());
 }
 

@@ -112,7 +112,7 @@ TEST_F(AnalysisKeys, PShowsTheAnalysisOfTheChartAtTheOffset) {
   std::vector<std::string> text;
   {
     std::lock_guard<std::mutex> lock(chartLock);
-    text = analysis::reportLines(analysis::analyze(viewer->chart, viewer->settings.viewOffset));
+    text = analysis::reportLines(analysis::analyze(viewer->chart, viewer->settings.viewOffset()));
   }
   // Each line on one row of the console (80 cells here).
   std::ostringstream framed;

@@ -52,9 +52,9 @@ TEST(Options, DefaultsWithoutOptions) {
   settings.boxFraction = 0.5;
   applyOptions(v, settings);
   EXPECT_EQ(settings.boxFraction, 0.01);
-  EXPECT_EQ(settings.dataExpand, L"FALSE");
+  EXPECT_FALSE(settings.dataExpand);
   applyOptions(parse({"-e"}).parsed.values, settings);
-  EXPECT_EQ(settings.dataExpand, L"TRUE");
+  EXPECT_TRUE(settings.dataExpand);
 }
 
 TEST(Options, RangesFallBackToDefaults) {

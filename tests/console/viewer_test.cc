@@ -144,30 +144,30 @@ TEST_F(ViewerTest, RefreshDrawsHeaderLastLineAndChart) {
   EXPECT_EQ(lineOf(drawn, 2), std::string(96, '-'));
   EXPECT_NE(drawn.find('X'), std::string::npos) << drawn;
   EXPECT_EQ(viewer->commandCell.load(), 'n');
-  EXPECT_GT(viewer->settings.viewOffsetLimit, 50);
+  EXPECT_GT(viewer->settings.viewOffsetLimit(), 50);
   EXPECT_EQ(resets.load(), 2) << "the refresh clears before and after its conversion";
 }
 
 TEST_F(ViewerTest, MovesChangeTheOffsetsAndRedraw) {
   setLines(dailyLines(60, 100, 2));
   run('u');
-  const int32_t limit = viewer->settings.viewOffsetLimit;
+  const int32_t limit = viewer->settings.viewOffsetLimit();
   const std::string newest = lineOf(run('r'), 1);
   run('-');
-  EXPECT_EQ(viewer->settings.scrollOffset.load(), 30);
-  EXPECT_EQ(viewer->settings.viewOffset, 30);
+  EXPECT_EQ(viewer->settings.scrollOffset(), 30);
+  EXPECT_EQ(viewer->settings.viewOffset(), 30);
   const std::string back = lineOf(run('2'), 1);
-  EXPECT_EQ(viewer->settings.viewOffset, 33);
+  EXPECT_EQ(viewer->settings.viewOffset(), 33);
   EXPECT_NE(back, newest);
   run('5');
-  EXPECT_EQ(viewer->settings.viewOffset, limit);
+  EXPECT_EQ(viewer->settings.viewOffset(), limit);
   run('8');
-  EXPECT_EQ(viewer->settings.viewOffset, 3 * (limit / 3) - 3);
+  EXPECT_EQ(viewer->settings.viewOffset(), 3 * (limit / 3) - 3);
   EXPECT_EQ(lineOf(run('0'), 1), newest);
-  EXPECT_EQ(viewer->settings.scrollOffset.load(), 0);
+  EXPECT_EQ(viewer->settings.scrollOffset(), 0);
   // A redraw moves nothing.
   run('r');
-  EXPECT_EQ(viewer->settings.viewOffset, 0);
+  EXPECT_EQ(viewer->settings.viewOffset(), 0);
 }
 
 TEST_F(ViewerTest, LastLineAfterAnEmptyChartShowsTheNewestSnapshot) {
@@ -175,13 +175,13 @@ TEST_F(ViewerTest, LastLineAfterAnEmptyChartShowsTheNewestSnapshot) {
   // points keeps -1 (it is below the new limit). The last line must then be
   // the newest snapshot's, not one past the end.
   run('u');
-  EXPECT_EQ(viewer->settings.viewOffsetLimit, -1);
+  EXPECT_EQ(viewer->settings.viewOffsetLimit(), -1);
   EXPECT_EQ(lineOf(redrawPart(run('r')), 1), "LAST LINE : (0.00000) => (0.00000)");
   run('5');
-  EXPECT_EQ(viewer->settings.viewOffset, -1);
+  EXPECT_EQ(viewer->settings.viewOffset(), -1);
   setLines(dailyLines(20, 100, 2));
   const std::string after = lineOf(redrawPart(run('u')), 1);
-  EXPECT_EQ(viewer->settings.viewOffset, -1);
+  EXPECT_EQ(viewer->settings.viewOffset(), -1);
   run('0');
   EXPECT_EQ(lineOf(run('r'), 1), after);
   EXPECT_NE(after, "LAST LINE : (0.00000) => (0.00000)");
@@ -378,7 +378,7 @@ TEST_F(ViewerTest, ThreadsRunCommandsAndEndOnQ) {
     // PAGE DOWN held from the 40th pass until the view has moved (a key
     // seen while a command runs is overwritten, as with a real key).
     const int pass = passes.fetch_add(1);
-    if (pass >= 40 && viewer->settings.scrollOffset.load() == 0) down.set(vk::kPageDown);
+    if (pass >= 40 && viewer->settings.scrollOffset() == 0) down.set(vk::kPageDown);
     if (pressQ.load()) down.set(vk::kQ);
     return down;
   };
@@ -398,7 +398,7 @@ TEST_F(ViewerTest, ThreadsRunCommandsAndEndOnQ) {
     while (!condition() && MonotonicClock::now() < until) sleepPeriod(std::chrono::milliseconds(2));
     return condition();
   };
-  EXPECT_TRUE(waitFor([&] { return viewer->settings.scrollOffset.load() >= 30; }))
+  EXPECT_TRUE(waitFor([&] { return viewer->settings.scrollOffset() >= 30; }))
       << "PAGE DOWN on the input thread moved the view";
   // A resize lays out again and the view thread redraws. A redraw asked for
   // while the view thread still runs a command is overwritten when that

@@ -193,18 +193,18 @@ TEST(Columns, EveryPointAddsExactlyOneSnapshotEvenForNonPositivePrices) {
 TEST(Columns, UpdateSetsTheOffsetLimitAndPullsTheOffsetBack) {
   PfChart chart = chartWith(3);
   ChartSettings settings;
-  settings.viewOffset = 50;
+  settings.moveView(50);
   chart.update(path({100, 101, 102, 103, 104}), settings);
-  EXPECT_EQ(4, settings.viewOffsetLimit);
-  EXPECT_EQ(4, settings.viewOffset);
-  settings.viewOffset = 2;
+  EXPECT_EQ(4, settings.viewOffsetLimit());
+  EXPECT_EQ(4, settings.viewOffset());
+  settings.moveView(2);
   chart.update(PointSpan(), settings);
-  EXPECT_EQ(2, settings.viewOffset);
+  EXPECT_EQ(2, settings.viewOffset());
   PfChart empty;
   ChartSettings none;
   empty.update(PointSpan(), none);
-  EXPECT_EQ(-1, none.viewOffsetLimit);
-  EXPECT_EQ(-1, none.viewOffset);
+  EXPECT_EQ(-1, none.viewOffsetLimit());
+  EXPECT_EQ(-1, none.viewOffset());
 }
 
 // The update takes back the points of re-read records, the columns and

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "chart_test_util.h"
+#include "engine/chart_layout.h"
 #include "engine/last_line.h"
 #include "engine/pf_chart.h"
 
@@ -27,25 +28,28 @@ class Drawing : public ::testing::Test {
     chart.update(path(prices, static_cast<int32_t>(chart.points().size())), settings);
   }
   std::string drawn(int32_t offset = 0) {
-    settings.viewOffset = offset;
+    settings.moveView(offset);
     std::ostringstream out;
-    chart.draw(out, settings);
+    layout = drawing.draw(out, chart, settings);
     return out.str();
   }
+  const PfColumn& newestShown() const { return layout.columns.back().column; }
   PfChart chart;
   ChartSettings settings;
+  ChartDrawing drawing;
+  ChartLayout layout;
 };
 
 TEST_F(Drawing, EmptyChartIsFourEmptyLinesAndTheRule) {
   EXPECT_EQ("\n\n\n\n" + kRule, drawn());
-  EXPECT_TRUE(chart.view.empty());
+  EXPECT_TRUE(layout.columns.empty());
 }
 
 TEST_F(Drawing, UndecidedColumnHasNoBoxesLabelsOrMarkers) {
   add({100.0});
   EXPECT_EQ(".\n.\n.\n\n" + kRule, drawn());
-  EXPECT_EQ(0, chart.nowMarker.row);
-  EXPECT_EQ("", chart.nowMarker.text);
+  EXPECT_EQ(0, drawing.nowMarker().row);
+  EXPECT_EQ("", drawing.nowMarker().text);
 }
 
 TEST_F(Drawing, RisingColumnWithLabelsAndMarkers) {
@@ -61,16 +65,16 @@ TEST_F(Drawing, RisingColumnWithLabelsAndMarkers) {
       "\n" +
           kRule,
       drawn());
-  ASSERT_EQ(7u, chart.rowLabels.size());  // the last one is never printed
-  EXPECT_EQ("   99.00 (-5.00%)", chart.rowLabels.back());
+  ASSERT_EQ(7u, layout.rowLabels.size());  // the last one is never printed
+  EXPECT_EQ("   99.00 (-5.00%)", layout.rowLabels.back());
 }
 
 TEST_F(Drawing, ReversalShowsTheOldColumnUntilTheNextPoint) {
   add({100.0, 104.4, 100.4});
   // The reversal's snapshot is the X column as it stood.
   const std::string atReversal = drawn();
-  EXPECT_EQ(1u, chart.view.size());
-  EXPECT_EQ(1, chart.view[0].direction);
+  EXPECT_EQ(1u, layout.columns.size());
+  EXPECT_EQ(1, newestShown().direction);
   EXPECT_NE(std::string::npos, atReversal.find("X   104.00 (+0.00%) * 104.40 (Now) \n"));
 
   add({101.0});  // changes nothing
@@ -86,11 +90,9 @@ TEST_F(Drawing, ReversalShowsTheOldColumnUntilTheNextPoint) {
       "\n" +
           kRule,
       drawn());
-  EXPECT_EQ(2, chart.viewCount);
-  EXPECT_EQ(0, chart.view[0].viewIndex);
-  EXPECT_EQ(1, chart.view[1].viewIndex);
-  EXPECT_EQ(2, chart.view[0].startRow);
-  EXPECT_EQ(0, chart.view[0].endRow);
+  EXPECT_EQ(2, layout.shown());
+  EXPECT_EQ(2, layout.columns.back().startRow);
+  EXPECT_EQ(0, layout.columns.back().endRow);
 
   add({104.0});  // back up: 103.41 reached, 3 X of 1.004 from 100.4
   add({104.0});
@@ -127,11 +129,11 @@ TEST_F(Drawing, ShowColumnsOneDrawsOnlyTheSnapshotColumn) {
 TEST_F(Drawing, OffsetsAtAndBeyondTheLimit) {
   add({100.0, 104.4, 100.4, 101.0});
   const std::string newest = drawn(0);
-  ASSERT_EQ(3, settings.viewOffsetLimit);
+  ASSERT_EQ(3, settings.viewOffsetLimit());
   // At the limit: the chart after the first point, an undecided column; the
   // markers keep what the last drawing set.
   EXPECT_EQ(".\n. * 101.00 (Now)\n.\n\n" + kRule, drawn(3));
-  EXPECT_EQ(0, chart.view[0].lastPoint.index);
+  EXPECT_EQ(0, newestShown().lastPoint.index);
   // One back: the X column after the second point.
   EXPECT_NE(std::string::npos, drawn(2).find("X   104.00 (+0.00%) * 104.40 (Now) \n"));
   // Beyond the limit, and negative: the newest state.

@@ -10,6 +10,7 @@
 #include <thread>
 #include <string>
 
+#include "engine/chart_layout.h"
 #include "engine/pf_chart.h"
 #include "intake/tick_intake.h"
 
@@ -122,9 +123,10 @@ void expectSameColumns(const ColumnList& one, const ColumnList& many) {
 // Every screen the viewer can show: each view offset, newest to oldest.
 std::string everyScreen(PfChart& chart, ChartSettings& settings) {
   std::ostringstream out;
-  for (int32_t offset = 0; offset <= settings.viewOffsetLimit; ++offset) {
-    settings.viewOffset = offset;
-    chart.draw(out, settings);
+  ChartDrawing drawing;
+  for (int32_t offset = 0; offset <= settings.viewOffsetLimit(); ++offset) {
+    settings.moveView(offset);
+    drawing.draw(out, chart, settings);
   }
   return out.str();
 }
@@ -143,7 +145,7 @@ struct Viewing {
     settings.digits = 3;
   }
   void convert(const std::string& text, bool expand, unsigned threads) {
-    convertTimeline(intake, text, expand ? L"TRUE" : L"FALSE", ConsolePort{&progress, nullptr},
+    convertTimeline(intake, text, expand, ConsolePort{&progress, nullptr},
                     threads);
     chart.applySettings(settings, settings.digits);
     if (readsTheIntake) {
@@ -209,8 +211,8 @@ TEST(ParallelConversion, OddTextsCutIntoManyParts) {
   for (const std::string& text : texts) {
     for (bool expand : {false, true}) {
       TickIntake one, many;
-      convertTimeline(one, text, expand ? L"TRUE" : L"FALSE", ConsolePort{}, 1);
-      convertTimeline(many, text, expand ? L"TRUE" : L"FALSE", ConsolePort{}, 16);
+      convertTimeline(one, text, expand, ConsolePort{}, 1);
+      convertTimeline(many, text, expand, ConsolePort{}, 16);
       expectSameIntake(one, many);
     }
   }
@@ -225,7 +227,7 @@ TEST(ParallelConversion, ProgressTotalCountsEveryLineEnd) {
   for (unsigned threads : {1u, 3u}) {
     TickIntake intake;
     std::ostringstream out;
-    convertTimeline(intake, text, L"FALSE", ConsolePort{&out, nullptr}, threads);
+    convertTimeline(intake, text, false, ConsolePort{&out, nullptr}, threads);
     EXPECT_EQ(std::string(40, '\b') + "   CONVERSION : [ 1000 / " + std::to_string(lineEnds) + " ]",
               out.str());
   }

@@ -23,7 +23,7 @@ double asFloat(double value) { return static_cast<double>(static_cast<float>(val
 
 TEST(Conversion, ExpandedLineGivesOpenFartherExtremeClose) {
   TickIntake intake;
-  convertTimeline(intake, "2024/03/05 09:07:59.999,2.00000,3.00000,1.00000,2.50000\n", L"TRUE",
+  convertTimeline(intake, "2024/03/05 09:07:59.999,2.00000,3.00000,1.00000,2.50000\n", true,
                   ConsolePort{});
   ASSERT_EQ(1u, intake.recordList.size());
   const PriceRecord& record = intake.recordList[0];
@@ -46,8 +46,8 @@ TEST(Conversion, ExpandedLineGivesOpenFartherExtremeClose) {
   EXPECT_EQ(3u, intake.batchPointList.size());
 
   TickIntake plain;
-  convertTimeline(plain, "2024/03/05 09:07:59.999,2.00000,3.00000,1.00000,2.50000\n", L"true",
-                  ConsolePort{});  // only "TRUE" as written turns expansion on
+  convertTimeline(plain, "2024/03/05 09:07:59.999,2.00000,3.00000,1.00000,2.50000\n", false,
+                  ConsolePort{});
   ASSERT_EQ(1u, plain.pointList.size());
   EXPECT_EQ(4, plain.pointList[0].kind);
   EXPECT_EQ(2.5, plain.pointList[0].price);
@@ -61,7 +61,7 @@ TEST(Conversion, MemoryFollowsTheRecordsATextCanHoldNotItsLineEnds) {
   if (!before) GTEST_SKIP() << "SKIPPED: no /proc/self/status to read the address space from";
   TickIntake intake;
   // On one thread: a thread's own stack and heap are no part of it.
-  convertTimeline(intake, blank, L"TRUE", ConsolePort{}, 1);
+  convertTimeline(intake, blank, true, ConsolePort{}, 1);
   EXPECT_TRUE(intake.recordList.empty());
   // Reserved room counts: VmPeak is the most address space ever held.
   EXPECT_LT(*testing::processMemory("VmPeak") - *before, 3 * blank.size());
@@ -69,7 +69,7 @@ TEST(Conversion, MemoryFollowsTheRecordsATextCanHoldNotItsLineEnds) {
 
 TEST(Conversion, HighFartherThanLowAndPricesHeldAsFloats) {
   TickIntake intake;
-  convertTimeline(intake, "2024/03/05 09:07:00.000,1.0,1.5,0.9,1.08525\n", L"TRUE", ConsolePort{});
+  convertTimeline(intake, "2024/03/05 09:07:00.000,1.0,1.5,0.9,1.08525\n", true, ConsolePort{});
   ASSERT_EQ(3u, intake.pointList.size());
   EXPECT_EQ(2, intake.pointList[1].kind);
   EXPECT_EQ(1.5, intake.pointList[1].price);
@@ -82,7 +82,7 @@ TEST(Conversion, MinuteTextKeepsTheLinesOwnDigitTexts) {
   convertTimeline(intake,
                   "2024/3/5 9:7:00.0,1,2,3,4\n"
                   "2024/03/ 5 12 09:08:00.000,1,2,3,4\n",
-                  L"FALSE", ConsolePort{});
+                  false, ConsolePort{});
   ASSERT_EQ(2u, intake.recordList.size());
   EXPECT_EQ("2024/3/5 9:7", intake.recordList[0].minuteText);
   EXPECT_EQ(202403050907, intake.recordList[0].minuteKey);
@@ -113,7 +113,7 @@ TEST(Conversion, UnreadableLinesAreSkippedAndNumberingStaysDense) {
       "2024/03/05 09:02:00.000,1e-46,2,3,4\n" +
       line(3, 1, 2, 0.5, 1.25) + "2024/03/05 09:04:00.000,1,2,3,7";  // no line end
   TickIntake intake;
-  convertTimeline(intake, text, L"FALSE", ConsolePort{});
+  convertTimeline(intake, text, false, ConsolePort{});
   ASSERT_EQ(3u, intake.recordList.size());
   EXPECT_EQ(202403050901, intake.recordList[0].minuteKey);
   EXPECT_EQ(202403050903, intake.recordList[1].minuteKey);
@@ -128,7 +128,7 @@ TEST(Conversion, UnreadableLinesAreSkippedAndNumberingStaysDense) {
 TEST(Conversion, EmptyTextMakesNothing) {
   TickIntake intake;
   std::ostringstream out;
-  convertTimeline(intake, "", L"TRUE", ConsolePort{&out, nullptr});
+  convertTimeline(intake, "", true, ConsolePort{&out, nullptr});
   EXPECT_TRUE(intake.recordList.empty());
   EXPECT_TRUE(intake.pointList.empty());
   EXPECT_TRUE(intake.batchPointList.empty());
@@ -140,7 +140,7 @@ TEST(Conversion, ProgressEveryThousandRecordsWithTheLineTotal) {
   for (int i = 0; i < 2500; ++i) text += line(i % 60, 1, 2, 0.5, 1.5);
   TickIntake intake;
   std::ostringstream out;
-  convertTimeline(intake, text, L"FALSE", ConsolePort{&out, nullptr});
+  convertTimeline(intake, text, false, ConsolePort{&out, nullptr});
   EXPECT_EQ(2500u, intake.recordList.size());
   const std::string back(40, '\b');
   EXPECT_EQ(back + "   CONVERSION : [ 1000 / 2500 ]" + back + "   CONVERSION : [ 2000 / 2500 ]",
@@ -153,7 +153,7 @@ TEST(Conversion, ProgressCountsRecordsNotLines) {
   for (int i = 0; i < 1000; ++i) text += line(i % 60, 1, 2, 0.5, 1.5) + "junk\n";
   TickIntake intake;
   std::ostringstream out;
-  convertTimeline(intake, text, L"FALSE", ConsolePort{&out, nullptr});
+  convertTimeline(intake, text, false, ConsolePort{&out, nullptr});
   EXPECT_EQ(std::string(40, '\b') + "   CONVERSION : [ 1000 / 2000 ]", out.str());
 }
 
@@ -161,7 +161,7 @@ class Update : public ::testing::Test {
  protected:
   void convert(const std::string& text) {
     out.str("");
-    convertTimeline(intake, text, L"TRUE", ConsolePort{&out, nullptr});
+    convertTimeline(intake, text, true, ConsolePort{&out, nullptr});
   }
   void expectDenseNumbering() {
     for (size_t i = 0; i < intake.pointList.size(); ++i) {

@@ -8,6 +8,7 @@
 #include <sstream>
 #include <string_view>
 
+#include "engine/chart_layout.h"
 #include "engine/pf_chart.h"
 #include "intake/tick_intake.h"
 
@@ -24,7 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view second = cut == std::string_view::npos ? all : all.substr(cut + 1);
 
   ChartSettings settings;
-  settings.dataExpand = (options & 1) ? L"TRUE" : L"FALSE";
+  settings.dataExpand = (options & 1) != 0;
   settings.reversal = 3 + (options >> 1) % 3;
   settings.showColumns = 1 + (options >> 3) % 8;
   settings.digits = (options >> 5) % 8;
@@ -36,7 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   convertTimeline(inParts, first, settings.dataExpand, ConsolePort{&partsSink, nullptr},
                   2 + options % 5);
   PfChart chart;
-  chart.maxDrawRows = 2000;  // keeps each run fast; the limit itself is tested
+  ChartDrawing drawing(2000);  // keeps each run fast; the limit itself is tested
   chart.applySettings(settings, settings.digits);
   for (int round = 0; round < 2; ++round) {
     const std::string_view text = round == 0 ? first : second;
@@ -61,9 +62,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         std::abort();
     chart.update(intake.batchPointList, settings);
     if (chart.points().size() != intake.pointList.size()) std::abort();
-    for (int32_t offset : {0, 1, settings.viewOffsetLimit, settings.viewOffsetLimit + 1, -1}) {
-      settings.viewOffset = offset;
-      chart.draw(sink, settings);
+    for (int32_t offset : {0, 1, settings.viewOffsetLimit(), settings.viewOffsetLimit() + 1, -1}) {
+      settings.moveView(offset);
+      drawing.draw(sink, chart, settings);
       (void)chart.lastLineColumn(offset);
     }
     sink.str("");

@@ -57,7 +57,7 @@ TEST(TimeOrder, TheFirstLineThatGoesBackInTimeIsFoundInTheTextAndInTheRecords) {
       EXPECT_EQ(back->line, nthLine(c.text, *c.backLine));
     }
     TickIntake intake;
-    convertTimeline(intake, c.text, L"FALSE", ConsolePort{});
+    convertTimeline(intake, c.text, false, ConsolePort{});
     EXPECT_EQ(batchTimeOrderEntry(intake).value_or(""), c.entry);
   }
 }
@@ -66,14 +66,14 @@ TEST(TimeOrder, TheFirstLineThatGoesBackInTimeIsFoundInTheTextAndInTheRecords) {
 // and those after it: the entry tells of what that conversion made.
 TEST(TimeOrder, AnUpdateIsJudgedByTheRecordsItMade) {
   TickIntake intake;
-  convertTimeline(intake, line(1, 0) + line(1, 1), L"FALSE", ConsolePort{});
+  convertTimeline(intake, line(1, 0) + line(1, 1), false, ConsolePort{});
   EXPECT_EQ(batchTimeOrderEntry(intake), std::nullopt);
-  convertTimeline(intake, line(1, 0) + line(1, 1) + line(1, 3) + line(1, 2), L"FALSE",
+  convertTimeline(intake, line(1, 0) + line(1, 1) + line(1, 3) + line(1, 2), false,
                   ConsolePort{});
   EXPECT_EQ(
       batchTimeOrderEntry(intake).value_or(""),
       "TIME ORDER  : the batch is not oldest first: 2024/03/01 09:02 follows 2024/03/01 09:03");
-  convertTimeline(intake, line(1, 0) + line(1, 1) + line(1, 3) + line(1, 4), L"FALSE",
+  convertTimeline(intake, line(1, 0) + line(1, 1) + line(1, 3) + line(1, 4), false,
                   ConsolePort{});
   EXPECT_EQ(batchTimeOrderEntry(intake), std::nullopt);
 }

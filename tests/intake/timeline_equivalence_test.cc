@@ -245,10 +245,10 @@ TEST(TimelineEquivalence, FullConversionMatchesTheLiteralOne) {
   std::string text;
   for (int i = 0; i < 20000; ++i) text += maker.line() + "\n";
   text += "2024/03/05 09:07:00.1,1,2,3,4";  // a last line without its line end
-  for (const wchar_t* expand : {L"TRUE", L"FALSE"}) {
+  for (const bool expand : {true, false}) {
     literal::Conversion expected;
     TickIntake actual;
-    literal::convertAll(expected, text, std::wstring_view(expand) == L"TRUE");
+    literal::convertAll(expected, text, expand);
     convertTimeline(actual, text, expand, ConsolePort{});
     ASSERT_EQ(expected.records, actual.recordList.size());
     ASSERT_EQ(expected.points.size(), actual.pointList.size());

@@ -113,14 +113,15 @@ TEST(ChartPrinter, PrintsTheLastLineTheChartAndTheRule) {
   buildChart(waveBars(), Options{}, built);
   std::ostringstream out;
   printChart(out, built);
+  const ChartLayout layout = shownLayout(built);
   const auto lines = linesOf(out.str());
   ASSERT_GT(lines.size(), 6u);
   EXPECT_EQ(0u, lines[0].find("LAST LINE : 2002/02/22 00:00("));        // the newest column's start
   EXPECT_NE(std::string::npos, lines[0].find("=> 2002/03/08 00:00("));  // the newest bar
   EXPECT_EQ(std::string(96, '-'), lines[1]);
   // One dot per column (every column of the chart fits in 30), then the label.
-  EXPECT_EQ(static_cast<size_t>(built.chart.viewCount), lines[2].find(' '));
-  EXPECT_EQ(built.chart.columns().size(), static_cast<size_t>(built.chart.viewCount));
+  EXPECT_EQ(static_cast<size_t>(layout.shown()), lines[2].find(' '));
+  EXPECT_EQ(built.chart.columns().size(), static_cast<size_t>(layout.shown()));
   EXPECT_EQ("", lines[lines.size() - 2]);
   EXPECT_EQ(std::string(96, '-'), lines.back());
   EXPECT_NE(std::string::npos, out.str().find(" (Now)"));
@@ -131,7 +132,7 @@ TEST(ChartPrinter, OffsetsBeyondTheOldestShowTheOldest) {
   options.offset = 1000000;
   BuiltChart built;
   buildChart(waveBars(), options, built);
-  EXPECT_EQ(399, built.settings.viewOffset);
+  EXPECT_EQ(399, built.settings.viewOffset());
   std::ostringstream out;
   printChart(out, built);
   EXPECT_EQ(0u, out.str().find("LAST LINE : 2001/01/01 00:00(1002.00000) => "
@@ -201,24 +202,25 @@ TEST(ChartSvg, OneGlyphPerBoxEachWithItsOwnPriceRange) {
   options.digits = 4;
   BuiltChart built;
   buildChart(waveBars(), options, built);
-  const analysis::Report report = analysis::analyze(built.chart, 0);
+  const ChartLayout layout = shownLayout(built);
+  const analysis::Report report = analysis::analyze(built.chart, layout);
   std::string svg, error;
-  ASSERT_TRUE(chartSvg(built.chart, built.settings, report, svg, error)) << error;
+  ASSERT_TRUE(chartSvg(layout, report, svg, error)) << error;
 
   int64_t xs = 0, os = 0;
-  for (const PfColumn& column : built.chart.view) {
-    (column.direction > 0 ? xs : os) += column.boxes.size();
+  for (const LaidColumn& laid : layout.columns) {
+    (laid.column.direction > 0 ? xs : os) += laid.column.boxes.size();
   }
   EXPECT_EQ(static_cast<size_t>(xs), count(svg, "<g class=\"x\"><title>"));
   EXPECT_EQ(static_cast<size_t>(os), count(svg, "<g class=\"o\"><title>"));
-  EXPECT_EQ(static_cast<size_t>(built.chart.viewCount), count(svg, "<text class=\"month\""));
+  EXPECT_EQ(static_cast<size_t>(layout.shown()), count(svg, "<text class=\"month\""));
   EXPECT_LE(1u, count(svg, "<text class=\"year\""));
   EXPECT_LE(1u, count(svg, "<g class=\"signal\">"));
   EXPECT_LE(1u, count(svg, "<line class=\""));
 
   // The newest column's titles, bottom box first for X (top first for O):
   // its first box starts at its base price and the boxes join up.
-  const PfColumn& newest = built.chart.view.front();
+  const PfColumn& newest = layout.columns.back().column;
   const std::regex title("column " + std::to_string(newest.number) +
                          R"(: (\d+\.\d{4}) - (\d+\.\d{4})<)");
   std::vector<std::pair<double, double>> ranges;

@@ -185,7 +185,7 @@ TEST(JoystickInputLoop, WithoutControllerTheKeyboardServesAndQEnds) {
     RunningViewer running(viewer);
     ASSERT_TRUE(running.startInput());
     Harness::keys.store(Keys::down);
-    EXPECT_TRUE(waitFor([&] { return viewer.settings.scrollOffset.load() >= 6; }))
+    EXPECT_TRUE(waitFor([&] { return viewer.settings.scrollOffset() >= 6; }))
         << "DOWN did not move the chart";
     Harness::keys.store(Keys::none);
     EXPECT_TRUE(running.quit());
@@ -220,7 +220,7 @@ TEST(JoystickInputLoop, ControllerDrivesTheViewerAndKeysButQAreIgnored) {
   ASSERT_TRUE(waitForInputPasses(8));  // at least 490 ms: more than one view pass
   EXPECT_EQ(Harness::screenResets.load(), resetsBefore) << "a key ran a command";
   EXPECT_EQ(FakeSide::readCount.load(), readsBefore);
-  EXPECT_EQ(viewer.settings.scrollOffset.load(), 0);
+  EXPECT_EQ(viewer.settings.scrollOffset(), 0);
   EXPECT_EQ(viewer.commandCell.load(), 'N');
   Harness::keys.store(Keys::none);
 
@@ -235,7 +235,7 @@ TEST(JoystickInputLoop, ControllerDrivesTheViewerAndKeysButQAreIgnored) {
   int offset = 0;
   ASSERT_TRUE(waitFor([&] {
     resetsSeen = Harness::screenResets.load();
-    offset = viewer.settings.scrollOffset.load();
+    offset = viewer.settings.scrollOffset();
     return offset >= 9;
   }));
   const auto held = Clock::now() - holdStart;
