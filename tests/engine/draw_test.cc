@@ -2,6 +2,7 @@
 // boxes, 2 decimals).
 #include <gtest/gtest.h>
 
+#include <random>
 #include <sstream>
 #include <string>
 
@@ -156,6 +157,71 @@ TEST_F(Drawing, AbsurdPricesDoNotExhaustMemory) {
   const std::string text = drawn();
   EXPECT_EQ(0u, text.find("    CHART TOO TALL TO DRAW : "));
   EXPECT_EQ(kRule, text.substr(text.size() - kRule.size()));
+}
+
+// The layout value against the text drawn from it, over random walks,
+// offsets and column counts: each column's rows follow the row rule, each
+// drawn cell is the glyph its column's rows give, each line ends with its
+// label.
+TEST(ChartLayout, RowsCellsAndLabelsAreThoseDrawn) {
+  for (uint32_t seed = 1; seed <= 6; ++seed) {
+    std::mt19937 random(seed);
+    std::vector<PricePoint> points;
+    double price = 100;
+    for (int32_t i = 0; i < 400; ++i) {
+      price *= 1 + std::uniform_real_distribution<double>(-0.02, 0.02)(random);
+      points.push_back(testing_util::point(i, price));
+    }
+    ChartSettings settings;
+    settings.reversal = 3 + static_cast<int32_t>(seed % 3);
+    PfChart chart;
+    chart.applySettings(settings, 2);
+    chart.update(points, settings);
+    const int32_t limit = settings.viewOffsetLimit();
+    for (const int32_t columns : {1, 7, 30}) {
+      for (const int32_t offset : {0, 1, limit / 3, limit}) {
+        settings.showColumns = columns;
+        settings.moveView(offset);
+        std::ostringstream out;
+        const ChartLayout layout = ChartDrawing().draw(out, chart, settings);
+        const std::string where = "seed " + std::to_string(seed) + " columns " +
+                                  std::to_string(columns) + " offset " + std::to_string(offset);
+        ASSERT_LE(layout.shown(), columns) << where;
+        ASSERT_FALSE(layout.tooTall) << where;
+        for (int32_t i = 0; i < layout.shown(); ++i) {
+          const LaidColumn& laid = layout.columns[static_cast<size_t>(i)];
+          if (laid.column.direction == 0) continue;
+          EXPECT_EQ(laid.topRow() - laid.bottomRow() + 1, laid.column.boxes.size()) << where;
+          if (i == 0) {
+            EXPECT_EQ(0, laid.startRow) << where;
+            continue;
+          }
+          const LaidColumn& before = layout.columns[static_cast<size_t>(i - 1)];
+          EXPECT_EQ(laid.column.direction > 0 ? before.bottomRow() + 1 : before.topRow() - 1,
+                    laid.startRow)
+              << where;
+        }
+        std::vector<std::string> lines;
+        std::istringstream in(out.str());
+        for (std::string line; std::getline(in, line);) lines.push_back(line);
+        ASSERT_EQ(static_cast<size_t>(layout.rowCount) + 4, lines.size()) << where;
+        for (int32_t r = 0; r < layout.rowCount; ++r) {
+          const std::string& line = lines[static_cast<size_t>(layout.rowCount - r)];
+          const int32_t row = layout.minRow + r;
+          for (int32_t i = 0; i < layout.shown(); ++i) {
+            const LaidColumn& laid = layout.columns[static_cast<size_t>(i)];
+            const bool boxed =
+                laid.column.direction != 0 && laid.bottomRow() <= row && row <= laid.topRow();
+            const char glyph = boxed ? (laid.column.direction > 0 ? 'X' : 'O') : '.';
+            ASSERT_EQ(glyph, line[static_cast<size_t>(i)]) << where << " row " << row;
+          }
+          if (layout.rowLabels.empty()) continue;  // an undecided newest column
+          const std::string& label = layout.rowLabels.at(static_cast<size_t>(layout.rowCount - r));
+          EXPECT_EQ(label, line.substr(static_cast<size_t>(layout.shown()), label.size())) << where;
+        }
+      }
+    }
+  }
 }
 
 TEST(LastLine, Texts) {
