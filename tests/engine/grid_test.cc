@@ -209,7 +209,7 @@ TEST(PriceGrid, CountsTheLevelsBetweenTwoPricesWithoutVisitingThem) {
   }
 }
 
-TEST(AverageTrueRange, MeanOfTheLastBarsTrueRanges) {
+TEST(PriceGrid, AtrBoxIsTheMeanTrueRangeOfTheLastBars) {
   // True ranges: 2 (high - low of the first bar), 3 (a gap up from the
   // close 11: 14 - 11), 4.5 (the close 13.5 above the high: 13.5 - 9), 1.
   const std::vector<GridBar> bars{{12, 10, 11}, {14, 13, 13.5}, {12, 9, 10}, {10.5, 9.5, 10}};
