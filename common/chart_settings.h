@@ -4,6 +4,9 @@
 // before any worker thread runs, and are read-only afterwards.
 #include <atomic>
 #include <cstdint>
+#include <optional>
+
+#include "common/grid_scale.h"
 
 namespace tavelund {
 
@@ -14,6 +17,14 @@ struct ChartSettings {
   bool dataExpand = false;    // -e
   int32_t digits = 5;         // -f, 0..10
   int32_t scrollBack = 30;    // -r, raised to a multiple of 3
+  // -g: the whole chart on one price grid of this scale (none: each column
+  // on its own boxes of boxFraction).
+  std::optional<GridScale> grid;
+
+  // The intake expands bars into three points with -e, except under -g,
+  // where -e means each bar's high and low are read instead.
+  bool expandsPoints() const { return dataExpand && !grid; }
+  bool highLowMethod() const { return dataExpand && grid.has_value(); }
 
   // The scroll offset and the view offset are one value under two names:
   // the scroll keys move it, the drawing shows it, and an update that

@@ -30,7 +30,7 @@ void followTimeline(const ChartRoad& road, const std::function<const char*()>& r
     std::lock_guard<std::mutex> lock(chartLock);
     const char* lines = readLines ? readLines() : nullptr;
     convertTimeline(road.intake, lines ? std::string_view(lines) : std::string_view(),
-                    road.settings.dataExpand, console);
+                    road.settings.expandsPoints(), console);
     if (console.clearScreen) console.clearScreen();
   }
   takeBatch(road);

@@ -36,7 +36,14 @@ int32_t truncatedBoxCount(double quotient) {
 
 void PfChart::applySettings(const ChartSettings& settings, int32_t newDigits) {
   std::lock_guard<std::mutex> lock(chartLock);
-  build_ = BuildSettings{settings.reversal, settings.boxFraction, newDigits};
+  const bool sameScale = build_.scale == settings.grid;
+  build_ = BuildSettings{settings.reversal, settings.boxFraction, newDigits, settings.grid,
+                         settings.highLowMethod()};
+  if (!sameScale) {
+    // A grid is resolved from the next points built (an ATR box from them).
+    grid_.reset();
+    problem_.clear();
+  }
 }
 
 void PfChart::update(PointSpan batch, ChartSettings& settings) {
@@ -76,6 +83,8 @@ void PfChart::startOver(const PricePath* path) {
   snapshots_.clear();
   applied_ = 0;
   checkpoint_ = Checkpoint{};
+  lowest_ = highest_ = 0;
+  if (build_.scale && grid_) problem_.clear();
   readsOwnPoints_ = path == &ownPoints_;
   if (!readsOwnPoints_) ownPoints_ = CopiedPoints();
   path_ = path;
@@ -97,6 +106,7 @@ void PfChart::applyBatch(PointSpan batch) {
   // What is applied now: every point of the path not applied yet (the
   // batch, and after a change of path also those before it).
   const size_t from = applied_, count = path.size() - from;
+  if (build_.scale && !prepareGrid(path, from)) return;
   roomFor(snapshots_, count);
   // A full batch fills many MiB: back them on another thread meanwhile.
   Prefault prefault({roomOf(snapshots_, count)}, count);
@@ -199,6 +209,16 @@ PfColumn PfChart::unpack(size_t c, int32_t stateAt, int32_t endAt, int32_t lastA
     column.endBoxPrice = stored.basePrice - state.boxCount * stored.boxSize;
   else
     column.endBoxPrice = stored.basePrice;  // the first price
+  if (grid_ && column.direction != 0) {
+    // Boxes on the grid's levels: the prices are the levels' own.
+    const int64_t last = std::max<int64_t>(state.boxCount, 1) - 1;
+    column.startLevel = stored.startLevel;
+    column.endLevel = stored.startLevel + (column.direction > 0 ? last : -last);
+    column.basePrice = grid_->level(column.startLevel);
+    column.endBoxPrice = grid_->level(column.endLevel);
+    column.boxSize =
+        std::fabs(grid_->level(column.startLevel + column.direction) - column.basePrice);
+  }
   column.lastPoint = pointAt(lastAt, lastAt);
   return column;
 }
@@ -295,6 +315,7 @@ void PfChart::reverseTo(int32_t at, int32_t direction) {
 }
 
 void PfChart::applyPoint(int32_t at) {
+  if (grid_) return applyGridPoint(at);
   const double R = static_cast<double>(build_.reversal);
   const double p = path_->priceAt(static_cast<size_t>(at));
   updatePercent();
@@ -331,6 +352,144 @@ void PfChart::applyPoint(int32_t at) {
     // No change: the snapshot still records this point, as its end point.
     snapshots_.push_back(Snapshot(column.newestState, true));
   }
+}
+
+// Resolves the grid on the chart's first points and checks that the
+// prices read so far fit it; a chart that cannot be built says why and
+// holds no columns.
+bool PfChart::prepareGrid(const PricePath& path, size_t from) {
+  if (!grid_ && problem_.empty()) {
+    std::vector<GridBar> bars;
+    if (build_.scale->kind == GridScale::Kind::atr) {
+      // The last N bars and the one before them, for its close.
+      const size_t n = static_cast<size_t>(build_.scale->atrBars) + 1;
+      for (size_t at = path.size() > n ? path.size() - n : 0; at < path.size(); ++at) {
+        const BarRange range = path.barRange(at);
+        bars.push_back(GridBar{range.high, range.low, path.priceAt(at)});
+      }
+    }
+    std::string reason;
+    grid_ = gridForScale(*build_.scale, bars, reason);
+    if (!grid_) problem_ = "BOX " + gridScaleText(*build_.scale) + " : " + reason;
+  }
+  if (!problem_.empty()) {
+    refuseGrid(problem_);
+    return false;
+  }
+  for (size_t at = from; at < path.size(); ++at) {
+    const double close = path.priceAt(at);
+    BarRange range{close, close};
+    if (build_.highLow) range = path.barRange(at);
+    if (at == 0) lowest_ = range.low, highest_ = range.high;
+    lowest_ = std::min(lowest_, range.low);
+    highest_ = std::max(highest_, range.high);
+  }
+  if (grid_->levelCount(lowest_, highest_) > kMostGridLevels) {
+    refuseGrid("BOX " + gridScaleText(*build_.scale) + " : more than " +
+               std::to_string(kMostGridLevels) + " LEVELS FROM " +
+               fixedText(lowest_, build_.digits) + " TO " + fixedText(highest_, build_.digits));
+    return false;
+  }
+  return true;
+}
+
+void PfChart::refuseGrid(std::string problem) {
+  problem_ = std::move(problem);
+  columns_.clear();
+  states_.clear();
+  snapshots_.clear();
+  checkpoint_ = Checkpoint{};
+  // The points count as read: the next batch checks its own again.
+  applied_ = path_ ? path_->size() : 0;
+}
+
+// One bar on the grid: extend the current column, reverse it, or nothing.
+// Its snapshot shows the column after the bar (after a reversal, the new
+// one). Most bars change nothing: two comparisons with prices worked out
+// once per column end tell so without asking the grid for levels.
+void PfChart::applyGridPoint(int32_t at) {
+  updatePercent();
+  if (columns_.empty()) return openFirstColumn(at);
+  const PriceGrid& grid = *grid_;
+  const StoredColumn& column = columns_.back();
+  const ColumnState& state = states_[static_cast<size_t>(column.newestState)];
+  const double close = path_->priceAt(static_cast<size_t>(at));
+  BarRange range{close, close};
+  if (build_.highLow) range = path_->barRange(static_cast<size_t>(at));
+  const int64_t R = build_.reversal;
+  if (column.direction == 0) {
+    const double p0 = state.extremePrice;
+    const int64_t upHigh = grid.up(range.high), startUp = grid.up(p0);
+    if (upHigh >= startUp + 1) {
+      columns_.back().direction = 1;
+      columns_.back().startLevel = startUp + 1;
+      return extendGrid(at, upHigh, range.high);
+    }
+    const int64_t downLow = grid.down(range.low), startDown = grid.down(p0);
+    if (downLow <= startDown - 1) {
+      columns_.back().direction = -1;
+      columns_.back().startLevel = startDown - 1;
+      return extendGrid(at, downLow, range.low);
+    }
+    snapshots_.push_back(Snapshot(column.newestState, true));
+    return;
+  }
+  const int64_t last = std::max(state.boxCount, 1) - 1;
+  const int64_t end = column.startLevel + (column.direction > 0 ? last : -last);
+  if (thresholds_.direction != column.direction || thresholds_.endLevel != end) {
+    thresholds_ = {column.direction, end, grid.level(end + column.direction),
+                   grid.level(end - column.direction * R)};
+  }
+  // Farther from a level than any tolerance of the grid: surely not on it.
+  auto margin = [](double level) { return 1e-8 * std::fabs(level); };
+  if (column.direction > 0) {
+    if (range.high > thresholds_.extend - margin(thresholds_.extend)) {
+      const int64_t upHigh = grid.up(range.high);
+      if (upHigh > end) return extendGrid(at, upHigh, range.high);
+    }
+    if (range.low < thresholds_.reverse + margin(thresholds_.reverse)) {
+      const int64_t downLow = grid.down(range.low);
+      if (downLow <= end - R) return reverseGrid(at, -1, end - 1, downLow, range.low);
+    }
+  } else {
+    if (range.low < thresholds_.extend + margin(thresholds_.extend)) {
+      const int64_t downLow = grid.down(range.low);
+      if (downLow < end) return extendGrid(at, downLow, range.low);
+    }
+    if (range.high > thresholds_.reverse - margin(thresholds_.reverse)) {
+      const int64_t upHigh = grid.up(range.high);
+      if (upHigh >= end + R) return reverseGrid(at, 1, end + 1, upHigh, range.high);
+    }
+  }
+  snapshots_.push_back(Snapshot(column.newestState, true));
+}
+
+// The current column's outer box moves to `level`, reached by `price`.
+void PfChart::extendGrid(int32_t at, int64_t level, double price) {
+  StoredColumn& column = columns_.back();
+  ColumnState state;
+  state.extremePrice = price;
+  state.endAt = at;
+  state.boxCount = static_cast<int32_t>(std::llabs(level - column.startLevel) + 1);
+  // The next column starts once the price reaches R levels back.
+  state.reversalPrice = grid_->level(level - int64_t{column.direction} * build_.reversal);
+  column.newestState = static_cast<int32_t>(states_.size());
+  states_.push_back(state);
+  snapshots_.push_back(Snapshot(column.newestState, false));
+}
+
+void PfChart::reverseGrid(int32_t at, int32_t direction, int64_t startLevel, int64_t level,
+                          double price) {
+  const StoredColumn& from = columns_.back();
+  StoredColumn column;
+  column.percent = percent_;
+  column.startFrom = states_[static_cast<size_t>(from.newestState)].endAt;
+  column.startAt = at;
+  column.firstState = static_cast<int32_t>(states_.size());
+  column.direction = direction;
+  column.startLevel = startLevel;
+  columns_.push_back(column);
+  extendGrid(at, level, price);
 }
 
 int32_t PfChart::snapshotIndexForOffset(int32_t offset) const {

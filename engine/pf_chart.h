@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <iterator>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -13,6 +14,7 @@
 #include "common/chart_settings.h"
 #include "common/chart_lock.h"
 #include "engine/pf_column.h"
+#include "engine/price_grid.h"
 #include "intake/price_point.h"
 #include "common/text_arena.h"
 
@@ -92,6 +94,16 @@ class PfChart {
   int32_t reversal() const { return build_.reversal; }
   double boxFraction() const { return build_.boxFraction; }
   int32_t digits() const { return build_.digits; }
+  // The grid the chart is built on (none for the original construction),
+  // resolved from its scale by the first points (an ATR box is kept for
+  // the chart's life), and whether bars are read by their highs and lows.
+  const std::optional<PriceGrid>& grid() const { return grid_; }
+  const std::optional<GridScale>& gridScale() const { return build_.scale; }
+  bool highLowMethod() const { return build_.highLow; }
+  // Why the chart holds no columns although it has points: a grid whose box
+  // the data cannot give (an ATR of 0) or that would need more levels than
+  // any chart can hold. Empty otherwise.
+  const std::string& problem() const { return problem_; }
 
   // The caller holds chartLock. A copy of the snapshot that the view shows at
   // this offset (outside 0..k-1 means the newest), or a default column when
@@ -141,6 +153,7 @@ class PfChart {
     int32_t firstState = -1;  // its states are firstState..newestState
     int32_t newestState = -1;
     int32_t direction = 0;
+    int64_t startLevel = 0;  // on a grid: the level of its first box
   };
   // One per applied point: the state it shows and where its end point
   // lies. The end point is the state's own, except after a point that
@@ -160,6 +173,8 @@ class PfChart {
     int32_t reversal = 3;
     double boxFraction = 0.01;
     int32_t digits = 5;
+    std::optional<GridScale> scale;
+    bool highLow = false;
   };
 
   // The steps of update; the caller holds chartLock.
@@ -170,6 +185,12 @@ class PfChart {
   void rebuildFromPoints(size_t keep);
   void applyPoint(int32_t at);
   void openFirstColumn(int32_t at);
+  // The construction on one price grid.
+  bool prepareGrid(const PricePath& path, size_t from);
+  void refuseGrid(std::string problem);
+  void applyGridPoint(int32_t at);
+  void extendGrid(int32_t at, int64_t level, double price);
+  void reverseGrid(int32_t at, int32_t direction, int64_t startLevel, int64_t level, double price);
   void extendTo(int32_t at, int32_t direction);
   void reverseTo(int32_t at, int32_t direction);
   void updatePercent();
@@ -188,6 +209,17 @@ class PfChart {
   };
 
   BuildSettings build_;
+  std::optional<PriceGrid> grid_;
+  std::string problem_;
+  double lowest_ = 0, highest_ = 0;  // of the prices the grid has read
+  // The prices beyond which the current column may extend or reverse,
+  // kept for the column end and direction they were worked out for.
+  struct GridThresholds {
+    int32_t direction = 0;
+    int64_t endLevel = 0;
+    double extend = 0, reverse = 0;
+  };
+  GridThresholds thresholds_;
   Checkpoint checkpoint_;
   const PricePath* path_ = nullptr;  // where the points are read from
   // The points given by a caller who keeps them only for the call; while

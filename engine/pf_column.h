@@ -81,6 +81,9 @@ struct PfColumn {
   double boxSize = 0;
   double basePrice = 0;
   double endBoxPrice = 0;
+  // On a chart of one price grid: the levels of its first and its last box
+  // (the grid's k of L(k)).
+  int64_t startLevel = 0, endLevel = 0;
   ColumnPoint lastPoint;
 };
 

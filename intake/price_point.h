@@ -31,6 +31,10 @@ struct PricePoint {
   int32_t recordIndex = -1;
 };
 
+struct BarRange {
+  double low = 0, high = 0;
+};
+
 // The points of a run by position. The intake makes them from its records
 // without keeping a copy of each; a chart fed by hand keeps copies.
 class PricePath {
@@ -39,6 +43,12 @@ class PricePath {
   virtual PricePoint at(size_t position) const = 0;
   // Only the price: what building columns reads of most points.
   virtual double priceAt(size_t position) const = 0;
+  // The low and high of the bar the point comes from, for a chart built by
+  // highs and lows; a path of bare prices has the price for both.
+  virtual BarRange barRange(size_t position) const {
+    const double price = priceAt(position);
+    return BarRange{price, price};
+  }
 
   bool empty() const { return size() == 0; }
   PricePoint operator[](size_t position) const { return at(position); }

@@ -90,6 +90,10 @@ class RecordPoints final : public PricePath {
     return PricePoint(static_cast<int32_t>(position), record.minuteText.view(), record.minuteKey,
                       kind, price, static_cast<int32_t>(r));
   }
+  BarRange barRange(size_t position) const override {
+    const PriceRecord& record = (*records_)[position / perRecord_];
+    return BarRange{record.low, record.high};
+  }
   double priceAt(size_t position) const override {
     const size_t r = position / perRecord_;
     double price;
