@@ -6,13 +6,13 @@
 #include <system_error>
 #include <vector>
 
-#include "common/deadline.h"
 #include "common/path_text.h"
 #include "common/run_log.h"
 #include "common/chart_lock.h"
 #include "common/screen_text.h"
 #include "common/whole_file.h"
 #include "engine/csv_save_file.h"
+#include "intake/batch_request.h"
 
 namespace tavelund {
 namespace {
@@ -187,18 +187,13 @@ CsvSaveOutcome saveCsv(const LinkCalls& link, const CsvSaveOptions& options) {
   logLineExcerpt(textOf(link.readLines()));
   appendLog(std::string(71, '-'));
 
-  int request = 0;
-  link.setSendCheck(&request);
-  const auto start = MonotonicClock::now();
-  while (MonotonicClock::now() - start < options.waitLimit) {
-    if (runEnds()) return CsvSaveOutcome::Abandoned;
-    if (link.getSendCheck() == 1) break;
-    out << std::string(30, '\b') << "    Saving... " << elapsedMilliseconds(start) << " milSecond"
-        << std::flush;
-    sleepUntil(MonotonicClock::now() + options.pollPeriod);
-  }
-  if (runEnds()) return CsvSaveOutcome::Abandoned;
-  out << "\r\n    Done." << std::endl;
+  const BatchRequest request{.answerWait = options.waitLimit,
+                             .progressInterval = options.pollPeriod,
+                             .abandon = options.runEnding};
+  const BatchProgress progress{
+      .out = &out, .label = "    Saving... ", .erase = 30, .shown = ProgressShown::WhileWaiting};
+  if (requestBatch(link, request, progress) == BatchAnswer::Abandoned)
+    return CsvSaveOutcome::Abandoned;
   const std::string symbol = textOf(link.getSymbol());
   appendLog("getsymbolcMT5()   : AFTER  : ", symbol);
   out << screenLine("    getsendtimeMT5()  : AFTER  : ", textOf(link.getSendTime()), columns)

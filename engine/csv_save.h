@@ -21,6 +21,8 @@ struct CsvSaveOptions {
   std::filesystem::path programFolder;  // the CSV folder is made inside it
   std::ostream* out = nullptr;          // progress and results
   std::ostream* err = nullptr;          // failures
+  // The wait for the MT5 side's answer, and the pause between two looks at
+  // the send flag (each followed by a progress text).
   std::chrono::milliseconds waitLimit{10000};
   std::chrono::milliseconds pollPeriod{20};
   std::function<LocalTime()> clock = readLocalTime;  // for the file name

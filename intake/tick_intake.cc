@@ -1,13 +1,10 @@
 #include "intake/tick_intake.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <mutex>
-#include <string>
 
-#include "common/deadline.h"
 #include "common/chart_lock.h"
 #include "intake/conversion_steps.h"
 
@@ -83,25 +80,16 @@ void convertTimeline(TickIntake& intake, std::string_view timelineText, bool dat
 }
 
 void refreshRecords(TickIntake& intake, const ChartSettings& settings, const LinkCalls& link,
-                    const ConsolePort& console) {
+                    const ConsolePort& console, const RefreshLimits& limits) {
   std::lock_guard<std::mutex> lock(chartLock);
   const bool haveRecords = !intake.recordList.empty();
-  if (haveRecords) {
-    int request = 0;
-    link.setSendCheck(&request);
-  }
-  const auto start = MonotonicClock::now();
-  const std::string backspaces(28, '\b');
-  for (;;) {
-    const long long elapsed = elapsedMilliseconds(start);
-    if (console.out)
-      *console.out << backspaces << "    UPDATE... " << elapsed << " milSecond" << std::flush;
-    if (elapsed >= 10000 && !haveRecords) break;
-    if (elapsed >= 5000 && haveRecords) break;
-    if (link.getSendCheck() == 1) break;
-    sleepUntil(MonotonicClock::now() + std::chrono::milliseconds(1));
-  }
-  if (console.out) *console.out << "\r\n    Done." << std::endl;
+  const BatchRequest request{
+      .ask = haveRecords,
+      .answerWait = haveRecords ? limits.answerWait : limits.firstBatchWait,
+      .progressInterval = limits.progressInterval,
+  };
+  requestBatch(link, request,
+               BatchProgress{.out = console.out, .label = "    UPDATE... ", .erase = 28});
 
   if (console.clearScreen) console.clearScreen();
   // The library's text stays valid until its next read in this process, and

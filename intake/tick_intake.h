@@ -1,6 +1,7 @@
 #pragma once
 // The console's side of the data road: the send-flag hand-shake with the MT5
 // side and the conversion of timeline lines into records and price points.
+#include <chrono>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -8,6 +9,7 @@
 #include <vector>
 
 #include "common/chart_settings.h"
+#include "intake/batch_request.h"
 #include "intake/console_port.h"
 #include "link/link_calls.h"
 #include "intake/price_point.h"
@@ -68,10 +70,18 @@ void convertTimeline(TickIntake&, std::string_view, const wchar_t*, const Consol
 // fewer when the text is too small to be worth a thread per part.
 unsigned conversionThreads(size_t textBytes);
 
-// Asks the MT5 side for a fresh batch through the send flag, waits for it
-// (at most 10 s before the first records, 5 s after) and converts what the
-// timeline then holds. Takes chartLock for its whole run.
+// How long a refresh waits for its batch, and how often it looks.
+struct RefreshLimits {
+  std::chrono::milliseconds firstBatchWait = kFirstBatchWait;  // before the first records
+  std::chrono::milliseconds answerWait = kAnswerWait;          // once there are records
+  std::chrono::milliseconds progressInterval{1};
+};
+
+// Asks the MT5 side for a fresh batch through the send flag (once there are
+// records; the first batch is only waited for), waits for it within
+// `limits` and converts what the timeline then holds. Takes chartLock for
+// its whole run.
 void refreshRecords(TickIntake& intake, const ChartSettings& settings, const LinkCalls& link,
-                    const ConsolePort& console);
+                    const ConsolePort& console, const RefreshLimits& limits = {});
 
 }  // namespace tavelund

@@ -34,6 +34,7 @@
 #include "common/codepage.h"
 #include "common/local_time.h"
 #include "common/prefault.h"
+#include "link/channel_names.h"
 #include "link/line_format.h"
 #include "link/shared_memory.h"
 #include "link/tickwell.h"
@@ -45,8 +46,6 @@ constexpr std::int32_t kSmallBlock = 1024;
 constexpr std::int32_t kTimelineBlock = 0x8000000;
 
 struct Channel {
-  const wchar_t* mappingName;
-  const wchar_t* mutexName;
   std::int32_t size;
   unsigned char* staging;
   unsigned char* snapshot;
@@ -61,17 +60,13 @@ unsigned char timelineStaging[kTimelineBlock], timelineSnapshot[kTimelineBlock];
 unsigned char blandStaging[kSmallBlock], blandSnapshot[kSmallBlock];
 unsigned char timeSpanStaging[kSmallBlock], timeSpanSnapshot[kSmallBlock];
 
-enum ChannelId { kSendCheck, kSendTime, kTimeline, kBland, kTimeSpan, kChannelCount };
-
-// Construction and destruction order.
+// In ChannelId order, the order of kChannelNames.
 Channel channels[kChannelCount] = {
-    {L"LOW_SENDCHECKShared", L"LOW_SENDCHECKmutex", kSmallBlock, sendCheckStaging,
-     sendCheckSnapshot},
-    {L"LOW_SENDTIMEShared", L"LOW_SENDTIMEmutex", kSmallBlock, sendTimeStaging, sendTimeSnapshot},
-    {L"LOW_TIMELINEShared", L"LOW_TIMELINEmutex", kTimelineBlock, timelineStaging,
-     timelineSnapshot},
-    {L"LOW_BLANDShared", L"LOW_BLANDmutex", kSmallBlock, blandStaging, blandSnapshot},
-    {L"LOW_TIMESPANShared", L"LOW_TIMESPANmutex", kSmallBlock, timeSpanStaging, timeSpanSnapshot},
+    {kSmallBlock, sendCheckStaging, sendCheckSnapshot},
+    {kSmallBlock, sendTimeStaging, sendTimeSnapshot},
+    {kTimelineBlock, timelineStaging, timelineSnapshot},
+    {kSmallBlock, blandStaging, blandSnapshot},
+    {kSmallBlock, timeSpanStaging, timeSpanSnapshot},
 };
 
 std::string accumulator;
@@ -208,11 +203,10 @@ extern "C" {
 bool preInitSendticksMT5(void) {
   return guarded(
       [] {
-        static const wchar_t* const order[] = {L"LOW_TIMELINEShared", L"LOW_BLANDShared",
-                                               L"LOW_TIMESPANShared", L"LOW_SENDTIMEShared",
-                                               L"LOW_SENDCHECKShared"};
+        static const ChannelId order[] = {kTimeline, kBland, kTimeSpan, kSendTime, kSendCheck};
         bool any = false;
-        for (const wchar_t* name : order) any = sharedMappingExists(name) || any;
+        for (const ChannelId id : order)
+          any = sharedMappingExists(kChannelNames[id].mapping) || any;
         if (!any) return true;
         showStartRefusal(L"多重起動できません", L"起動できません");
         return false;
@@ -230,7 +224,7 @@ bool initSendticksMT5(void) {
         CSharedMemory* made[kChannelCount] = {};
         for (int i = 0; i < kChannelCount; ++i) {
           made[i] =
-              new CSharedMemory(channels[i].mappingName, channels[i].mutexName, channels[i].size);
+              new CSharedMemory(kChannelNames[i].mapping, kChannelNames[i].mutex, channels[i].size);
         }
         for (int i = 0; i < kChannelCount; ++i) {
           delete channels[i].shared;

@@ -10,6 +10,7 @@
 #include "common/version.h"
 #include "common/printable.h"
 #include "intake/time_order.h"
+#include "link/channel_names.h"
 #include "link/object_namespace.h"
 #include "link/tickwell.h"
 #include "tools/option_number.h"
@@ -29,13 +30,9 @@ const char kUsage[] =
 constexpr long long kMaxWaitSeconds = 86400;  // a day
 constexpr long long kMaxWatchMs = 86400000;   // a day
 
-const wchar_t* const kMappings[] = {L"LOW_SENDCHECKShared", L"LOW_SENDTIMEShared",
-                                    L"LOW_TIMELINEShared", L"LOW_BLANDShared",
-                                    L"LOW_TIMESPANShared"};
-
 bool anyChannel() {
-  for (const wchar_t* name : kMappings) {
-    if (checkSendticksMT5(name)) return true;
+  for (const ChannelName& name : kChannelNames) {
+    if (checkSendticksMT5(name.mapping)) return true;
   }
   return false;
 }

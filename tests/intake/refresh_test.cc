@@ -10,6 +10,7 @@
 
 #include "common/chart_lock.h"
 #include "intake/tick_intake.h"
+#include "tests/support/progress_text.h"
 
 namespace tavelund {
 namespace {
@@ -56,27 +57,19 @@ class Refresh : public ::testing::Test {
     out.str("");
     clears.clear();
     const auto start = std::chrono::steady_clock::now();
-    refreshRecords(intake, settings, link, console);
+    refreshRecords(intake, settings, link, console, limits);
     return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
                                                                  start)
         .count();
   }
   // The progress prints: each one overwrites the last with 28 backspaces.
   std::vector<long long> progressValues() const {
-    const std::string text = out.str();
-    const std::string head = std::string(28, '\b') + "    UPDATE... ";
-    std::vector<long long> values;
-    for (size_t at = text.find(head); at != std::string::npos; at = text.find(head, at + 1)) {
-      const size_t number = at + head.size();
-      const size_t tail = text.find(" milSecond", number);
-      if (tail == std::string::npos) break;
-      values.push_back(std::stoll(text.substr(number, tail - number)));
-    }
-    return values;
+    return testing::progressValues(out.str(), std::string(28, '\b') + "    UPDATE... ");
   }
 
   TickIntake intake;
   ChartSettings settings;
+  RefreshLimits limits;
   LinkCalls link{.getSendCheck = &FakeSide::getSendCheck,
                  .setSendCheck = &FakeSide::setSendCheck,
                  .readLines = &FakeSide::readLines};
@@ -114,24 +107,25 @@ TEST_F(Refresh, LaterRefreshAsksWithZeroAndPollsUntilTheOne) {
   EXPECT_EQ(1u, intake.batchPointList.size());  // the newest bar, rebuilt
 }
 
-TEST_F(Refresh, LaterRefreshGivesUpAfterFiveSecondsAndConvertsAnyway) {
+TEST_F(Refresh, LaterRefreshGivesUpAfterItsAnswerWaitAndConvertsAnyway) {
   FakeSide::flag = 1;
   refreshMilliseconds();
   FakeSide::text =
       "2024/03/05 09:02:00.000,2.00000,3.00000,1.50000,2.75000\n"
       "2024/03/05 09:03:00.000,2.00000,3.00000,1.50000,2.50000\n";
+  limits.answerWait = std::chrono::milliseconds(300);
   const long long took = refreshMilliseconds();
-  EXPECT_GE(took, 5000);
+  EXPECT_GE(took, 300);
   const std::vector<long long> values = progressValues();
   ASSERT_GE(values.size(), 2u);
-  // It gives up at the first poll at or past 5 s (wall-clock bounds would
-  // fail on a loaded machine, the order of the polls does not).
-  EXPECT_GE(values.back(), 5000);
-  EXPECT_LT(values[values.size() - 2], 5000);
+  // It gives up at the first poll at or past the wait (wall-clock bounds
+  // would fail on a loaded machine, the order of the polls does not).
+  EXPECT_GE(values.back(), 300);
+  EXPECT_LT(values[values.size() - 2], 300);
   for (size_t i = 1; i < values.size(); ++i) ASSERT_LE(values[i - 1], values[i]);
   // Polled every millisecond: a longer pause between polls would never let
   // two prints lie as close as 2 ms (the values are whole milliseconds).
-  EXPECT_GT(values.size(), 100u);
+  EXPECT_GT(values.size(), 10u);
   long long closest = values[1] - values[0];
   for (size_t i = 1; i < values.size(); ++i) closest = std::min(closest, values[i] - values[i - 1]);
   EXPECT_LE(closest, 2);
@@ -139,14 +133,20 @@ TEST_F(Refresh, LaterRefreshGivesUpAfterFiveSecondsAndConvertsAnyway) {
   EXPECT_EQ(2.75, intake.recordList[1].close);
 }
 
-TEST_F(Refresh, FirstRefreshWaitsTenSecondsForASilentSide) {
+TEST_F(Refresh, FirstRefreshWaitsItsFirstBatchWaitForASilentSide) {
+  // The viewer's own limits; the tests shorten them.
+  EXPECT_EQ(RefreshLimits{}.firstBatchWait, std::chrono::seconds(10));
+  EXPECT_EQ(RefreshLimits{}.answerWait, std::chrono::seconds(5));
+  EXPECT_EQ(RefreshLimits{}.progressInterval, std::chrono::milliseconds(1));
   FakeSide::text = "";
+  limits.firstBatchWait = std::chrono::milliseconds(200);
+  limits.answerWait = std::chrono::milliseconds(20000);  // not the wait that applies
   const long long took = refreshMilliseconds();
-  EXPECT_GE(took, 10000);
+  EXPECT_GE(took, 200);
   const std::vector<long long> values = progressValues();
   ASSERT_GE(values.size(), 2u);
-  EXPECT_GE(values.back(), 10000);
-  EXPECT_LT(values[values.size() - 2], 10000);
+  EXPECT_GE(values.back(), 200);
+  EXPECT_LT(values[values.size() - 2], 200);
   EXPECT_TRUE(FakeSide::written.empty());
   EXPECT_TRUE(intake.recordList.empty());
   EXPECT_EQ((std::vector<size_t>{0, 0}), clears);
