@@ -96,7 +96,7 @@ void refreshRecords(TickIntake& intake, const ChartSettings& settings, const Lin
   // every reader holds chartLock, so the conversion reads it in place.
   const char* lines = link.readLines ? link.readLines() : nullptr;
   const std::string_view text = lines ? std::string_view(lines) : std::string_view();
-  convertTimeline(intake, text, settings.dataExpand, console);
+  convertTimeline(intake, text, settings.expandsPoints(), console);
   if (console.clearScreen) console.clearScreen();
 }
 
