@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "common/grid_scale.h"
+#include "engine/pf_chart.h"
 #include "engine/price_grid.h"
 #include "tests/engine/grid_paths.h"
 #include "tests/support/grid_oracle.h"
@@ -239,6 +241,140 @@ TEST(GridOracle, GivesTheHandWorkedColumns) {
         grid_oracle::columns(path.bars, testing_util::gridOfPath(path), path.reversal, path.method),
         path.expected);
   }
+}
+
+// Bars as the intake gives them: one point per bar, its close, with the
+// bar's low and high beside it.
+class BarPath final : public PricePath {
+ public:
+  std::vector<GridBar> bars;
+  size_t size() const override { return bars.size(); }
+  PricePoint at(size_t i) const override {
+    return PricePoint(static_cast<int32_t>(i), "2024/03/05 09:00", 202403050900, 4, bars[i].close,
+                      static_cast<int32_t>(i));
+  }
+  double priceAt(size_t i) const override { return bars[i].close; }
+  BarRange barRange(size_t i) const override { return BarRange{bars[i].low, bars[i].high}; }
+};
+
+// The chart's decided columns in the oracle's terms.
+std::vector<grid_oracle::Column> chartColumns(const PfChart& chart) {
+  std::vector<grid_oracle::Column> columns;
+  for (const PfColumn& column : chart.columns()) {
+    if (column.direction == 0) continue;
+    grid_oracle::Column c;
+    c.type = column.direction > 0 ? 'X' : 'O';
+    c.top = std::max(column.startLevel, column.endLevel);
+    c.bottom = std::min(column.startLevel, column.endLevel);
+    c.startBar = static_cast<size_t>(column.startPoint.index);
+    c.lastBar = static_cast<size_t>(column.endPoint.index);
+    columns.push_back(c);
+  }
+  // The first column starts where the chart starts; the bar that decided
+  // it is the first whose snapshot shows it decided.
+  if (!columns.empty()) {
+    const ColumnList snapshots = chart.snapshots();
+    for (size_t k = 0; k < snapshots.size(); ++k) {
+      if (snapshots[k].direction != 0) {
+        columns.front().startBar = k;
+        break;
+      }
+    }
+  }
+  return columns;
+}
+
+void setGrid(ChartSettings& settings, std::string_view scale, int reversal,
+             grid_oracle::Method method) {
+  std::string reason;
+  settings.grid = parseGridScale(scale, reason);
+  settings.reversal = reversal;
+  settings.dataExpand = method == grid_oracle::Method::highLow;
+}
+
+TEST(GridChart, BuildsTheHandWorkedColumns) {
+  for (const testing_util::GridPath& path : testing_util::gridPaths()) {
+    SCOPED_TRACE(path.name);
+    ChartSettings settings;
+    setGrid(settings, path.scale, path.reversal, path.method);
+    BarPath bars;
+    bars.bars = path.bars;
+    PfChart chart;
+    chart.applySettings(settings, 5);
+    chart.update(PointSpan::tail(bars, 0), settings);
+    EXPECT_EQ(chartColumns(chart), path.expected);
+    EXPECT_EQ(chart.snapshots().size(), path.bars.size());
+  }
+}
+
+// Random walks on every kind of scale, both methods and several reversals,
+// built whole and built in two batches that re-read the newest bar, as the
+// intake's refresh does: the chart gives what the literal reading gives.
+TEST(GridChart, AgreesWithTheLiteralReadingOnRandomWalks) {
+  std::mt19937 random(20261209);
+  std::normal_distribution<double> step(0, 0.012);
+  std::uniform_real_distribution<double> reach(0, 0.01);
+  for (const std::string_view scale : {"1%", "0.25%", "0.5", "trad", "atr14"}) {
+    for (const auto method : {grid_oracle::Method::closes, grid_oracle::Method::highLow}) {
+      for (const int reversal : {1, 2, 3, 5}) {
+        BarPath whole;
+        double close = 40 + 30 * reach(random) * 100;
+        for (int i = 0; i < 600; ++i) {
+          const double open = close;
+          close = std::max(0.5, close * (1 + step(random)));
+          whole.bars.push_back(GridBar{std::max(open, close) * (1 + reach(random)),
+                                       std::min(open, close) * (1 - reach(random)), close});
+        }
+        const std::string where = std::string(scale) + " R " + std::to_string(reversal) +
+                                  (method == grid_oracle::Method::highLow ? " high/low" : "");
+        ChartSettings settings;
+        setGrid(settings, scale, reversal, method);
+        PfChart chart;
+        chart.applySettings(settings, 5);
+        chart.update(PointSpan::tail(whole, 0), settings);
+        ASSERT_TRUE(chart.grid()) << where;
+        const auto expected = grid_oracle::columns(whole.bars, *chart.grid(), reversal, method);
+        EXPECT_EQ(chartColumns(chart), expected) << where;
+
+        BarPath growing;
+        growing.bars.assign(whole.bars.begin(), whole.bars.begin() + 300);
+        growing.bars.back().close *= 1.03;  // the forming bar, read again later
+        PfChart twice;
+        twice.applySettings(settings, 5);
+        twice.update(PointSpan::tail(growing, 0), settings);
+        growing.bars = whole.bars;
+        twice.update(PointSpan::tail(growing, 299), settings);
+        // An ATR box stays the one of the points first built from.
+        ASSERT_TRUE(twice.grid()) << where;
+        EXPECT_EQ(chartColumns(twice),
+                  grid_oracle::columns(whole.bars, *twice.grid(), reversal, method))
+            << where << " in two batches";
+      }
+    }
+  }
+}
+
+TEST(GridChart, SaysWhyItCannotBeBuilt) {
+  BarPath flat;
+  flat.bars = testing_util::closeBars({10, 10, 10});
+  ChartSettings atr;
+  setGrid(atr, "atr5", 3, grid_oracle::Method::closes);
+  PfChart noBox;
+  noBox.applySettings(atr, 2);
+  noBox.update(PointSpan::tail(flat, 0), atr);
+  EXPECT_NE(noBox.problem().find("atr5"), std::string::npos) << noBox.problem();
+  EXPECT_TRUE(noBox.columns().empty());
+
+  BarPath wide;
+  wide.bars = testing_util::closeBars({1, 2000});
+  ChartSettings fine;
+  setGrid(fine, "0.0001", 3, grid_oracle::Method::closes);
+  PfChart tooMany;
+  tooMany.applySettings(fine, 2);
+  tooMany.update(PointSpan::tail(wide, 0), fine);
+  EXPECT_NE(tooMany.problem().find("10000000 LEVELS"), std::string::npos) << tooMany.problem();
+  EXPECT_TRUE(tooMany.snapshots().empty());
+  EXPECT_EQ(-1, fine.viewOffsetLimit());
 }
 
 }  // namespace
