@@ -74,7 +74,22 @@ void labelRows(ChartLayout& layout, const PfColumn& column, int32_t endRow) {
   }
 }
 
-void fillCells(ChartLayout& layout, int32_t reversal) {
+// On one price grid every row is a level: its label is the level's price,
+// its percent the level's distance from the newest column's last box.
+void labelGridRows(ChartLayout& layout, const PriceGrid& grid, const PfColumn& column,
+                   int32_t endRow) {
+  auto formatted = [&](double value) { return fixedText(value, layout.digits); };
+  const double last = column.endBoxPrice;
+  for (int64_t row = int64_t{layout.maxRow} + 1; row >= int64_t{layout.minRow} - 2; --row) {
+    const double price = grid.level(column.endLevel + (row - endRow));
+    const double percent = last != 0 && row != endRow ? (price / last - 1) * 100 : 0;
+    layout.rowLabels.push_back("   " + formatted(price) + (row >= endRow ? " (+" : " (") +
+                               formatted(percent) + "%)");
+  }
+}
+
+void fillCells(ChartLayout& layout, const PfChart& chart) {
+  const int32_t reversal = chart.reversal();
   const auto rows = static_cast<size_t>(layout.rowCount);
   layout.cells.assign(layout.columns.size(), std::string(rows, '.'));
   auto formatted = [&](double value) { return fixedText(value, layout.digits); };
@@ -91,7 +106,12 @@ void fillCells(ChartLayout& layout, int32_t reversal) {
       cells[static_cast<size_t>(r)] = rising ? 'X' : 'O';
     if (i + 1 != layout.columns.size()) continue;
 
-    if (s >= 0 && s < layout.rowCount) labelRows(layout, column, laid.endRow);
+    if (s >= 0 && s < layout.rowCount) {
+      if (chart.grid())
+        labelGridRows(layout, *chart.grid(), column, laid.endRow);
+      else
+        labelRows(layout, column, laid.endRow);
+    }
     if (e >= 0 && e < layout.rowCount) {
       const auto r = static_cast<int32_t>(e);
       const std::string price = formatted(column.endPoint.price);
@@ -129,8 +149,9 @@ ChartLayout layOutChart(const PfChart& chart, const LayoutRequest& request) {
   layout.digits = chart.digits();
   layout.columns = shownColumns(chart, request, layout.snapshot);
   assignRows(layout);
+  layout.problem = chart.problem();
   layout.tooTall = layout.rowCount > request.mostRows;
-  if (!layout.tooTall) fillCells(layout, chart.reversal());
+  if (!layout.tooTall) fillCells(layout, chart);
   return layout;
 }
 
@@ -162,6 +183,11 @@ ChartLayout ChartDrawing::draw(std::ostream& out, const PfChart& chart,
   std::lock_guard<std::mutex> lock(chartLock);
   ChartLayout layout =
       layOutChart(chart, LayoutRequest{settings.viewOffset(), settings.showColumns, mostRows_});
+  if (!layout.problem.empty()) {
+    out << "    NO CHART : " << layout.problem << std::endl;
+    out << std::endl << kChartRule << std::endl;
+    return layout;
+  }
   if (layout.tooTall) {
     out << "    CHART TOO TALL TO DRAW : " << layout.rowCount << " ROWS" << std::endl;
     out << std::endl << kChartRule << std::endl;

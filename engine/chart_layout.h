@@ -78,6 +78,8 @@ struct ChartLayout {
   // keeps the ones before otherwise.
   std::optional<ChartMarker> nowMarker, reversalMarker;
   int32_t digits = 5;
+  // Why the chart holds no columns (see PfChart::problem); drawn instead.
+  std::string problem;
 
   int32_t shown() const { return static_cast<int32_t>(columns.size()); }
   int64_t cellRow(int64_t row) const { return row - minRow; }
