@@ -37,9 +37,6 @@ void banner(std::ostream& out, const char* const (&lines)[N]) {
 
 }  // namespace
 
-std::string screenRule() { return std::string(kScreenRuleWidth, '-'); }
-std::string logRule() { return std::string(kLogRuleWidth, '-'); }
-
 std::string chartTitle(const ChartTitle& title) {
   return " " + title.symbol + " (" + title.timeSpanLabel + ")";
 }

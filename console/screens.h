@@ -10,16 +10,12 @@
 #include <string>
 
 #include "common/run_log.h"
+#include "common/screen_rules.h"
 #include "common/screen_text.h"
 
 namespace tavelund {
 
 inline constexpr const char* kWindowTitle = "TavelundP&F FREE";
-inline constexpr int kScreenRuleWidth = 96;
-inline constexpr int kLogRuleWidth = 71;
-
-std::string screenRule();  // 96 "-"
-std::string logRule();     // 71 "-"
 
 // What the header names after the send time, in its parts: the symbol
 // comes over the link, the label is the viewer's own.

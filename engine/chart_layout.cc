@@ -7,11 +7,12 @@
 
 #include "common/chart_lock.h"
 #include "common/number_text.h"
+#include "common/screen_rules.h"
 
 namespace tavelund {
 namespace {
 
-const std::string kChartRule(96, '-');
+const std::string kChartRule = screenRule();
 
 // The snapshot shown at the offset after the columns before it, oldest
 // first (a column numbered c follows the one at position c).

@@ -8,6 +8,7 @@
 
 #include "common/path_text.h"
 #include "common/run_log.h"
+#include "common/screen_rules.h"
 #include "common/chart_lock.h"
 #include "common/screen_text.h"
 #include "common/whole_file.h"
@@ -185,7 +186,7 @@ CsvSaveOutcome saveCsv(const LinkCalls& link, const CsvSaveOptions& options) {
   out << screenLine("    getsendtimeMT5()  : BEFORE : ", textOf(link.getSendTime()), columns)
       << std::endl;
   logLineExcerpt(textOf(link.readLines()));
-  appendLog(std::string(71, '-'));
+  appendLog(logRule());
 
   const BatchRequest request{.answerWait = options.waitLimit,
                              .progressInterval = options.pollPeriod,
@@ -201,7 +202,7 @@ CsvSaveOutcome saveCsv(const LinkCalls& link, const CsvSaveOptions& options) {
 
   const std::string lines = textOf(link.readLines());
   logLineExcerpt(lines);
-  appendLog(std::string(71, '-'));
+  appendLog(logRule());
 
   const LocalTime now = options.clock();
   const std::optional<std::string> name = csvFileName(symbol, now);

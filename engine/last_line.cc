@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "common/number_text.h"
+#include "common/screen_rules.h"
 
 namespace tavelund {
 
@@ -29,7 +30,7 @@ void writeLastLine(std::ostream& out, const PfColumn& column, int32_t digits, si
   out << lastLineText(column.startPoint.text, column.startPoint.price, column.lastPoint.text,
                       column.lastPoint.price, digits, columns)
       << std::endl;
-  out << std::string(96, '-') << std::endl;
+  out << screenRule() << std::endl;
 }
 
 }  // namespace tavelund
