@@ -4,6 +4,8 @@
 #include <limits>
 #include <stdexcept>
 
+#include "common/option_ranges.h"
+
 namespace tavelund {
 
 int getopt(OptionScan& scan, int argc, const char* const* argv, const char* optionLetters,
@@ -113,10 +115,6 @@ ParsedOptions reportFault(NumberFault fault, bool decimal, std::ostream& err) {
   return parsed;
 }
 
-int32_t withinOr(int32_t value, int32_t low, int32_t high, int32_t fallback) {
-  return value >= low && value <= high ? value : fallback;
-}
-
 // A page step of 1 or more is raised to a multiple of 3. The largest int
 // values have no multiple of 3 above them inside int32; they take the
 // largest one below instead of overflowing.
@@ -133,7 +131,9 @@ ParsedOptions parseOptions(int argc, const char* const* argv, std::ostream& err)
   std::string percent = "1.000000", reversal = "3", show = "30", digits = "5", scroll = "30";
   OptionValues values;
   OptionScan scan;
-  for (int letter; (letter = getopt(scan, argc, argv, "m:f:s:b:p:r:eh", err)) != -1;) {
+  std::string grid;
+  bool gridGiven = false;
+  for (int letter; (letter = getopt(scan, argc, argv, "m:f:s:b:p:r:g:eh", err)) != -1;) {
     switch (letter) {
       case 'm':
         values.modeGiven = true;
@@ -153,6 +153,10 @@ ParsedOptions parseOptions(int argc, const char* const* argv, std::ostream& err)
       case 'r':
         scroll = scan.argument;
         break;
+      case 'g':
+        grid = scan.argument;
+        gridGiven = true;
+        break;
       case 'e':
         values.dataExpand = true;
         break;
@@ -168,25 +172,36 @@ ParsedOptions parseOptions(int argc, const char* const* argv, std::ostream& err)
     }
   }
 
-  // Checked in this order; the first bad number ends the run. The percent
-  // is only checked: the box stays 1 %.
+  // Checked in this order; the first bad number ends the run.
   double percentValue = 0;
   if (auto fault = readDecimal(percent, percentValue); fault != NumberFault::None) {
     return reportFault(fault, true, err);
+  }
+  values.boxFraction = boxFractionOf(percentValue);
+  if (gridGiven) {
+    std::string reason;
+    values.grid = parseGridScale(grid, reason);
+    if (!values.grid) {
+      err << "Error: Invalid argument - " << reason << std::endl;
+      ParsedOptions parsed;
+      parsed.endNow = true;
+      parsed.exitCode = -1;
+      return parsed;
+    }
   }
   int32_t number = 0;
   if (auto fault = readWhole(reversal, number); fault != NumberFault::None) {
     return reportFault(fault, false, err);
   }
-  values.reversal = withinOr(number, 3, 5, 3);
+  values.reversal = (values.grid ? kGridReversalOption : kReversalOption).within(number);
   if (auto fault = readWhole(show, number); fault != NumberFault::None) {
     return reportFault(fault, false, err);
   }
-  values.showColumns = withinOr(number, 1, 300, 30);
+  values.showColumns = kShowColumnsOption.within(number);
   if (auto fault = readWhole(digits, number); fault != NumberFault::None) {
     return reportFault(fault, false, err);
   }
-  values.digits = withinOr(number, 0, 10, 5);
+  values.digits = kDigitsOption.within(number);
   if (auto fault = readWhole(scroll, number); fault != NumberFault::None) {
     return reportFault(fault, false, err);
   }
@@ -199,7 +214,8 @@ ParsedOptions parseOptions(int argc, const char* const* argv, std::ostream& err)
 
 void applyOptions(const OptionValues& values, ChartSettings& settings) {
   settings.reversal = values.reversal;
-  settings.boxFraction = 0.01;
+  settings.boxFraction = values.boxFraction;
+  settings.grid = values.grid;
   settings.showColumns = values.showColumns;
   settings.dataExpand = values.dataExpand;
   settings.digits = values.digits;

@@ -3,6 +3,7 @@
 // argument rules are fixed, so the C library's getopt does not serve) and
 // the checks that turn the options into run settings.
 #include <cstdint>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -28,6 +29,8 @@ int getopt(OptionScan& scan, int argc, const char* const* argv, const char* opti
            std::ostream& err);
 
 struct OptionValues {
+  double boxFraction = 0.01;      // -p P: P / 100
+  std::optional<GridScale> grid;  // -g SCALE
   int32_t reversal = 3;
   int32_t showColumns = 30;
   bool dataExpand = false;
@@ -47,7 +50,7 @@ struct ParsedOptions {
 // numbers) goes to `err`. Never ends the process itself.
 ParsedOptions parseOptions(int argc, const char* const* argv, std::ostream& err);
 
-// Writes the option values into the run settings (box fraction stays 1 %).
+// Writes the option values into the run settings.
 void applyOptions(const OptionValues& values, ChartSettings& settings);
 
 // The help text lines, in the bytes of the console's code page: code page

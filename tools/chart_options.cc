@@ -3,13 +3,19 @@
 #include <charconv>
 #include <string_view>
 
+#include "common/option_ranges.h"
+
 namespace tavelund::chart {
 
 const char kUsage[] =
     "usage: tickwell-chart [options] BARS.csv\n"
     "Prints the point-and-figure chart of the bars as the viewer draws it.\n"
-    "  -b N          reversal in boxes, 3..5 (default 3)\n"
-    "  -e            each bar gives its open, its extreme farther from the open, its close\n"
+    "  -p P          box of P percent of each column's start, 0 < P <= 50 (default 1)\n"
+    "  -g SCALE      one price grid for the whole chart: a percent (1%), a box in price\n"
+    "                units (0.0010, 25), trad (the traditional table) or atrN (N 1..1000)\n"
+    "  -b N          reversal in boxes, 3..5 (default 3); 1..9 with -g\n"
+    "  -e            each bar gives its open, its extreme farther from the open, its close;\n"
+    "                with -g: each bar's high and low\n"
     "  -s N          columns shown, 1..300 (default 30)\n"
     "  -f N          decimals of the prices, 0..10 (default 5)\n"
     "  --offset N    the chart as it stood N points before the newest (default 0)\n"
@@ -22,6 +28,12 @@ const char kUsage[] =
 namespace {
 
 bool wholeNumber(std::string_view text, int32_t& value) {
+  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+  const auto [end, fault] = std::from_chars(text.data(), text.data() + text.size(), value);
+  return fault == std::errc() && end == text.data() + text.size() && !text.empty();
+}
+
+bool decimalNumber(std::string_view text, double& value) {
   if (!text.empty() && text.front() == '+') text.remove_prefix(1);
   const auto [end, fault] = std::from_chars(text.data(), text.data() + text.size(), value);
   return fault == std::errc() && end == text.data() + text.size() && !text.empty();
@@ -52,20 +64,45 @@ Parsed parseOptions(int argc, const char* const* argv, Options& options, std::st
     auto starts = [&](std::string_view name) {
       return arg.substr(0, name.size()) == name && name.size() == 2;
     };
+    // "-p 2.5", "-g trad" and "-p2.5", "-gtrad" alike.
+    auto text = [&](std::string_view name, std::string_view what, std::string_view& out) {
+      if (arg.size() > name.size()) {
+        out = arg.substr(name.size());
+      } else if (i + 1 < argc) {
+        out = argv[++i];
+      } else {
+        error = std::string(name) + " needs " + std::string(what);
+        return false;
+      }
+      return true;
+    };
     int32_t n = 0;
+    std::string_view given;
     if (arg == "--help" || arg == "-h") return Parsed::Help;
     if (arg == "--version") return Parsed::Version;
     if (arg == "-e") {
       options.dataExpand = true;
     } else if (starts("-b")) {
       if (!value("-b", n)) return Parsed::Error;
-      options.reversal = n >= 3 && n <= 5 ? n : 3;
+      options.reversal = n;
     } else if (starts("-s")) {
       if (!value("-s", n)) return Parsed::Error;
-      options.showColumns = n >= 1 && n <= 300 ? n : 30;
+      options.showColumns = kShowColumnsOption.within(n);
     } else if (starts("-f")) {
       if (!value("-f", n)) return Parsed::Error;
-      options.digits = n >= 0 && n <= 10 ? n : 5;
+      options.digits = kDigitsOption.within(n);
+    } else if (starts("-p")) {
+      double percent = 0;
+      if (!text("-p", "a number", given)) return Parsed::Error;
+      if (!decimalNumber(given, percent)) {
+        error = "-p needs a number, not \"" + std::string(given) + "\"";
+        return Parsed::Error;
+      }
+      options.boxFraction = boxFractionOf(percent);
+    } else if (starts("-g")) {
+      if (!text("-g", "a scale", given)) return Parsed::Error;
+      options.grid = parseGridScale(given, error);
+      if (!options.grid) return Parsed::Error;
     } else if (arg == "--offset") {
       if (!value("--offset", n) || n < 0) {
         if (error.empty()) error = "--offset needs a number of points, 0 or more";
@@ -96,6 +133,10 @@ Parsed parseOptions(int argc, const char* const* argv, Options& options, std::st
     error = "no file of bars given";
     return Parsed::Error;
   }
+  // The reversal's range depends on the construction, which any option may
+  // choose.
+  options.reversal =
+      (options.grid ? kGridReversalOption : kReversalOption).within(options.reversal);
   return Parsed::Run;
 }
 

@@ -14,6 +14,8 @@ namespace tavelund::chart {
 void buildChart(const std::vector<TimelineBar>& bars, const Options& options, BuiltChart& built) {
   ChartSettings& settings = built.settings;
   settings.reversal = options.reversal;
+  settings.boxFraction = options.boxFraction;
+  settings.grid = options.grid;
   settings.showColumns = options.showColumns;
   settings.dataExpand = options.dataExpand;
   settings.digits = options.digits;

@@ -89,13 +89,39 @@ TEST(Options, PageStepIsRaisedToAMultipleOfThree) {
   EXPECT_EQ(parse({"-r", "2147483646"}).parsed.values.scrollBack, 2147483646);
 }
 
-TEST(Options, PercentIsCheckedOnly) {
-  const Parsed run = parse({"-p", "2.5"});
-  EXPECT_FALSE(run.parsed.endNow);
-  EXPECT_EQ(run.err, "");
-  ChartSettings settings;
-  applyOptions(run.parsed.values, settings);
-  EXPECT_EQ(settings.boxFraction, 0.01);
+// -p sets the box percent (a value outside 0 < P <= 50 is taken as 1), -g a
+// grid scale, under which -b takes 1..9; a scale that cannot be read ends
+// the run as a bad number does.
+TEST(Options, BoxPercentGridScaleAndTheirReversal) {
+  struct Case {
+    std::initializer_list<const char*> args;
+    double boxFraction;
+    const char* grid;  // the scale's text, or null for none
+    int32_t reversal;
+  };
+  const Case cases[] = {
+      {{"-p", "2.5"}, 0.025, nullptr, 3},     {{"-p", "50"}, 0.5, nullptr, 3},
+      {{"-p", "0"}, 0.01, nullptr, 3},        {{"-p", "50.5"}, 0.01, nullptr, 3},
+      {{"-p", "-2"}, 0.01, nullptr, 3},       {{"-g", "trad", "-b", "1"}, 0.01, "trad", 1},
+      {{"-b", "9", "-g", "0.25%"}, 0.01, "0.25%", 9}, {{"-g", "25", "-b", "10"}, 0.01, "25", 3},
+      {{"-b", "1"}, 0.01, nullptr, 3},        {{"-g", "atr14", "-p", "3"}, 0.03, "atr14", 3},
+  };
+  for (const Case& c : cases) {
+    const Parsed run = parse(c.args);
+    ASSERT_FALSE(run.parsed.endNow) << run.err;
+    EXPECT_EQ(run.err, "");
+    ChartSettings settings;
+    applyOptions(run.parsed.values, settings);
+    EXPECT_DOUBLE_EQ(settings.boxFraction, c.boxFraction) << *c.args.begin();
+    EXPECT_EQ(settings.grid ? gridScaleText(*settings.grid) : "", c.grid ? c.grid : "");
+    EXPECT_EQ(settings.reversal, c.reversal);
+  }
+  for (const char* bad : {"atr0", "0", "-1", "60%", "trap", ""}) {
+    const Parsed run = parse({"-g", bad});
+    EXPECT_TRUE(run.parsed.endNow) << bad;
+    EXPECT_EQ(run.parsed.exitCode, -1);
+    EXPECT_EQ(0u, run.err.find("Error: Invalid argument - ")) << run.err;
+  }
 }
 
 TEST(Options, BadNumbersEndWithMinusOne) {
