@@ -84,6 +84,19 @@ TEST(ChartOptions, TheViewersRangesAndDefaults) {
   EXPECT_EQ(3, outside.reversal);
   EXPECT_EQ(30, outside.showColumns);
   EXPECT_EQ(5, outside.digits);
+
+  // -p and -g as the viewer takes them; the reversal's range follows -g
+  // wherever it stands.
+  Options grid;
+  ASSERT_EQ(Parsed::Run, parse({"-b", "1", "-p2.5", "-g", "trad", "x.csv"}, grid, error));
+  EXPECT_EQ(1, grid.reversal);
+  EXPECT_DOUBLE_EQ(0.025, grid.boxFraction);
+  ASSERT_TRUE(grid.grid);
+  EXPECT_EQ("trad", gridScaleText(*grid.grid));
+  Options original;
+  ASSERT_EQ(Parsed::Run, parse({"-b", "1", "-p", "51", "x.csv"}, original, error));
+  EXPECT_EQ(3, original.reversal);
+  EXPECT_DOUBLE_EQ(0.01, original.boxFraction);
 }
 
 TEST(ChartOptions, MistakesAreNamed) {
@@ -95,6 +108,10 @@ TEST(ChartOptions, MistakesAreNamed) {
       {"--svg"},
       {"--zoom", "x.csv"},
       {"a.csv", "b.csv"},
+      {"-p", "abc", "x.csv"},
+      {"-g", "atr0", "x.csv"},
+      {"-g", "60%", "x.csv"},
+      {"-g"},
   };
   for (const auto& args : wrong) {
     Options options;
