@@ -110,7 +110,8 @@ class AnalysisEndToEnd : public ::testing::Test {
 
 TEST_F(AnalysisEndToEnd, PrinterPrintsTheViewersChart) {
   startFeed();
-  for (const std::string options : {"", "-b 4 -s 20 -f 2 -e"}) {
+  for (const std::string options :
+       {"", "-b 4 -s 20 -f 2 -e", "-p 2.5 -f 1", "-g trad -s 25", "-g 1% -b 2 -e", "-g 4 -b 1"}) {
     SCOPED_TRACE("options: " + options);
     TerminalSession session(viewerCommand(options), 140, 110);
     const std::string newest = "=> " + barDate(kBars - 1, '/') + " 00:00(";
