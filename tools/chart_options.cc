@@ -2,8 +2,10 @@
 
 #include <charconv>
 #include <string_view>
+#include <vector>
 
 #include "common/option_ranges.h"
+#include "tools/command_line.h"
 
 namespace tavelund::chart {
 
@@ -42,97 +44,89 @@ bool decimalNumber(std::string_view text, double& value) {
 }  // namespace
 
 Parsed parseOptions(int argc, const char* const* argv, Options& options, std::string& error) {
-  for (int i = 1; i < argc; ++i) {
-    const std::string_view arg = argv[i];
-    // "-b 4" and "-b4" alike.
-    auto value = [&](std::string_view name, int32_t& out) -> bool {
-      std::string_view text;
-      if (arg.size() > name.size()) {
-        text = arg.substr(name.size());
-      } else if (i + 1 < argc) {
-        text = argv[++i];
-      } else {
-        error = std::string(name) + " needs a number";
-        return false;
-      }
-      if (!wholeNumber(text, out)) {
-        error = std::string(name) + " needs a whole number, not \"" + std::string(text) + "\"";
-        return false;
-      }
-      return true;
-    };
-    auto starts = [&](std::string_view name) {
-      return arg.substr(0, name.size()) == name && name.size() == 2;
-    };
-    // "-p 2.5", "-g trad" and "-p2.5", "-gtrad" alike.
-    auto text = [&](std::string_view name, std::string_view what, std::string_view& out) {
-      if (arg.size() > name.size()) {
-        out = arg.substr(name.size());
-      } else if (i + 1 < argc) {
-        out = argv[++i];
-      } else {
-        error = std::string(name) + " needs " + std::string(what);
-        return false;
-      }
-      return true;
-    };
+  static constexpr CommandOption kOptions[] = {
+      {nullptr, 'b', true},   {nullptr, 'e', false}, {nullptr, 's', true}, {nullptr, 'f', true},
+      {nullptr, 'p', true},   {nullptr, 'g', true},  {"offset", 0, true},  {"signals", 0, false},
+      {"analysis", 0, false}, {"svg", 0, true},      {"help", 'h', false}, {"version", 0, false},
+  };
+  enum { kB, kE, kS, kF, kP, kG, kOffset, kSignals, kAnalysis, kSvg, kHelp, kVersion };
+  Parsed ending = Parsed::Run;
+  auto whole = [](const char* name, const char* text, int32_t& out) -> std::string {
+    if (!text) return std::string(name) + " needs a number";
+    if (!wholeNumber(text, out))
+      return std::string(name) + " needs a whole number, not \"" + text + "\"";
+    return {};
+  };
+  CommandLineHandlers handlers;
+  handlers.unknown = [](std::string_view given) { return "unknown option " + std::string(given); };
+  handlers.option = [&](size_t option, const char* value) -> std::string {
     int32_t n = 0;
-    std::string_view given;
-    if (arg == "--help" || arg == "-h") return Parsed::Help;
-    if (arg == "--version") return Parsed::Version;
-    if (arg == "-e") {
-      options.dataExpand = true;
-    } else if (starts("-b")) {
-      if (!value("-b", n)) return Parsed::Error;
-      options.reversal = n;
-    } else if (starts("-s")) {
-      if (!value("-s", n)) return Parsed::Error;
-      options.showColumns = kShowColumnsOption.within(n);
-    } else if (starts("-f")) {
-      if (!value("-f", n)) return Parsed::Error;
-      options.digits = kDigitsOption.within(n);
-    } else if (starts("-p")) {
-      double percent = 0;
-      if (!text("-p", "a number", given)) return Parsed::Error;
-      if (!decimalNumber(given, percent)) {
-        error = "-p needs a number, not \"" + std::string(given) + "\"";
-        return Parsed::Error;
+    std::string problem;
+    switch (option) {
+      case kB:
+        if ((problem = whole("-b", value, n)).empty()) options.reversal = n;
+        return problem;
+      case kE:
+        options.dataExpand = true;
+        return {};
+      case kS:
+        if ((problem = whole("-s", value, n)).empty())
+          options.showColumns = kShowColumnsOption.within(n);
+        return problem;
+      case kF:
+        if ((problem = whole("-f", value, n)).empty()) options.digits = kDigitsOption.within(n);
+        return problem;
+      case kP: {
+        double percent = 0;
+        if (!value) return "-p needs a number";
+        if (!decimalNumber(value, percent))
+          return "-p needs a number, not \"" + std::string(value) + "\"";
+        options.boxFraction = boxFractionOf(percent);
+        return {};
       }
-      options.boxFraction = boxFractionOf(percent);
-    } else if (starts("-g")) {
-      if (!text("-g", "a scale", given)) return Parsed::Error;
-      options.grid = parseGridScale(given, error);
-      if (!options.grid) return Parsed::Error;
-    } else if (arg == "--offset") {
-      if (!value("--offset", n) || n < 0) {
-        if (error.empty()) error = "--offset needs a number of points, 0 or more";
-        return Parsed::Error;
-      }
-      options.offset = n;
-    } else if (arg == "--signals") {
-      options.signals = true;
-    } else if (arg == "--analysis") {
-      options.analysis = true;
-    } else if (arg == "--svg") {
-      if (i + 1 >= argc || argv[i + 1][0] == '\0') {
-        error = "--svg needs a file name";
-        return Parsed::Error;
-      }
-      options.svgPath = argv[++i];
-    } else if (arg.size() > 1 && arg[0] == '-') {
-      error = "unknown option " + std::string(arg);
-      return Parsed::Error;
-    } else if (options.path.empty()) {
-      options.path = arg;
-    } else {
-      error = "only one file of bars, please";
-      return Parsed::Error;
+      case kG:
+        if (!value) return "-g needs a scale";
+        options.grid = parseGridScale(value, problem);
+        return problem;
+      case kOffset:
+        if ((problem = whole("--offset", value, n)).empty() && n < 0)
+          problem = "--offset needs a number of points, 0 or more";
+        if (problem.empty()) options.offset = n;
+        return problem;
+      case kSignals:
+        options.signals = true;
+        return {};
+      case kAnalysis:
+        options.analysis = true;
+        return {};
+      case kSvg:
+        if (!value || value[0] == '\0') return "--svg needs a file name";
+        options.svgPath = value;
+        return {};
+      case kHelp:
+        ending = Parsed::Help;
+        return "help";
+      default:
+        ending = Parsed::Version;
+        return "version";
     }
+  };
+  std::vector<std::string> operands;
+  error = scanCommandLine(argc, const_cast<char**>(argv), kOptions, handlers, operands);
+  if (ending != Parsed::Run) {
+    error.clear();
+    return ending;
   }
-  if (options.path.empty()) {
+  if (!error.empty()) return Parsed::Error;
+  if (operands.size() > 1) {
+    error = "only one file of bars, please";
+    return Parsed::Error;
+  }
+  if (operands.empty()) {
     error = "no file of bars given";
     return Parsed::Error;
   }
+  options.path = operands.front();
   // The reversal's range depends on the construction, which any option may
   // choose.
   options.reversal =
