@@ -9,12 +9,14 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "common/deadline.h"
 #include "common/version.h"
 #include "link/object_namespace.h"
 #include "link/tickwell.h"
 #include "tools/feed_source.h"
+#include "tools/command_line.h"
 #include "tools/option_number.h"
 #include "tools/stop_signal.h"
 #include "tools/time_frames.h"
@@ -72,48 +74,68 @@ struct Options {
 // Returns an error text, or an empty one when the options are good.
 std::string parseOptions(int argc, char** argv, Options& options) {
   constexpr long long kAny = std::numeric_limits<long long>::max();
-  for (int i = 1; i < argc; ++i) {
-    const std::string_view arg = argv[i];
-    auto value = [&](long long low, long long high, long long& out) -> bool {
-      return i + 1 < argc && optionNumber(argv[++i], low, high, out);
-    };
+  static constexpr CommandOption kOptions[] = {
+      {"symbol", 0, true},  {"timeframe", 0, true}, {"first", 0, true},    {"add", 0, true},
+      {"live", 0, true},    {"interval", 0, true},  {"requests", 0, true}, {"poll", 0, true},
+      {"help", 'h', false}, {"version", 0, false},
+  };
+  std::string ending;
+  CommandLineHandlers handlers;
+  handlers.unknown = [](std::string_view given) {
+    return "unknown option " + feed::quotedInput(given);
+  };
+  handlers.option = [&](size_t option, const char* value) -> std::string {
     long long n = 0;
-    if (arg == "--symbol" && i + 1 < argc) {
-      options.symbol = argv[++i];
-    } else if (arg == "--timeframe") {
-      const auto code = i + 1 < argc ? feed::parseTimeFrame(argv[++i]) : std::nullopt;
-      if (!code) return "--timeframe needs a time-frame label (D1, H4, ...) or a 32-bit code";
-      options.timeFrame = *code;
-    } else if (arg == "--first") {
-      if (!value(1, kAny, n)) return "--first needs a number of at least 1";
-      options.plan.firstBatch = static_cast<size_t>(n);
-    } else if (arg == "--add") {
-      if (!value(1, kAny, n)) return "--add needs a number of at least 1";
-      options.plan.perRequest = static_cast<size_t>(n);
-    } else if (arg == "--live") {
-      if (!value(0, 1000000, n)) return "--live needs a number of steps (0 to 1000000)";
-      options.plan.liveSteps = static_cast<int>(n);
-    } else if (arg == "--interval") {
-      if (!value(0, kMaxIntervalMs, options.intervalMs))
-        return "--interval needs milliseconds from 0 to 86400000 (a day)";
-    } else if (arg == "--requests") {
-      if (!value(0, kAny, options.requests)) return "--requests needs a count (0 or more)";
-    } else if (arg == "--poll") {
-      if (!value(1, kMaxPollMs, options.pollMs))
-        return "--poll needs milliseconds from 1 to 60000 (a minute)";
-    } else if (arg == "-h" || arg == "--help") {
-      return "help";
-    } else if (arg == "--version") {
-      return "version";
-    } else if (!arg.empty() && arg[0] == '-') {
-      return "unknown option " + feed::quotedInput(arg);
-    } else if (options.path.empty()) {
-      options.path = arg;
-    } else {
-      return "only one CSV file, please";
+    auto number = [&](long long low, long long high, long long& out) {
+      return value && optionNumber(value, low, high, out);
+    };
+    switch (option) {
+      case 0:
+        if (!value) return "--symbol needs a symbol name";
+        options.symbol = value;
+        return {};
+      case 1: {
+        const auto code = value ? feed::parseTimeFrame(value) : std::nullopt;
+        if (!code) return "--timeframe needs a time-frame label (D1, H4, ...) or a 32-bit code";
+        options.timeFrame = *code;
+        return {};
+      }
+      case 2:
+        if (!number(1, kAny, n)) return "--first needs a number of at least 1";
+        options.plan.firstBatch = static_cast<size_t>(n);
+        return {};
+      case 3:
+        if (!number(1, kAny, n)) return "--add needs a number of at least 1";
+        options.plan.perRequest = static_cast<size_t>(n);
+        return {};
+      case 4:
+        if (!number(0, 1000000, n)) return "--live needs a number of steps (0 to 1000000)";
+        options.plan.liveSteps = static_cast<int>(n);
+        return {};
+      case 5:
+        if (!number(0, kMaxIntervalMs, options.intervalMs))
+          return "--interval needs milliseconds from 0 to 86400000 (a day)";
+        return {};
+      case 6:
+        if (!number(0, kAny, options.requests)) return "--requests needs a count (0 or more)";
+        return {};
+      case 7:
+        if (!number(1, kMaxPollMs, options.pollMs))
+          return "--poll needs milliseconds from 1 to 60000 (a minute)";
+        return {};
+      case 8:
+        return ending = "help";
+      default:
+        return ending = "version";
     }
-  }
-  if (options.path.empty()) return "no CSV file given";
+  };
+  std::vector<std::string> operands;
+  const std::string problem = scanCommandLine(argc, argv, kOptions, handlers, operands);
+  if (!ending.empty()) return ending;
+  if (!problem.empty()) return problem;
+  if (operands.size() > 1) return "only one CSV file, please";
+  if (operands.empty()) return "no CSV file given";
+  options.path = operands.front();
   return {};
 }
 

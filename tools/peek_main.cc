@@ -4,6 +4,7 @@
 #include <iostream>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "common/deadline.h"
 #include "common/time_span_label.h"
@@ -13,6 +14,7 @@
 #include "link/channel_names.h"
 #include "link/object_namespace.h"
 #include "link/tickwell.h"
+#include "tools/command_line.h"
 #include "tools/option_number.h"
 #include "tools/stop_signal.h"
 
@@ -89,32 +91,43 @@ size_t show() {
 
 int main(int argc, char** argv) {
   long long waitSeconds = 0, watchMs = 0;
-  for (int i = 1; i < argc; ++i) {
-    const std::string_view arg = argv[i];
-    if (arg == "-h" || arg == "--help") {
-      std::cout << kUsage;
-      return 0;
+  static constexpr CommandOption kOptions[] = {
+      {"wait", 0, true}, {"watch", 0, true}, {"help", 'h', false}, {"version", 0, false}};
+  bool help = false, version = false;
+  CommandLineHandlers handlers;
+  handlers.unknown = [](std::string_view given) {
+    return "bad option " + printable(given.substr(0, 80));
+  };
+  handlers.option = [&](size_t option, const char* value) -> std::string {
+    switch (option) {
+      case 0:
+        if (value && optionNumber(value, 0, kMaxWaitSeconds, waitSeconds)) return {};
+        return "--wait needs seconds from 0 to 86400 (a day)";
+      case 1:
+        if (value && optionNumber(value, 0, kMaxWatchMs, watchMs)) return {};
+        return "--watch needs milliseconds from 0 to 86400000 (a day)";
+      case 2:
+        help = true;
+        return "help";
+      default:
+        version = true;
+        return "version";
     }
-    if (arg == "--version") {
-      std::cout << "tickwell-peek " << kVersion << "\n";
-      return 0;
-    }
-    std::string problem;
-    if (arg == "--wait") {
-      if (i + 1 < argc && optionNumber(argv[i + 1], 0, kMaxWaitSeconds, waitSeconds)) {
-        ++i;
-        continue;
-      }
-      problem = "--wait needs seconds from 0 to 86400 (a day)";
-    } else if (arg == "--watch") {
-      if (i + 1 < argc && optionNumber(argv[i + 1], 0, kMaxWatchMs, watchMs)) {
-        ++i;
-        continue;
-      }
-      problem = "--watch needs milliseconds from 0 to 86400000 (a day)";
-    } else {
-      problem = "bad option " + printable(arg.substr(0, 80));
-    }
+  };
+  std::vector<std::string> operands;
+  std::string problem = scanCommandLine(argc, argv, kOptions, handlers, operands);
+  if (help) {
+    std::cout << kUsage;
+    return 0;
+  }
+  if (version) {
+    std::cout << "tickwell-peek " << kVersion << "\n";
+    return 0;
+  }
+  // It reads no file: an operand is a mistake as a bad option is.
+  if (problem.empty() && !operands.empty())
+    problem = "bad option " + printable(std::string_view(operands.front()).substr(0, 80));
+  if (!problem.empty()) {
     std::cerr << "tickwell-peek: " << problem << "\n" << kUsage;
     return 2;
   }
