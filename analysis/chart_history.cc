@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "engine/box_text.h"
+
 namespace tavelund::analysis {
 namespace {
 
@@ -38,6 +40,8 @@ ChartHistory historyOf(const PfChart& chart, const ChartLayout& layout, bool wit
   history.reversal = chart.reversal();
   history.digits = chart.digits();
   history.boxFraction = chart.boxFraction();
+  if (chart.gridScale()) history.gridBox = boxSizeText(chart);
+  history.construction = constructionText(chart.gridScale(), chart.highLowMethod());
   const ColumnList columns = chart.columns();
   const ColumnList snapshots = chart.snapshots();
   const auto points = chart.points();

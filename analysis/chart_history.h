@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -50,6 +51,9 @@ struct ChartHistory {
   int32_t digits = 5;
   double boxFraction = 0.01;
   std::string_view newestPercentText;  // the newest column's percent text
+  // On one grid: the box in words (engine/box_text.h); empty otherwise.
+  std::string gridBox;
+  std::string construction;  // how the columns are built, in words
   // The chart's points; steps and signals refer to them by position.
   PointSpan points;
   std::optional<PricePoint> point(int32_t position) const {

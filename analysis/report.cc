@@ -69,7 +69,9 @@ Parts parts(const Report& report) {
   head.push_back(kFollow + objectiveText(report, report.bearish, "BEARISH"));
   const std::string percent = history.columns.empty() ? fixedText(history.boxFraction * 100, digits)
                                                       : std::string(history.newestPercentText);
-  head.push_back(kIndent + "BOX SIZE    : " + percent + " %");
+  head.push_back(kIndent +
+                 "BOX SIZE    : " + (history.gridBox.empty() ? percent + " %" : history.gridBox));
+  head.push_back(kIndent + "CONSTRUCTION: " + history.construction);
   head.push_back(kIndent + "REVERSAL    : " + std::to_string(history.reversal));
   head.emplace_back();
   head.push_back(kIndent + "SIGNALS OF THE SHOWN COLUMNS, NEWEST FIRST");

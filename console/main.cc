@@ -14,6 +14,7 @@
 #include "console/screens.h"
 #include "console/terminal.h"
 #include "console/viewer.h"
+#include "engine/box_text.h"
 #include "link/object_namespace.h"
 #include "link/tickwell.h"
 
@@ -53,6 +54,12 @@ int run(int argc, char** argv) {
   if (refuseUnusableNamespace("ConsoleTavelundPF", std::cerr)) return 1;
 
   appendLog("Release RUN MODE");
+  // A box or grid of the user's choice is recorded with the run.
+  if (viewer.settings.grid || viewer.settings.boxFraction != 0.01) {
+    appendLog("BOX SIZE    : " + boxSizeText(viewer.settings));
+    appendLog("CONSTRUCTION: " +
+              constructionText(viewer.settings.grid, viewer.settings.highLowMethod()));
+  }
   LinkLibrary library = bindLinkLibrary();
   if (library.handle == nullptr) {
     std::cout << "Could not load the dynamic library : " << std::endl;
