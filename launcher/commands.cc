@@ -14,6 +14,15 @@ constexpr NumberField kNumberFields[] = {
     {kCommandScrollBack, &LauncherSettings::ScrollBackCounts, 3, 300, "Scroll Back Lines"},
 };
 
+bool isGridScaleOrEmpty(std::string_view text) { return text.empty() || isGridScaleText(text); }
+
+constexpr TextField kTextFields[] = {
+    {kCommandBoxSize, &LauncherSettings::BoxPercent, isBoxPercentText, kDefaultBoxPercent,
+     "Box Size % (0 < P <= 50)"},
+    {kCommandBoxGrid, &LauncherSettings::GridScale, isGridScaleOrEmpty, kDefaultGridScale,
+     "Grid: 1%, 0.0010, trad, atr14; empty: none"},
+};
+
 // Plain digits that fit an unsigned 32-bit number; no sign, no blanks.
 bool parseUnsigned(std::string_view text, unsigned& value) {
   if (text.empty()) return false;
@@ -63,11 +72,30 @@ std::string acceptNumberDialog(const NumberField& field, std::string_view number
 
 std::string sliderToNumberBox(int position) { return std::to_string(position); }
 
+const TextField* textFieldFor(int command) {
+  for (const TextField& field : kTextFields) {
+    if (field.command == command) return &field;
+  }
+  return nullptr;
+}
+
+std::string acceptTextDialog(const TextField& field, std::string_view boxText,
+                             LauncherSettings& settings) {
+  const std::string_view text = trimBlanks(boxText);
+  settings.*field.field = field.valid(text) ? std::string(text) : std::string(field.fallback);
+  return settings.*field.field;
+}
+
 CommandEffect handleCommand(int command, LauncherSettings& settings) {
   CommandEffect effect;
   if (const NumberField* field = numberFieldFor(command)) {
     effect.kind = CommandEffect::Kind::OpenNumberDialog;
     effect.numberField = field;
+    return effect;
+  }
+  if (const TextField* field = textFieldFor(command)) {
+    effect.kind = CommandEffect::Kind::OpenTextDialog;
+    effect.textField = field;
     return effect;
   }
   switch (command) {

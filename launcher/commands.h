@@ -16,6 +16,8 @@ enum LauncherCommand : int {
   kCommandShowLines = 34104,
   kCommandFigureLength = 34105,
   kCommandScrollBack = 34106,
+  kCommandBoxSize = 34107,
+  kCommandBoxGrid = 34108,
   kCommandDataExpandOff = 34211,
   kCommandOptions = 34300,
   kCommandChart = 34400,
@@ -53,17 +55,41 @@ std::string acceptNumberDialog(const NumberField& field, std::string_view number
 // The slider's position as the number box shows it.
 std::string sliderToNumberBox(int position);
 
+// One option typed as text, the box size and the box grid: checked on OK
+// like the numeric ones, with the option's default stored for a text that
+// the viewer would not take.
+struct TextField {
+  int command;
+  std::string LauncherSettings::*field;
+  bool (*valid)(std::string_view text);
+  const char* fallback;
+  const char* label;  // says what the box takes
+};
+
+// The text dialog's box holds at most this many characters.
+inline constexpr int kTextBoxLimit = 32;
+
+// The field of a text command, or nullptr for any other id.
+const TextField* textFieldFor(int command);
+
+// OK: the box's text without surrounding blanks, if valid; else the fallback.
+// Returns the stored text.
+std::string acceptTextDialog(const TextField& field, std::string_view boxText,
+                             LauncherSettings& settings);
+
 // What a front-end has to do after handleCommand.
 struct CommandEffect {
   enum class Kind {
     NotHandled,        // not a launcher command: default handling
     Done,              // nothing to show
     OpenNumberDialog,  // numberField says which
+    OpenTextDialog,    // textField says which
     ShowMessage,       // information box without owner: messageText/messageCaption
     Close,             // end the launcher (nothing is saved)
   };
   Kind kind = Kind::NotHandled;
   const NumberField* numberField = nullptr;
+  const TextField* textField = nullptr;
   std::string messageText;
   std::string messageCaption;
   // Strings for the debugger trace, sent one by one before the message shows.

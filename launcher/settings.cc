@@ -6,10 +6,13 @@
 #include <rapidjson/stringbuffer.h>
 #include <rapidjson/writer.h>
 
+#include <charconv>
 #include <cstddef>
 #include <fstream>
 #include <iostream>
+#include <optional>
 
+#include "common/grid_scale.h"
 #include "common/whole_file.h"
 
 namespace tavelund {
@@ -18,20 +21,6 @@ namespace {
 // "DefaultSetting.new-0f3a9c1e7b2d4856" while it is being written; never the
 // old fixed "DefaultSetting.new", where a planted link once took the save.
 constexpr TemporaryNameForm kNewSettingsName{".new-", 16, "0123456789abcdef", ""};
-
-struct FieldKey {
-  const char* name;
-  std::string LauncherSettings::*field;
-};
-
-// The file's member order, which is also the order of the run options.
-constexpr FieldKey kFields[] = {
-    {"BoxReverse", &LauncherSettings::BoxReverse},
-    {"DataExpand", &LauncherSettings::DataExpand},
-    {"ShowLines", &LauncherSettings::ShowLines},
-    {"FigureLength", &LauncherSettings::FigureLength},
-    {"ScrollBackCounts", &LauncherSettings::ScrollBackCounts},
-};
 
 bool isBlankByte(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
@@ -49,7 +38,64 @@ bool usableFieldText(std::string_view text) {
 
 std::string cutAtZero(const std::string& text) { return text.substr(0, text.find('\0')); }
 
+// A percent longer than this is no box anybody means.
+constexpr std::size_t kBoxPercentTextLimit = 20;
+
+// The percent of a valid box text, 0 < P <= 50; nothing for any other text.
+std::optional<double> boxPercentValue(std::string_view text) {
+  if (text.empty() || text.size() > kBoxPercentTextLimit) return std::nullopt;
+  bool digit = false;
+  bool point = false;
+  for (char c : text) {
+    if (c >= '0' && c <= '9') {
+      digit = true;
+    } else if (c == '.' && !point) {
+      point = true;
+    } else {
+      return std::nullopt;
+    }
+  }
+  if (!digit) return std::nullopt;
+  // from_chars does not take ".5"; the viewer does, so read it as "0.5".
+  const std::string full = text.front() == '.' ? "0" + std::string(text) : std::string(text);
+  double percent = 0;
+  const auto result = std::from_chars(full.data(), full.data() + full.size(), percent);
+  if (result.ec != std::errc() || result.ptr != full.data() + full.size()) return std::nullopt;
+  if (!(percent > 0 && percent <= 50)) return std::nullopt;
+  return percent;
+}
+
+struct FieldKey {
+  const char* name;
+  std::string LauncherSettings::*field;
+  // Whether a text from the file may replace the field.
+  bool (*loadable)(std::string_view text);
+  // Written only when different from this; nullptr: always written.
+  const char* omittedDefault;
+};
+
+// The file's member order, which is also the order of the run options. The
+// two box members came later: a file without them is what older launchers
+// wrote, and those launchers pass over members they do not know.
+constexpr FieldKey kFields[] = {
+    {"BoxReverse", &LauncherSettings::BoxReverse, usableFieldText, nullptr},
+    {"DataExpand", &LauncherSettings::DataExpand, usableFieldText, nullptr},
+    {"ShowLines", &LauncherSettings::ShowLines, usableFieldText, nullptr},
+    {"FigureLength", &LauncherSettings::FigureLength, usableFieldText, nullptr},
+    {"ScrollBackCounts", &LauncherSettings::ScrollBackCounts, usableFieldText, nullptr},
+    {"BoxPercent", &LauncherSettings::BoxPercent, isBoxPercentText, kDefaultBoxPercent},
+    {"GridScale", &LauncherSettings::GridScale, isGridScaleText, kDefaultGridScale},
+};
+
 }  // namespace
+
+bool isBoxPercentText(std::string_view text) { return boxPercentValue(text).has_value(); }
+
+bool isGridScaleText(std::string_view text) {
+  if (!usableFieldText(text)) return false;
+  std::string reason;
+  return parseGridScale(text, reason).has_value();
+}
 
 LauncherSettings& launcherSettings() {
   static LauncherSettings settings;
@@ -62,6 +108,7 @@ std::string encodeSettingsText(const LauncherSettings& settings) {
   auto& allocator = document.GetAllocator();
   for (const FieldKey& key : kFields) {
     const std::string text = cutAtZero(settings.*key.field);
+    if (key.omittedDefault && text == key.omittedDefault) continue;
     document.AddMember(
         rapidjson::StringRef(key.name),
         rapidjson::Value(text.data(), static_cast<rapidjson::SizeType>(text.size()), allocator),
@@ -97,7 +144,7 @@ void decodeSettingsText(std::string_view fileText, LauncherSettings& settings) {
     auto member = root.FindMember(key.name);  // the first of duplicated names
     if (member == root.MemberEnd() || !member->value.IsString()) continue;
     std::string text(member->value.GetString(), member->value.GetStringLength());
-    if (!usableFieldText(text)) continue;
+    if (!key.loadable(text)) continue;
     settings.*key.field = std::move(text);
   }
 }
@@ -124,6 +171,12 @@ std::string BuildRunOptions(const LauncherSettings& settings) {
   options += "-s " + settings.ShowLines + " ";
   options += "-f " + settings.FigureLength + " ";
   options += "-r " + settings.ScrollBackCounts + " ";
+  // The box options follow the others, so that the text with the defaults
+  // stays exactly the one older launchers pass.
+  if (const auto percent = boxPercentValue(settings.BoxPercent); percent && *percent != 1) {
+    options += "-p " + settings.BoxPercent + " ";
+  }
+  if (!settings.GridScale.empty()) options += "-g " + settings.GridScale + " ";
   return options;
 }
 

@@ -12,6 +12,7 @@
 #include <iostream>
 
 #include "launcher/qt/number_dialog.h"
+#include "launcher/qt/text_dialog.h"
 
 namespace tavelund {
 namespace {
@@ -69,6 +70,8 @@ LauncherWindow::LauncherWindow(LauncherSettings& settings, QWidget* parent)
   add(run, "Show Lines(-s)", kCommandShowLines);
   add(run, "Figure Length(-f)", kCommandFigureLength);
   add(run, "ScrollBack Counts(-r)", kCommandScrollBack);
+  add(run, "Box Size(-p)", kCommandBoxSize);
+  add(run, "Box Grid(-g)", kCommandBoxGrid);
   run->addSeparator();
   add(run, "Options", kCommandOptions);
   run->addSeparator();
@@ -83,6 +86,11 @@ void LauncherWindow::runCommand(int command) {
   switch (effect.kind) {
     case CommandEffect::Kind::OpenNumberDialog: {
       NumberDialog dialog(*effect.numberField, settings_, this);
+      dialog.exec();
+      break;
+    }
+    case CommandEffect::Kind::OpenTextDialog: {
+      TextDialog dialog(*effect.textField, settings_, this);
       dialog.exec();
       break;
     }

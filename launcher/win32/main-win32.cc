@@ -13,11 +13,14 @@ namespace {
 
 using tavelund::CommandEffect;
 using tavelund::NumberField;
+using tavelund::TextField;
 
 static_assert(IDM_BOX_REVERSE == tavelund::kCommandBoxReverse);
 static_assert(IDM_SHOW_LINES == tavelund::kCommandShowLines);
 static_assert(IDM_FIGURE_LENGTH == tavelund::kCommandFigureLength);
 static_assert(IDM_SCROLL_BACK == tavelund::kCommandScrollBack);
+static_assert(IDM_BOX_SIZE == tavelund::kCommandBoxSize);
+static_assert(IDM_BOX_GRID == tavelund::kCommandBoxGrid);
 static_assert(IDM_DATA_EXPAND_OFF == tavelund::kCommandDataExpandOff);
 static_assert(IDM_OPTIONS == tavelund::kCommandOptions);
 static_assert(IDM_CHART == tavelund::kCommandChart);
@@ -29,10 +32,10 @@ constexpr int kPictureSize = 512;
 
 HINSTANCE moduleInstance = nullptr;
 
-// The number box holds digits in practice; anything outside ASCII cannot be
-// a number and becomes a character that makes it read as 0.
-std::string numberBoxText(HWND dialog) {
-  HWND box = ::GetDlgItem(dialog, IDC_NUMBER_BOX);
+// The boxes hold digits and scale words in practice; anything outside ASCII
+// cannot be valid and becomes a character that makes the text invalid.
+std::string editText(HWND dialog, int id) {
+  HWND box = ::GetDlgItem(dialog, id);
   std::wstring wide(static_cast<std::size_t>(::GetWindowTextLengthW(box)) + 1, L'\0');
   wide.resize(
       static_cast<std::size_t>(::GetWindowTextW(box, wide.data(), static_cast<int>(wide.size()))));
@@ -74,7 +77,42 @@ INT_PTR CALLBACK numberDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
         case IDOK: {
           const auto* field =
               reinterpret_cast<const NumberField*>(::GetWindowLongPtrW(dialog, DWLP_USER));
-          tavelund::acceptNumberDialog(*field, numberBoxText(dialog), tavelund::launcherSettings());
+          tavelund::acceptNumberDialog(*field, editText(dialog, IDC_NUMBER_BOX),
+                                       tavelund::launcherSettings());
+          ::EndDialog(dialog, 1);
+          return TRUE;
+        }
+        case IDCANCEL:
+          ::EndDialog(dialog, 2);
+          return TRUE;
+        default:
+          break;
+      }
+      break;
+    default:
+      break;
+  }
+  return FALSE;
+}
+
+INT_PTR CALLBACK textDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_INITDIALOG: {
+      const auto* field = reinterpret_cast<const TextField*>(lParam);
+      ::SetWindowLongPtrW(dialog, DWLP_USER, lParam);
+      ::SendDlgItemMessageW(dialog, IDC_TEXT_BOX, EM_LIMITTEXT, tavelund::kTextBoxLimit, 0);
+      ::SetDlgItemTextW(dialog, IDC_TEXT_BOX,
+                        asciiToWide(tavelund::launcherSettings().*field->field).c_str());
+      ::SetDlgItemTextW(dialog, IDC_TEXT_LABEL, asciiToWide(field->label).c_str());
+      return TRUE;  // focus to the first tab stop, the OK button
+    }
+    case WM_COMMAND:
+      switch (LOWORD(wParam)) {
+        case IDOK: {
+          const auto* field =
+              reinterpret_cast<const TextField*>(::GetWindowLongPtrW(dialog, DWLP_USER));
+          tavelund::acceptTextDialog(*field, editText(dialog, IDC_TEXT_BOX),
+                                     tavelund::launcherSettings());
           ::EndDialog(dialog, 1);
           return TRUE;
         }
@@ -139,6 +177,10 @@ LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         case CommandEffect::Kind::OpenNumberDialog:
           ::DialogBoxParamW(moduleInstance, MAKEINTRESOURCEW(IDD_INPUT_NUMBER), window,
                             numberDialogProc, reinterpret_cast<LPARAM>(effect.numberField));
+          break;
+        case CommandEffect::Kind::OpenTextDialog:
+          ::DialogBoxParamW(moduleInstance, MAKEINTRESOURCEW(IDD_INPUT_TEXT), window,
+                            textDialogProc, reinterpret_cast<LPARAM>(effect.textField));
           break;
         case CommandEffect::Kind::ShowMessage:
           for (const std::string& trace : effect.debugTrace) ::OutputDebugStringA(trace.c_str());

@@ -104,12 +104,64 @@ TEST(NumberDialog, SliderPositionGoesIntoTheNumberBoxAsDecimal) {
   EXPECT_EQ(sliderToNumberBox(3), "3");
 }
 
-TEST(LauncherCommands, NumericCommandsOpenTheDialog) {
+TEST(TextDialog, FieldsAndLabels) {
+  const TextField* size = textFieldFor(34107);
+  ASSERT_NE(size, nullptr);
+  EXPECT_EQ(size->field, &LauncherSettings::BoxPercent);
+  EXPECT_STREQ(size->label, "Box Size % (0 < P <= 50)");
+  const TextField* grid = textFieldFor(34108);
+  ASSERT_NE(grid, nullptr);
+  EXPECT_EQ(grid->field, &LauncherSettings::GridScale);
+  EXPECT_STREQ(grid->label, "Grid: 1%, 0.0010, trad, atr14; empty: none");
+  for (int other : {34102, 34106, 34109, 34300, 0}) {
+    EXPECT_EQ(textFieldFor(other), nullptr) << other;
+  }
+  EXPECT_EQ(numberFieldFor(34107), nullptr);
+  EXPECT_EQ(numberFieldFor(34108), nullptr);
+}
+
+// Like the number dialogs, OK never stores what the viewer would refuse:
+// the option's default takes its place.
+TEST(TextDialog, OkStoresTheDefaultForAnythingTheViewerRefuses) {
+  const struct {
+    int command;
+    const char* typed;
+    const char* stored;
+  } rows[] = {
+      {kCommandBoxSize, "0.25", "0.25"}, {kCommandBoxSize, " 2 ", "2"},
+      {kCommandBoxSize, "50", "50"},     {kCommandBoxSize, "51", "1"},
+      {kCommandBoxSize, "0", "1"},       {kCommandBoxSize, "abc", "1"},
+      {kCommandBoxSize, "", "1"},        {kCommandBoxSize, "1%", "1"},
+      {kCommandBoxGrid, "1%", "1%"},     {kCommandBoxGrid, "\t0.0010 ", "0.0010"},
+      {kCommandBoxGrid, "trad", "trad"}, {kCommandBoxGrid, "atr14", "atr14"},
+      {kCommandBoxGrid, "", ""},         {kCommandBoxGrid, "  ", ""},
+      {kCommandBoxGrid, "atr0", ""},     {kCommandBoxGrid, "51%", ""},
+      {kCommandBoxGrid, "-5", ""},       {kCommandBoxGrid, "1 %", ""},
+      {kCommandBoxGrid, "bogus", ""},
+  };
+  for (const auto& row : rows) {
+    LauncherSettings settings;
+    settings.BoxPercent = "3";
+    settings.GridScale = "atr5";
+    EXPECT_EQ(acceptTextDialog(*textFieldFor(row.command), row.typed, settings), row.stored)
+        << row.command << " " << row.typed;
+    // The other option stays as it was.
+    EXPECT_EQ(row.command == kCommandBoxSize ? settings.GridScale : settings.BoxPercent,
+              row.command == kCommandBoxSize ? "atr5" : "3");
+  }
+}
+
+TEST(LauncherCommands, NumericAndTextCommandsOpenTheirDialogs) {
   LauncherSettings settings;
   for (int command : {34102, 34104, 34105, 34106}) {
     CommandEffect effect = handleCommand(command, settings);
     EXPECT_EQ(effect.kind, CommandEffect::Kind::OpenNumberDialog);
     EXPECT_EQ(effect.numberField, numberFieldFor(command));
+  }
+  for (int command : {34107, 34108}) {
+    CommandEffect effect = handleCommand(command, settings);
+    EXPECT_EQ(effect.kind, CommandEffect::Kind::OpenTextDialog);
+    EXPECT_EQ(effect.textField, textFieldFor(command));
   }
   EXPECT_EQ(settings, LauncherSettings{});
 }
@@ -136,6 +188,12 @@ TEST(LauncherCommands, OptionsTracesAndShowsTheRunOptions) {
   EXPECT_EQ(effect.debugTrace[0], rule + "\n");
   EXPECT_EQ(effect.debugTrace[1], "-b 3 -s 20 -f 3 -r 30 ");
   EXPECT_EQ(effect.debugTrace[2], "\n" + rule + "\n");
+
+  settings.BoxPercent = "0.5";
+  settings.GridScale = "trad";
+  effect = handleCommand(kCommandOptions, settings);
+  EXPECT_EQ(effect.messageText, "-b 3 -s 20 -f 3 -r 30 -p 0.5 -g trad ");
+  EXPECT_EQ(effect.debugTrace[1], effect.messageText);
 }
 
 TEST(LauncherCommands, SaveWritesTheWorkingFolderFileAndCloseSavesNothing) {
@@ -153,7 +211,7 @@ TEST(LauncherCommands, SaveWritesTheWorkingFolderFileAndCloseSavesNothing) {
 
 TEST(LauncherCommands, OtherIdsAreNotHandled) {
   LauncherSettings settings;
-  for (int other : {0, 1, 2, 104, 106, 34101, 34201, 34202, 65535}) {
+  for (int other : {0, 1, 2, 104, 106, 34101, 34109, 34201, 34202, 34203, 65535}) {
     EXPECT_EQ(handleCommand(other, settings).kind, CommandEffect::Kind::NotHandled) << other;
   }
   EXPECT_EQ(settings, LauncherSettings{});

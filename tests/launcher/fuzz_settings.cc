@@ -1,5 +1,6 @@
 // Any file content must leave LoadSettings with a record whose fields are
-// either unchanged or usable texts, and never crash or read out of bounds.
+// either unchanged or usable texts (box options the viewer takes), and never
+// crash or read out of bounds.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -18,6 +19,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       std::abort();
     }
   }
+  // The box options load only as the viewer takes them.
+  if (!tavelund::isBoxPercentText(settings.BoxPercent)) std::abort();
+  if (!settings.GridScale.empty() && !tavelund::isGridScaleText(settings.GridScale)) std::abort();
   // What was loaded must survive a save and a load unchanged.
   tavelund::LauncherSettings again;
   tavelund::decodeSettingsText(tavelund::encodeSettingsText(settings), again);

@@ -20,9 +20,11 @@
 #include <sys/stat.h>
 
 #include <functional>
+#include <type_traits>
 
 #include "launcher/qt/launcher_window.h"
 #include "launcher/qt/number_dialog.h"
+#include "launcher/qt/text_dialog.h"
 #include "launcher_test_util.h"
 
 namespace tavelund {
@@ -58,13 +60,14 @@ class QtLauncher : public ::testing::Test {
     return nullptr;
   }
 
-  // Triggers a command that opens the modal number dialog and hands the
-  // dialog to `drive` once it is running.
+  // Triggers a command that opens a modal dialog (NumberDialog or
+  // TextDialog) and hands the dialog to `drive` once it is running.
+  template <typename Dialog = NumberDialog>
   void withDialog(LauncherWindow& window, int command,
-                  const std::function<void(NumberDialog&)>& drive) {
+                  const std::function<void(std::type_identity_t<Dialog>&)>& drive) {
     bool driven = false;
     QTimer::singleShot(0, [&] {
-      auto* dialog = qobject_cast<NumberDialog*>(QApplication::activeModalWidget());
+      auto* dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget());
       ASSERT_NE(dialog, nullptr);
       driven = true;
       drive(*dialog);
@@ -117,7 +120,8 @@ TEST_F(QtLauncher, MenusHoldTheEntriesInOrder) {
   EXPECT_EQ(describe(bar[0]->menu()), "Chart(&C):34400|-|Close(&X):105");
   EXPECT_EQ(describe(bar[1]->menu()),
             "Box Reverse(-b):34102|Data Expand(-e):|Show Lines(-s):34104|"
-            "Figure Length(-f):34105|ScrollBack Counts(-r):34106|-|Options:34300|-|"
+            "Figure Length(-f):34105|ScrollBack Counts(-r):34106|Box Size(-p):34107|"
+            "Box Grid(-g):34108|-|Options:34300|-|"
             "Save Settings:34500");
   EXPECT_EQ(describe(bar[1]->menu()->actions()[1]->menu()), "OFF:34211");
 }
@@ -155,6 +159,41 @@ TEST_F(QtLauncher, NumericCommandsOpenTheDialogForTheirField) {
     });
   }
   EXPECT_EQ(settings_, (LauncherSettings{"4", "FALSE", "4", "4", "4"}));
+}
+
+TEST_F(QtLauncher, BoxCommandsOpenTheTextDialogAndRefuseWhatTheViewerWouldNot) {
+  settings_.GridScale = "atr14";
+  LauncherWindow window(settings_);
+  window.show();
+  const struct {
+    int command;
+    const char* label;
+    const char* shown;
+    const char* typed;
+    const char* stored;
+  } rows[] = {{34107, "Box Size % (0 < P <= 50)", "1", " 0.25", "0.25"},
+              {34107, "Box Size % (0 < P <= 50)", "0.25", "75", "1"},
+              {34108, "Grid: 1%, 0.0010, trad, atr14; empty: none", "atr14", "1%", "1%"},
+              {34108, "Grid: 1%, 0.0010, trad, atr14; empty: none", "1%", "atr0", ""}};
+  for (const auto& row : rows) {
+    withDialog<TextDialog>(window, row.command, [&](TextDialog& dialog) {
+      EXPECT_EQ(dialog.windowTitle(), "Input Text");
+      EXPECT_EQ(dialog.label()->text(), row.label);
+      EXPECT_EQ(dialog.textBox()->text(), row.shown);
+      EXPECT_EQ(dialog.cancelButton()->text(), QString::fromUtf8("キャンセル"));
+      EXPECT_TRUE(dialog.okButton()->hasFocus() || dialog.focusWidget() == dialog.okButton());
+      dialog.textBox()->setText(row.typed);
+      QTest::keyClick(dialog.textBox(), Qt::Key_Return);
+    });
+    EXPECT_EQ(settings_.*textFieldFor(row.command)->field, row.stored) << row.typed;
+  }
+  // Cancel keeps the field whatever was typed.
+  withDialog<TextDialog>(window, 34108, [&](TextDialog& dialog) {
+    dialog.textBox()->setText("trad");
+    QTest::mouseClick(dialog.cancelButton(), Qt::LeftButton);
+  });
+  EXPECT_EQ(settings_.GridScale, "");
+  EXPECT_EQ(settings_.BoxPercent, "1");
 }
 
 TEST_F(QtLauncher, OutOfRangeFieldShowsAsItIsWithTheSliderAtItsEnd) {
@@ -306,6 +345,13 @@ TEST_F(QtLauncher, ChartStartsTheViewerInATerminal) {
   actionFor(&window, kCommandChart)->trigger();
   EXPECT_TRUE(QTest::qWaitFor([] { return std::filesystem::exists("started"); }, 30000));
   EXPECT_EQ(readFile("started"), "-e ./ConsoleTavelundPF -b 3 -s 20 -f 3 -r 30\n");
+
+  std::filesystem::remove("started");
+  settings_.BoxPercent = "0.5";
+  settings_.GridScale = "1%";
+  actionFor(&window, kCommandChart)->trigger();
+  EXPECT_TRUE(QTest::qWaitFor([] { return std::filesystem::exists("started"); }, 30000));
+  EXPECT_EQ(readFile("started"), "-e ./ConsoleTavelundPF -b 3 -s 20 -f 3 -r 30 -p 0.5 -g 1%\n");
 }
 
 // Two real processes: the second start asks the first to come forward and

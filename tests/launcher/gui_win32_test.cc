@@ -243,19 +243,20 @@ TEST_F(LauncherResources, StringsMenuPictureIconAndManifest) {
   EXPECT_EQ(label(file, 2), L"Close(&X)");
   EXPECT_EQ(::GetMenuItemID(file, 2), 105u);
   HMENU run = ::GetSubMenu(bar, 1);
-  ASSERT_EQ(::GetMenuItemCount(run), 9);
+  ASSERT_EQ(::GetMenuItemCount(run), 11);
   const struct {
     int position;
     const wchar_t* text;
     UINT id;
   } entries[] = {{0, L"Box Reverse(-b)", 34102},   {2, L"Show Lines(-s)", 34104},
                  {3, L"Figure Length(-f)", 34105}, {4, L"ScrollBack Counts(-r)", 34106},
-                 {6, L"Options", 34300},           {8, L"Save Settings", 34500}};
+                 {5, L"Box Size(-p)", 34107},      {6, L"Box Grid(-g)", 34108},
+                 {8, L"Options", 34300},           {10, L"Save Settings", 34500}};
   for (const auto& entry : entries) {
     EXPECT_EQ(label(run, entry.position), entry.text);
     EXPECT_EQ(::GetMenuItemID(run, entry.position), entry.id);
   }
-  for (int separator : {5, 7}) {
+  for (int separator : {7, 9}) {
     EXPECT_NE(::GetMenuState(run, separator, MF_BYPOSITION) & MF_SEPARATOR, 0u);
   }
   EXPECT_EQ(label(run, 1), L"Data Expand(-e)");
@@ -352,6 +353,49 @@ TEST_F(LauncherWindow, TypedNumberIsStoredAndCancelKeepsIt) {
   EXPECT_EQ(now.ScrollBackCounts, "300");
 }
 
+// The box size and grid dialogs: what the file held shows, what the viewer
+// takes is stored, anything else stores the option's default.
+TEST_F(LauncherWindow, BoxDialogsStoreWhatTheViewerTakes) {
+  LauncherSettings start;
+  start.GridScale = "atr14";
+  launchWith(start);
+  const struct {
+    int command;
+    const wchar_t* label;
+    const wchar_t* shown;
+    const wchar_t* typed;
+  } rows[] = {{34107, L"Box Size % (0 < P <= 50)", L"1", L"0.25"},
+              {34108, L"Grid: 1%, 0.0010, trad, atr14; empty: none", L"atr14", L"1%"}};
+  for (const auto& row : rows) {
+    command(row.command);
+    HWND dialog = waitForDialog(L"Input Text");
+    ASSERT_NE(dialog, nullptr);
+    wchar_t text[64] = {};
+    ::GetDlgItemTextW(dialog, 1006, text, 64);
+    EXPECT_EQ(std::wstring(text), row.shown);
+    std::vector<std::wstring> labels = staticTexts(dialog);
+    EXPECT_NE(std::find(labels.begin(), labels.end(), row.label), labels.end());
+    ::SetDlgItemTextW(dialog, 1006, row.typed);
+    pressButton(dialog, IDOK);
+    ASSERT_TRUE(waitUntilGone(dialog));
+  }
+  LauncherSettings now = saved();
+  EXPECT_EQ(now.BoxPercent, "0.25");
+  EXPECT_EQ(now.GridScale, "1%");
+
+  for (int box : {34107, 34108}) {
+    command(box);
+    HWND dialog = waitForDialog(L"Input Text");
+    ASSERT_NE(dialog, nullptr);
+    ::SetDlgItemTextW(dialog, 1006, L"atr0");
+    pressButton(dialog, IDOK);
+    ASSERT_TRUE(waitUntilGone(dialog));
+  }
+  now = saved();
+  EXPECT_EQ(now.BoxPercent, "1");
+  EXPECT_EQ(now.GridScale, "");
+}
+
 TEST_F(LauncherWindow, DataExpandOffAndOptionsShowTheirMessages) {
   launchWith(LauncherSettings{"3", "TRUE", "77", "1", "300"});
   command(34211);
@@ -375,7 +419,7 @@ TEST_F(LauncherWindow, DataExpandOffAndOptionsShowTheirMessages) {
 }
 
 TEST_F(LauncherWindow, ChartStartsOneViewerPerCommand) {
-  launchWith(LauncherSettings{"3", "FALSE", "77", "1", "300"});
+  launchWith(LauncherSettings{"3", "FALSE", "77", "1", "300", "0.5", "trad"});
   command(34400);
   command(34400);
   std::vector<std::string> records;
@@ -390,7 +434,9 @@ TEST_F(LauncherWindow, ChartStartsOneViewerPerCommand) {
     return records.size() >= 2;
   });
   ASSERT_EQ(records.size(), 2u);
-  for (const std::string& record : records) EXPECT_EQ(record, "-b|3|-s|77|-f|1|-r|300\n");
+  for (const std::string& record : records) {
+    EXPECT_EQ(record, "-b|3|-s|77|-f|1|-r|300|-p|0.5|-g|trad\n");
+  }
 }
 
 TEST_F(LauncherWindow, SecondStartLeavesTheFirstAlone) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "launcher_test_util.h"
 
 namespace tavelund {
@@ -41,7 +43,7 @@ TEST(LauncherSettings, SavedFileIsOneLineOfBase64OfCompactJsonInMemberOrder) {
 
 TEST(LauncherSettings, SaveThenLoadGivesTheSameTexts) {
   ScratchFolder folder;
-  LauncherSettings saved{"5", "TRUE", "150", "7", "300"};
+  LauncherSettings saved{"5", "TRUE", "150", "7", "300", "0.25", "atr14"};
   saved.ShowLines = "1\"2\\3";  // escapes must survive too
   ASSERT_TRUE(SaveSettings(saved, folder / "DefaultSetting"));
   // A second save replaces the first one completely.
@@ -50,6 +52,56 @@ TEST(LauncherSettings, SaveThenLoadGivesTheSameTexts) {
   LauncherSettings loaded;
   LoadSettings(loaded, folder / "DefaultSetting");
   EXPECT_EQ(loaded, saved);
+}
+
+// The box members follow the older five, and only when they are not the
+// defaults: a launcher that knows only the five reads the same five from it.
+TEST(LauncherSettings, BoxMembersAreAppendedOnlyWhenNotTheDefaults) {
+  const std::string older(kDefaultJson, std::strlen(kDefaultJson) - 1);  // without "}"
+  const struct {
+    const char* percent;
+    const char* grid;
+    std::string json;
+  } rows[] = {
+      {"1", "", older + "}"},
+      {"0.5", "", older + R"(,"BoxPercent":"0.5"})"},
+      {"1", "1%", older + R"(,"GridScale":"1%"})"},
+      {"2", "trad", older + R"(,"BoxPercent":"2","GridScale":"trad"})"},
+  };
+  for (const auto& row : rows) {
+    LauncherSettings settings;
+    settings.BoxPercent = row.percent;
+    settings.GridScale = row.grid;
+    EXPECT_EQ(encodeSettingsText(settings), base64(row.json)) << row.percent << " " << row.grid;
+  }
+}
+
+// The file reader takes only what the viewer's -p and -g take; anything else
+// keeps the default, and the other members of the same file still load.
+TEST(LauncherSettings, BoxMembersLoadOnlyWhenTheViewerTakesThem) {
+  const struct {
+    const char* text;
+    bool percent, grid;
+  } rows[] = {
+      {"0.25", true, true},      {"2", true, true},        {".5", true, true},
+      {"50", true, true},        {"0", false, false},      {"50.01", false, true},
+      {"-1", false, false},      {"1e1", false, true},     {"+2", false, false},
+      {"1.2.3", false, false},   {".", false, false},      {"0.5%", false, true},
+      {"1%", false, true},       {"50%", false, true},     {"51%", false, false},
+      {"0%", false, false},      {"0.0010", true, true},   {"trad", false, true},
+      {"atr14", false, true},    {"atr1000", false, true}, {"atr0", false, false},
+      {"atr1001", false, false}, {"bogus", false, false},  {"1 %", false, false},
+      {"", false, false},        {"TRAD", false, false},
+  };
+  for (const auto& row : rows) {
+    const std::string text = row.text;
+    LauncherSettings loaded = loadedFromJson(R"({"ShowLines":"60","BoxPercent":")" + text +
+                                             R"(","GridScale":")" + text + R"("})");
+    EXPECT_EQ(loaded.BoxPercent, row.percent ? text : "1") << text;
+    EXPECT_EQ(loaded.GridScale, row.grid ? text : "") << text;
+    EXPECT_EQ(loaded.ShowLines, "60") << text;
+  }
+  EXPECT_EQ(loadedFromJson(R"({"BoxPercent":2,"GridScale":null})"), LauncherSettings{});
 }
 
 TEST(LauncherSettings, SaveIntoAMissingFolderFailsAndLeavesNothing) {
@@ -164,6 +216,30 @@ TEST(RunOptions, OnlyUpperCaseTrueAddsTheExpandFlag) {
   EXPECT_EQ(BuildRunOptions(loadedFromJson(R"({"DataExpand":"TRUE"})")),
             "-b 3 -e -s 20 -f 3 -r 30 ");
   EXPECT_EQ(BuildRunOptions(loadedFromJson(R"({"DataExpand":"true"})")), "-b 3 -s 20 -f 3 -r 30 ");
+}
+
+// -p and -g follow the older options, and only when they change the chart.
+TEST(RunOptions, BoxOptionsOnlyWhenNotTheDefaults) {
+  const struct {
+    const char* percent;
+    const char* grid;
+    const char* options;
+  } rows[] = {
+      {"1", "", "-b 3 -s 20 -f 3 -r 30 "},
+      {"1.0", "", "-b 3 -s 20 -f 3 -r 30 "},
+      {"01.000", "", "-b 3 -s 20 -f 3 -r 30 "},
+      {"0.5", "", "-b 3 -s 20 -f 3 -r 30 -p 0.5 "},
+      {"1", "trad", "-b 3 -s 20 -f 3 -r 30 -g trad "},
+      {"2.5", "0.25%", "-b 3 -s 20 -f 3 -r 30 -p 2.5 -g 0.25% "},
+  };
+  for (const auto& row : rows) {
+    LauncherSettings settings;
+    settings.BoxPercent = row.percent;
+    settings.GridScale = row.grid;
+    EXPECT_EQ(BuildRunOptions(settings), row.options) << row.percent << " " << row.grid;
+  }
+  EXPECT_EQ(BuildRunOptions(loadedFromJson(R"({"DataExpand":"TRUE","GridScale":"atr14"})")),
+            "-b 3 -e -s 20 -f 3 -r 30 -g atr14 ");
 }
 
 }  // namespace
