@@ -224,6 +224,21 @@ def main():
 
     wait_stable()
     tmux("send-keys", "q")
+    tmux("kill-server")
+
+    # The same chart on one price grid, by highs and lows.
+    grid = ["-g", "1%", "-b", "2", "-e"]
+    tmux("new-session", "-d", "-x", "140", "-y", "110",
+         "cd '%s' && '%s' ./ConsoleTavelundPF.exe %s; exec sleep 600" %
+         (WORK, WINE_RUN, " ".join(grid)))
+    if not wait_for(lambda: newest in screen() and "(Now)" in screen(), 120):
+        fail("no grid chart of the bars")
+    wait_stable()
+    if chart_on_screen(screen()) != printed(*grid):
+        fail("on a grid, the printer's chart differs from the viewer's:\n" +
+             "\n".join(printed(*grid)))
+    print("ok: on a grid (%s), the same chart" % " ".join(grid))
+    tmux("send-keys", "q")
     cleanup()
 
 
