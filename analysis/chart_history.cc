@@ -49,6 +49,7 @@ ChartHistory historyOf(const PfChart& chart, const ChartLayout& layout, bool wit
   // The snapshot the layout shows.
   const int64_t k = layout.snapshot;
   if (k < 0 || k >= static_cast<int64_t>(snapshots.size())) return history;
+  history.snapshot = layout.snapshot;
 
   // The view: the snapshot after the columns before it (a column numbered c
   // follows the one at position c).

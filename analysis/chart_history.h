@@ -45,6 +45,7 @@ struct ColumnTrace {
 };
 
 struct ChartHistory {
+  int32_t snapshot = -1;  // the chart's snapshot shown last
   // Decided columns only, oldest first: index 0 is the chart's first column.
   std::vector<ColumnTrace> columns;
   int32_t reversal = 3;

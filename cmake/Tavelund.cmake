@@ -158,3 +158,17 @@ macro(tavelund_setup_wine)
   set_tests_properties(wine_prefix_init PROPERTIES FIXTURES_SETUP wine_prefix
     SKIP_RETURN_CODE 77 TIMEOUT 300)
 endmacro()
+
+# tavelund_rapidjson(target): RapidJSON's headers for `target`. It is
+# header-only; the cross build must not see the host's /usr/include as a
+# whole, so the target gets a folder holding only rapidjson/.
+function(tavelund_rapidjson target)
+  find_path(TAVELUND_RAPIDJSON_DIR rapidjson/document.h PATHS /usr/include NO_CMAKE_FIND_ROOT_PATH)
+  tavelund_require(JSON TAVELUND_RAPIDJSON_DIR "RapidJSON not found (apt-get install rapidjson-dev)")
+  set(include ${CMAKE_BINARY_DIR}/rapidjson-include)
+  file(MAKE_DIRECTORY ${include})
+  if(NOT EXISTS ${include}/rapidjson)
+    file(CREATE_LINK ${TAVELUND_RAPIDJSON_DIR}/rapidjson ${include}/rapidjson SYMBOLIC)
+  endif()
+  target_include_directories(${target} SYSTEM PRIVATE ${include})
+endfunction()

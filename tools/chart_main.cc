@@ -8,6 +8,7 @@
 #include "analysis/report.h"
 #include "common/chart_lock.h"
 #include "common/version.h"
+#include "tools/chart_json.h"
 #include "tools/chart_options.h"
 #include "tools/chart_print.h"
 #include "tools/chart_svg.h"
@@ -42,11 +43,13 @@ int main(int argc, char** argv) {
   analysis::Report report;
   std::string svg;
   bool drawn = true;
-  if (options.signals || options.analysis || !options.svgPath.empty()) {
+  std::string json;
+  if (options.signals || options.analysis || options.json || !options.svgPath.empty()) {
     std::lock_guard<std::mutex> lock(chartLock);
     const ChartLayout layout = chart::shownLayout(built);
     report = analysis::analyze(built.chart, layout);
     if (!options.svgPath.empty()) drawn = chart::chartSvg(layout, report, svg, problem);
+    if (options.json) json = chart::chartJson(built.chart, report);
   }
   // The picture first: a chart that cannot be drawn prints nothing.
   if (!options.svgPath.empty()) {
@@ -54,6 +57,10 @@ int main(int argc, char** argv) {
       std::cerr << "tickwell-chart: " << problem << "\n";
       return 1;
     }
+  }
+  if (options.json) {
+    std::cout << json;
+    return std::cout ? 0 : 1;
   }
   chart::printChart(std::cout, built);
   if (options.signals) chart::printSignals(std::cout, report);

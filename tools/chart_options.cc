@@ -24,6 +24,8 @@ const char kUsage[] =
     "  --signals     then every signal of the chart as CSV: time,column,side,kind,price\n"
     "  --analysis    then the analysis text (the viewer's P screen)\n"
     "  --svg FILE    also draw the chart as an SVG picture into FILE\n"
+    "  --json        instead of the text, one JSON document: the settings, the columns,\n"
+    "                the signals and the analysis (version 1)\n"
     "  --help, --version\n"
     "Bars: any file tickwell-feed reads (the viewer's CSV save, daily bars, MT5 export).\n";
 
@@ -47,9 +49,10 @@ Parsed parseOptions(int argc, const char* const* argv, Options& options, std::st
   static constexpr CommandOption kOptions[] = {
       {nullptr, 'b', true},   {nullptr, 'e', false}, {nullptr, 's', true}, {nullptr, 'f', true},
       {nullptr, 'p', true},   {nullptr, 'g', true},  {"offset", 0, true},  {"signals", 0, false},
-      {"analysis", 0, false}, {"svg", 0, true},      {"help", 'h', false}, {"version", 0, false},
+      {"analysis", 0, false}, {"svg", 0, true},      {"json", 0, false},   {"help", 'h', false},
+      {"version", 0, false},
   };
-  enum { kB, kE, kS, kF, kP, kG, kOffset, kSignals, kAnalysis, kSvg, kHelp, kVersion };
+  enum { kB, kE, kS, kF, kP, kG, kOffset, kSignals, kAnalysis, kSvg, kJson, kHelp, kVersion };
   Parsed ending = Parsed::Run;
   auto whole = [](const char* name, const char* text, int32_t& out) -> std::string {
     if (!text) return std::string(name) + " needs a number";
@@ -102,6 +105,9 @@ Parsed parseOptions(int argc, const char* const* argv, Options& options, std::st
       case kSvg:
         if (!value || value[0] == '\0') return "--svg needs a file name";
         options.svgPath = value;
+        return {};
+      case kJson:
+        options.json = true;
         return {};
       case kHelp:
         ending = Parsed::Help;

@@ -20,6 +20,7 @@ struct Options {
   int32_t offset = 0;             // --offset: points back from the newest
   bool signals = false;           // --signals
   bool analysis = false;          // --analysis
+  bool json = false;              // --json: the JSON document instead of the text
   std::string svgPath;            // --svg FILE
   std::string path;               // the bars
 };

@@ -1,6 +1,7 @@
 // The chart printer's library: its options, the chart it builds and
 // prints, the signal table, and the SVG picture's structure.
 #include <gtest/gtest.h>
+#include <rapidjson/document.h>
 
 #include <algorithm>
 #include <cmath>
@@ -13,6 +14,7 @@
 
 #include "tests/support/file_text.h"
 #include "tests/support/planted_links.h"
+#include "tools/chart_json.h"
 #include "tools/chart_options.h"
 #include "tools/chart_print.h"
 #include "tools/chart_svg.h"
@@ -212,6 +214,56 @@ size_t count(const std::string& text, const std::string& what) {
   size_t found = 0;
   for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++found;
   return found;
+}
+
+// --json read back by a JSON parser: the settings as given, one entry per
+// decided column (alternating, each box count that of its prices), the
+// signals of the report; on a grid the box prices are levels.
+TEST(ChartJson, ReadsBackAsTheChartAndItsAnalysis) {
+  struct Case {
+    std::vector<const char*> args;
+    const char* construction;
+    const char* method;
+  };
+  const Case cases[] = {{{"-p", "2", "x.csv"}, "original", "column percent"},
+                        {{"-g", "2%", "x.csv"}, "close", "percent"},
+                        {{"-g", "20", "-b", "2", "-e", "x.csv"}, "high-low", "fixed"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.method);
+    Options options;
+    std::string error;
+    ASSERT_EQ(Parsed::Run, parse(c.args, options, error)) << error;
+    BuiltChart built;
+    buildChart(waveBars(), options, built);
+    const analysis::Report report = analysis::analyze(built.chart, shownLayout(built));
+    rapidjson::Document json;
+    json.Parse(chartJson(built.chart, report).c_str());
+    ASSERT_FALSE(json.HasParseError());
+    EXPECT_EQ(kJsonVersion, json["version"].GetInt());
+    EXPECT_STREQ(c.construction, json["construction"].GetString());
+    EXPECT_STREQ(c.method, json["box"]["method"].GetString());
+    EXPECT_EQ(options.reversal, json["reversal"].GetInt());
+    const auto& columns = json["columns"].GetArray();
+    ASSERT_EQ(report.history.columns.size(), columns.Size());
+    ASSERT_GT(columns.Size(), 3u);
+    for (rapidjson::SizeType i = 0; i < columns.Size(); ++i) {
+      const auto& column = columns[i];
+      EXPECT_GT(column["top"].GetDouble(), column["bottom"].GetDouble());
+      if (i > 0) {
+        EXPECT_STRNE(columns[i - 1]["type"].GetString(), column["type"].GetString());
+      }
+      const double boxes = column["boxes"].GetInt();
+      if (built.chart.grid() && built.chart.grid()->kind() == PriceGrid::Kind::fixed) {
+        EXPECT_DOUBLE_EQ((boxes - 1) * 20,
+                         column["top"].GetDouble() - column["bottom"].GetDouble());
+      } else if (built.chart.grid()) {
+        EXPECT_NEAR(std::pow(1.02, boxes - 1),
+                    column["top"].GetDouble() / column["bottom"].GetDouble(), 1e-9);
+      }
+    }
+    EXPECT_EQ(report.signals.size(), json["signals"].GetArray().Size());
+    EXPECT_EQ(report.status.has_value(), json["analysis"]["status"].IsObject());
+  }
 }
 
 TEST(ChartSvg, OneGlyphPerBoxEachWithItsOwnPriceRange) {
