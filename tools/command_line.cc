@@ -2,6 +2,8 @@
 
 #include <getopt.h>
 
+#include <vector>
+
 namespace tavelund {
 namespace {
 
@@ -40,6 +42,11 @@ std::string scanCommandLine(int argc, char** argv, std::span<const CommandOption
     }
     return options.size();
   };
+  // The scanner may look at argv[argc], which must be null: a copy makes
+  // sure of it whatever the caller passed.
+  std::vector<char*> args(argv, argv + argc);
+  args.push_back(nullptr);
+  argv = args.data();
   // A fresh scan (both C libraries start over at 0).
   optind = 0;
   opterr = 0;
