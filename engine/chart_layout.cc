@@ -151,6 +151,7 @@ ChartLayout layOutChart(const PfChart& chart, const LayoutRequest& request) {
   layout.columns = shownColumns(chart, request, layout.snapshot);
   assignRows(layout);
   layout.problem = chart.problem();
+  layout.grid = chart.grid();
   layout.tooTall = layout.rowCount > request.mostRows;
   if (!layout.tooTall) fillCells(layout, chart);
   return layout;

@@ -78,6 +78,9 @@ struct ChartLayout {
   // keeps the ones before otherwise.
   std::optional<ChartMarker> nowMarker, reversalMarker;
   int32_t digits = 5;
+  // The chart's price grid, when it is built on one: row r of a column
+  // then stands for the level column.endLevel + (r - endRow).
+  std::optional<PriceGrid> grid;
   // Why the chart holds no columns (see PfChart::problem); drawn instead.
   std::string problem;
 

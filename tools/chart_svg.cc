@@ -118,7 +118,14 @@ class Picture {
         const char cell = cells[static_cast<size_t>(r)];
         if (cell != 'X' && cell != 'O') continue;
         const int64_t row = int64_t{r} + layout_.minRow;
-        const analysis::PriceRange range = analysis::boxRange(column, laid.startRow, row);
+        analysis::PriceRange range;
+        if (layout_.grid) {
+          // A box on a grid spans its level up to the next one.
+          const int64_t level = column.endLevel + (row - laid.endRow);
+          range = {layout_.grid->level(level), layout_.grid->level(level + 1)};
+        } else {
+          range = analysis::boxRange(column, laid.startRow, row);
+        }
         const std::string title = "column " + std::to_string(column.number) + ": " +
                                   fixedText(range.low, digits) + " - " +
                                   fixedText(range.high, digits);

@@ -308,6 +308,32 @@ TEST(ChartSvg, OneGlyphPerBoxEachWithItsOwnPriceRange) {
   EXPECT_NEAR(newest.basePrice, base, 1e-4);
 }
 
+TEST(ChartSvg, OnAGridEachBoxSpansItsLevel) {
+  Options options;
+  std::string error;
+  ASSERT_EQ(Parsed::Run, parse({"-g", "2%", "-f", "4", "x.csv"}, options, error)) << error;
+  BuiltChart built;
+  buildChart(waveBars(), options, built);
+  const ChartLayout layout = shownLayout(built);
+  std::string svg;
+  ASSERT_TRUE(chartSvg(layout, analysis::analyze(built.chart, layout), svg, error)) << error;
+  const PfColumn& newest = layout.columns.back().column;
+  const std::regex title("column " + std::to_string(newest.number) +
+                         R"(: (\d+\.\d{4}) - (\d+\.\d{4})<)");
+  std::vector<std::pair<double, double>> ranges;
+  for (std::sregex_iterator it(svg.begin(), svg.end(), title), end; it != end; ++it) {
+    ranges.emplace_back(std::stod((*it)[1]), std::stod((*it)[2]));
+  }
+  ASSERT_EQ(static_cast<size_t>(newest.boxes.size()), ranges.size());
+  std::sort(ranges.begin(), ranges.end());
+  const PriceGrid& grid = *built.chart.grid();
+  for (size_t i = 0; i < ranges.size(); ++i) {
+    const int64_t level = std::min(newest.startLevel, newest.endLevel) + static_cast<int64_t>(i);
+    EXPECT_NEAR(grid.level(level), ranges[i].first, 1e-4);
+    EXPECT_NEAR(grid.level(level + 1), ranges[i].second, 1e-4);
+  }
+}
+
 std::vector<std::filesystem::path> namesIn(const std::filesystem::path& folder) {
   std::vector<std::filesystem::path> names;
   for (const auto& entry : std::filesystem::directory_iterator(folder)) {
