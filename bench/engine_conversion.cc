@@ -159,6 +159,40 @@ void BM_ChartUpdateOnly(benchmark::State& state) {
 }
 BENCHMARK(BM_ChartUpdateOnly)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(3);
 
+// The chart on one price grid against the original construction, on the
+// same points of the maximal history (one per bar): 0 the original, 1 a
+// 1 % grid by closes, 2 the same grid by highs and lows, 3 the traditional
+// table by closes. The grid should cost no more, nor its snapshots more
+// bytes each.
+void BM_GridAgainstOriginal(benchmark::State& state) {
+  TickIntake intake;
+  convertTimeline(intake, maximalBatch().c_str(), false, ConsolePort{});
+  std::unique_ptr<PfChart> chart;
+  ChartSettings settings;
+  std::string reason;
+  if (state.range(0) == 1 || state.range(0) == 2) settings.grid = parseGridScale("1%", reason);
+  if (state.range(0) == 3) settings.grid = parseGridScale("trad", reason);
+  settings.dataExpand = state.range(0) == 2;  // under a grid: highs and lows
+  for (auto _ : state) {
+    state.PauseTiming();
+    chart.reset();
+    chart = std::make_unique<PfChart>();
+    chart->applySettings(settings, settings.digits);
+    state.ResumeTiming();
+    chart->update(intake.batchPointList, settings);
+  }
+  state.counters["columns"] = static_cast<double>(chart->columns().size());
+  state.counters["snapshot_bytes"] =
+      static_cast<double>(chart->snapshotBytes()) / static_cast<double>(chart->snapshots().size());
+}
+BENCHMARK(BM_GridAgainstOriginal)
+    ->Arg(0)
+    ->Arg(1)
+    ->Arg(2)
+    ->Arg(3)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(5);
+
 // A refresh where the MT5 side only changed the newest bar: the text is the
 // whole batch again (its length taken from the terminating zero, as the
 // library's text comes), but only its end is read.

@@ -106,7 +106,7 @@ void PfChart::applyBatch(PointSpan batch) {
   // What is applied now: every point of the path not applied yet (the
   // batch, and after a change of path also those before it).
   const size_t from = applied_, count = path.size() - from;
-  if (build_.scale && !prepareGrid(path, from)) return;
+  if (build_.scale && !prepareGrid(path)) return;
   roomFor(snapshots_, count);
   // A full batch fills many MiB: back them on another thread meanwhile.
   Prefault prefault({roomOf(snapshots_, count)}, count);
@@ -126,6 +126,13 @@ void PfChart::applyBatch(PointSpan batch) {
     ++applied_;
     applyPoint(static_cast<int32_t>(at));
     if (((at - from) & 1023) == 1023) prefault.reached(at - from);
+  }
+  // The grid was read without levels being counted: a box far too small for
+  // the prices it met is refused now, before anything lays out its rows.
+  if (grid_ && grid_->levelCount(lowest_, highest_) > kMostGridLevels) {
+    refuseGrid("BOX " + gridScaleText(*build_.scale) + " : more than " +
+               std::to_string(kMostGridLevels) + " LEVELS FROM " +
+               fixedText(lowest_, build_.digits) + " TO " + fixedText(highest_, build_.digits));
   }
 }
 
@@ -354,10 +361,9 @@ void PfChart::applyPoint(int32_t at) {
   }
 }
 
-// Resolves the grid on the chart's first points and checks that the
-// prices read so far fit it; a chart that cannot be built says why and
-// holds no columns.
-bool PfChart::prepareGrid(const PricePath& path, size_t from) {
+// Resolves the grid on the chart's first points; a chart whose grid cannot
+// be built says why and holds no columns.
+bool PfChart::prepareGrid(const PricePath& path) {
   if (!grid_ && problem_.empty()) {
     std::vector<GridBar> bars;
     if (build_.scale->kind == GridScale::Kind::atr) {
@@ -374,20 +380,6 @@ bool PfChart::prepareGrid(const PricePath& path, size_t from) {
   }
   if (!problem_.empty()) {
     refuseGrid(problem_);
-    return false;
-  }
-  for (size_t at = from; at < path.size(); ++at) {
-    const double close = path.priceAt(at);
-    BarRange range{close, close};
-    if (build_.highLow) range = path.barRange(at);
-    if (at == 0) lowest_ = range.low, highest_ = range.high;
-    lowest_ = std::min(lowest_, range.low);
-    highest_ = std::max(highest_, range.high);
-  }
-  if (grid_->levelCount(lowest_, highest_) > kMostGridLevels) {
-    refuseGrid("BOX " + gridScaleText(*build_.scale) + " : more than " +
-               std::to_string(kMostGridLevels) + " LEVELS FROM " +
-               fixedText(lowest_, build_.digits) + " TO " + fixedText(highest_, build_.digits));
     return false;
   }
   return true;
@@ -409,13 +401,22 @@ void PfChart::refuseGrid(std::string problem) {
 // once per column end tell so without asking the grid for levels.
 void PfChart::applyGridPoint(int32_t at) {
   updatePercent();
-  if (columns_.empty()) return openFirstColumn(at);
+  // One read of the path per bar: its close, or its low and high.
+  BarRange range;
+  if (build_.highLow) {
+    range = path_->barRange(static_cast<size_t>(at));
+  } else {
+    range.low = range.high = path_->priceAt(static_cast<size_t>(at));
+  }
+  if (columns_.empty()) {
+    lowest_ = range.low, highest_ = range.high;
+    return openFirstColumn(at);
+  }
+  lowest_ = std::min(lowest_, range.low);
+  highest_ = std::max(highest_, range.high);
   const PriceGrid& grid = *grid_;
   const StoredColumn& column = columns_.back();
   const ColumnState& state = states_[static_cast<size_t>(column.newestState)];
-  const double close = path_->priceAt(static_cast<size_t>(at));
-  BarRange range{close, close};
-  if (build_.highLow) range = path_->barRange(static_cast<size_t>(at));
   const int64_t R = build_.reversal;
   if (column.direction == 0) {
     const double p0 = state.extremePrice;

@@ -186,7 +186,7 @@ class PfChart {
   void applyPoint(int32_t at);
   void openFirstColumn(int32_t at);
   // The construction on one price grid.
-  bool prepareGrid(const PricePath& path, size_t from);
+  bool prepareGrid(const PricePath& path);
   void refuseGrid(std::string problem);
   void applyGridPoint(int32_t at);
   void extendGrid(int32_t at, int64_t level, double price);
