@@ -41,7 +41,9 @@ ChartHistory historyOf(const PfChart& chart, const ChartLayout& layout, bool wit
   history.digits = chart.digits();
   history.boxFraction = chart.boxFraction();
   if (chart.gridScale()) history.gridBox = boxSizeText(chart);
-  history.construction = constructionText(chart.gridScale(), chart.highLowMethod());
+  // Said only of a box the user chose: the default chart's text stays.
+  if (chart.gridScale() || chart.boxFraction() != 0.01)
+    history.construction = constructionText(chart.gridScale(), chart.highLowMethod());
   const ColumnList columns = chart.columns();
   const ColumnList snapshots = chart.snapshots();
   const auto points = chart.points();

@@ -54,7 +54,9 @@ struct ChartHistory {
   std::string_view newestPercentText;  // the newest column's percent text
   // On one grid: the box in words (engine/box_text.h); empty otherwise.
   std::string gridBox;
-  std::string construction;  // how the columns are built, in words
+  // How the columns are built, in words, when the box is the user's
+  // choice (-p or -g); empty for the default chart.
+  std::string construction;
   // The chart's points; steps and signals refer to them by position.
   PointSpan points;
   std::optional<PricePoint> point(int32_t position) const {

@@ -71,7 +71,8 @@ Parts parts(const Report& report) {
                                                       : std::string(history.newestPercentText);
   head.push_back(kIndent +
                  "BOX SIZE    : " + (history.gridBox.empty() ? percent + " %" : history.gridBox));
-  head.push_back(kIndent + "CONSTRUCTION: " + history.construction);
+  if (!history.construction.empty())
+    head.push_back(kIndent + "CONSTRUCTION: " + history.construction);
   head.push_back(kIndent + "REVERSAL    : " + std::to_string(history.reversal));
   head.emplace_back();
   head.push_back(kIndent + "SIGNALS OF THE SHOWN COLUMNS, NEWEST FIRST");
