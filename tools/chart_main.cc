@@ -40,6 +40,11 @@ int main(int argc, char** argv) {
 
   chart::BuiltChart built;
   chart::buildChart(loaded.bars, options, built);
+  // A grid these bars cannot give (an ATR of 0, far too many levels).
+  if (!built.chart.problem().empty()) {
+    std::cerr << "tickwell-chart: " << built.chart.problem() << "\n";
+    return 2;
+  }
   analysis::Report report;
   std::string svg;
   bool drawn = true;

@@ -308,6 +308,25 @@ TEST(ChartSvg, OneGlyphPerBoxEachWithItsOwnPriceRange) {
   EXPECT_NEAR(newest.basePrice, base, 1e-4);
 }
 
+TEST(ChartPrinter, AGridTheBarsCannotGiveIsRefusedWithItsReason) {
+  for (const char* scale : {"0.00001", "atr5"}) {
+    Options options;
+    std::string error;
+    ASSERT_EQ(Parsed::Run, parse({"-g", scale, "x.csv"}, options, error)) << error;
+    BuiltChart built;
+    std::vector<TimelineBar> bars = waveBars();
+    if (std::string(scale) == "atr5") {
+      bars.resize(6);  // flat bars: no true range to make a box of
+      for (TimelineBar& bar : bars) bar.open = bar.high = bar.low = bar.close = 1000;
+    }
+    buildChart(bars, options, built);
+    EXPECT_NE(std::string::npos, built.chart.problem().find("BOX")) << scale;
+    std::ostringstream out;
+    printChart(out, built);
+    EXPECT_NE(std::string::npos, out.str().find("    NO CHART : BOX ")) << out.str();
+  }
+}
+
 TEST(ChartSvg, OnAGridEachBoxSpansItsLevel) {
   Options options;
   std::string error;
