@@ -266,6 +266,17 @@ TEST(ChartJson, ReadsBackAsTheChartAndItsAnalysis) {
   }
 }
 
+// The price ranges in the titles of a column's glyphs, lowest first.
+std::vector<std::pair<double, double>> boxRangesOf(const std::string& svg, int32_t column) {
+  const std::regex title("column " + std::to_string(column) + R"(: (\d+\.\d{4}) - (\d+\.\d{4})<)");
+  std::vector<std::pair<double, double>> ranges;
+  for (std::sregex_iterator it(svg.begin(), svg.end(), title), end; it != end; ++it) {
+    ranges.emplace_back(std::stod((*it)[1]), std::stod((*it)[2]));
+  }
+  std::sort(ranges.begin(), ranges.end());
+  return ranges;
+}
+
 TEST(ChartSvg, OneGlyphPerBoxEachWithItsOwnPriceRange) {
   Options options;
   options.digits = 4;
@@ -290,14 +301,8 @@ TEST(ChartSvg, OneGlyphPerBoxEachWithItsOwnPriceRange) {
   // The newest column's titles, bottom box first for X (top first for O):
   // its first box starts at its base price and the boxes join up.
   const PfColumn& newest = layout.columns.back().column;
-  const std::regex title("column " + std::to_string(newest.number) +
-                         R"(: (\d+\.\d{4}) - (\d+\.\d{4})<)");
-  std::vector<std::pair<double, double>> ranges;
-  for (std::sregex_iterator it(svg.begin(), svg.end(), title), end; it != end; ++it) {
-    ranges.emplace_back(std::stod((*it)[1]), std::stod((*it)[2]));
-  }
+  const auto ranges = boxRangesOf(svg, newest.number);
   ASSERT_EQ(static_cast<size_t>(newest.boxes.size()), ranges.size());
-  std::sort(ranges.begin(), ranges.end());
   for (size_t i = 0; i < ranges.size(); ++i) {
     EXPECT_NEAR(newest.boxSize, ranges[i].second - ranges[i].first, 2e-4);
     if (i > 0) {
@@ -337,14 +342,8 @@ TEST(ChartSvg, OnAGridEachBoxSpansItsLevel) {
   std::string svg;
   ASSERT_TRUE(chartSvg(layout, analysis::analyze(built.chart, layout), svg, error)) << error;
   const PfColumn& newest = layout.columns.back().column;
-  const std::regex title("column " + std::to_string(newest.number) +
-                         R"(: (\d+\.\d{4}) - (\d+\.\d{4})<)");
-  std::vector<std::pair<double, double>> ranges;
-  for (std::sregex_iterator it(svg.begin(), svg.end(), title), end; it != end; ++it) {
-    ranges.emplace_back(std::stod((*it)[1]), std::stod((*it)[2]));
-  }
+  const auto ranges = boxRangesOf(svg, newest.number);
   ASSERT_EQ(static_cast<size_t>(newest.boxes.size()), ranges.size());
-  std::sort(ranges.begin(), ranges.end());
   const PriceGrid& grid = *built.chart.grid();
   for (size_t i = 0; i < ranges.size(); ++i) {
     const int64_t level = std::min(newest.startLevel, newest.endLevel) + static_cast<int64_t>(i);
