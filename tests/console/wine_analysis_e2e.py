@@ -167,7 +167,8 @@ def main():
         fail("the feed did not publish")
 
     tmux("new-session", "-d", "-x", "140", "-y", "110",
-         "cd '%s' && '%s' ./ConsoleTavelundPF.exe; exec sleep 600" % (WORK, WINE_RUN))
+         "cd '%s' && '%s' ./ConsoleTavelundPF.exe; echo VIEWER-ENDED; exec sleep 600" %
+         (WORK, WINE_RUN))
     newest = "=> %s 00:00(" % bar_date(BARS - 1, "/")
     if not wait_for(lambda: newest in screen() and "(Now)" in screen(), 120):
         fail("no chart of the bars")
@@ -223,7 +224,10 @@ def main():
     print("ok: one page back, the same chart")
 
     wait_stable()
+    # The next viewer starts once this one has detached and ended.
     tmux("send-keys", "q")
+    if not wait_for(lambda: "VIEWER-ENDED" in screen(), 60):
+        fail("Q did not end the viewer")
     tmux("kill-server")
 
     # The same chart on one price grid, by highs and lows.
