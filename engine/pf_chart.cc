@@ -39,6 +39,7 @@ void PfChart::applySettings(const ChartSettings& settings, int32_t newDigits) {
   const bool sameScale = build_.scale == settings.grid;
   build_ = BuildSettings{settings.reversal, settings.boxFraction, newDigits, settings.grid,
                          settings.highLowMethod()};
+  thresholds_ = GridThresholds{};  // worked out again for the reversal now set
   if (!sameScale) {
     // A grid is resolved from the next points built (an ATR box from them).
     grid_.reset();
