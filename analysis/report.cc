@@ -41,14 +41,7 @@ Parts parts(const Report& report) {
   auto& head = out.head;
   head.push_back(kIndent + "POINT AND FIGURE ANALYSIS");
   head.emplace_back();
-  if (report.status) {
-    const Signal& status = *report.status;
-    head.push_back(kIndent +
-                   "STATUS      : " + (status.side == Side::Buy ? "BUY SIGNAL" : "SELL SIGNAL") +
-                   " since " + status.time + " (" + fixedText(status.price, digits) + ")");
-  } else {
-    head.push_back(kIndent + "STATUS      : NO SIGNAL");
-  }
+  head.push_back(kIndent + "STATUS      : " + statusText(report));
 
   const auto line = currentLine(report.lines);
   if (line && !history.columns.empty()) {
@@ -108,6 +101,13 @@ std::vector<std::string> joined(Parts all, size_t maxSignals) {
 }
 
 }  // namespace
+
+std::string statusText(const Report& report) {
+  if (!report.status) return "NO SIGNAL";
+  const Signal& status = *report.status;
+  return std::string(status.side == Side::Buy ? "BUY SIGNAL" : "SELL SIGNAL") + " since " +
+         status.time + " (" + fixedText(status.price, report.history.digits) + ")";
+}
 
 Report analyze(const PfChart& chart, int32_t viewOffset, int32_t showColumns) {
   return analyze(chart, layOutChart(chart, LayoutRequest{viewOffset, showColumns}));

@@ -30,6 +30,10 @@ Report analyze(const PfChart& chart, const ChartLayout& layout);
 // The same for the layout at `viewOffset` with `showColumns` shown.
 Report analyze(const PfChart& chart, int32_t viewOffset, int32_t showColumns = 30);
 
+// The status in words, as the analysis text's STATUS line gives it: "BUY
+// SIGNAL since <time> (<price>)", the same for SELL, or "NO SIGNAL".
+std::string statusText(const Report& report);
+
 // The analysis text. At most `maxSignals` signal lines (the newest); a line
 // says how many older ones were left out.
 inline constexpr size_t kAllSignals = static_cast<size_t>(-1);
