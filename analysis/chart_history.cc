@@ -1,6 +1,7 @@
 #include "analysis/chart_history.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "engine/box_text.h"
 
@@ -28,6 +29,16 @@ void takeRows(std::vector<ColumnTrace>& traces, const ChartLayout& layout) {
   }
 }
 
+// A level moved by `by`, kept within the grid's limit.
+int64_t levelPlus(int64_t level, int64_t by) {
+  return std::clamp<int64_t>(level + by, -kGridLevelLimit, kGridLevelLimit);
+}
+
+// The level of a column's extreme price in the original construction.
+int64_t extremeLevel(const PriceGrid& grid, int32_t direction, double price) {
+  return direction > 0 ? grid.up(price) : grid.down(price);
+}
+
 }  // namespace
 
 ChartHistory historyAt(const PfChart& chart, int32_t viewOffset, bool withSteps,
@@ -44,6 +55,9 @@ ChartHistory historyOf(const PfChart& chart, const ChartLayout& layout, bool wit
   // Said only of a box the user chose: the default chart's text stays.
   if (chart.gridScale() || chart.boxFraction() != 0.01)
     history.construction = constructionText(chart.gridScale(), chart.highLowMethod());
+  history.onGrid = chart.grid().has_value();
+  history.levelGrid = chart.grid() ? *chart.grid() : PriceGrid::percent(chart.boxFraction() * 100);
+  const PriceGrid& grid = history.levelGrid;
   const ColumnList columns = chart.columns();
   const ColumnList snapshots = chart.snapshots();
   const auto points = chart.points();
@@ -71,12 +85,31 @@ ChartHistory historyOf(const PfChart& chart, const ChartLayout& layout, bool wit
     trace.boxes = column.boxes.size();
     trace.basePrice = column.basePrice;
     trace.boxSize = column.boxSize;
+    if (history.onGrid) {
+      trace.startLevel = column.startLevel;
+      trace.level = column.endLevel;
+    } else {
+      // One beyond the extreme of the column before, as on a grid; the first
+      // column starts one beyond the level of its first price.
+      trace.level = extremeLevel(grid, column.direction, column.extremePrice);
+      if (history.columns.empty()) {
+        trace.startLevel = column.direction > 0 ? levelPlus(grid.up(column.basePrice), 1)
+                                                : levelPlus(grid.down(column.basePrice), -1);
+      } else {
+        trace.startLevel = levelPlus(history.columns.back().level, column.direction);
+      }
+    }
     indexOf[position] = static_cast<int32_t>(history.columns.size());
     history.columns.push_back(std::move(trace));
   };
   for (size_t q = 0; q < static_cast<size_t>(before); ++q) take(columns[q], q);
   take(shown, static_cast<size_t>(before));
   history.newestPercentText = shown.percentText;
+  if (shown.direction != 0) {
+    history.reversalPrice = shown.reversalPrice;
+    history.nextBoxPrice = history.onGrid ? grid.level(levelPlus(shown.endLevel, shown.direction))
+                                          : shown.endBoxPrice + shown.direction * shown.boxSize;
+  }
   history.points = points;
   takeRows(history.columns, layout);
   history.shownColumns =
@@ -93,24 +126,23 @@ ChartHistory historyOf(const PfChart& chart, const ChartLayout& layout, bool wit
     const auto point = static_cast<int32_t>(i);
     const PfColumn snapshot = snapshots[static_cast<size_t>(i)];
     const int64_t position = int64_t{snapshot.number} + 1;
-    const int32_t boxes = snapshot.boxes.size();
     if (snapshot.direction != 0) {
+      const int64_t level = history.onGrid
+                                ? snapshot.endLevel
+                                : extremeLevel(grid, snapshot.direction, snapshot.extremePrice);
       if (ColumnTrace* trace = traceAt(position);
-          trace && (trace->steps.empty() || trace->steps.back().boxes != boxes)) {
-        trace->steps.push_back(BoxStep{point, boxes});
+          trace && (trace->steps.empty() || trace->steps.back().level != level)) {
+        trace->steps.push_back(BoxStep{point, level});
       }
     }
     // A reversal's snapshot holds the old column; the new one was made by
-    // the same point (its start point's index), with the count the chart
-    // gave it then.
+    // the same point (its start point's index), at that point's level.
     ColumnTrace* made = traceAt(position + 1);
     if (!made || !made->steps.empty() || madeBy[static_cast<size_t>(position + 1)] != point ||
         static_cast<size_t>(point) >= points.size())
       continue;
     const double p = points[static_cast<size_t>(point)].price;
-    const double moved = made->direction > 0 ? p - made->basePrice : made->basePrice - p;
-    // The chart's own count, of which no box is drawn below 1.
-    made->steps.push_back(BoxStep{point, std::max(0, truncatedBoxCount(moved / made->boxSize))});
+    made->steps.push_back(BoxStep{point, extremeLevel(grid, made->direction, p)});
   }
   return history;
 }
@@ -136,11 +168,30 @@ PriceRange boxRange(const ColumnTrace& column, int64_t row) {
   return boxRange(prices, column.firstRow, row);
 }
 
-const BoxStep* firstStepWith(const ColumnTrace& column, int32_t boxes) {
+const BoxStep* firstStepBeyond(const ColumnTrace& column, int64_t level) {
   for (const BoxStep& step : column.steps) {
-    if (step.boxes >= boxes) return &step;
+    if (column.direction > 0 ? step.level > level : step.level < level) return &step;
   }
   return nullptr;
+}
+
+const BoxStep* firstStepWith(const ColumnTrace& column, int64_t boxes) {
+  for (const BoxStep& step : column.steps) {
+    if (column.levelsTo(step.level) >= boxes) return &step;
+  }
+  return nullptr;
+}
+
+int64_t rowOfLevel(const ChartHistory& history, const ColumnTrace& column, int64_t level) {
+  if (history.onGrid) return int64_t{column.firstRow} + (level - column.startLevel);
+  if (!(column.boxSize > 0)) return column.firstRow;
+  const double price = history.price(level);
+  const double boxes = column.direction > 0
+                           ? std::floor((price - column.basePrice) / column.boxSize)
+                           : -std::floor((column.basePrice - price) / column.boxSize);
+  if (!std::isfinite(boxes)) return column.firstRow;
+  // Far beyond the drawing: any row outside it says the same.
+  return int64_t{column.firstRow} + static_cast<int64_t>(std::clamp(boxes, -1e9, 1e9));
 }
 
 }  // namespace tavelund::analysis

@@ -13,7 +13,7 @@ void overlayTrendLine(const PfChart& chart, ChartLayout& layout) {
   for (int64_t column = line->startColumn; column <= newest; ++column) {
     const int32_t i = history.shownIndex(column);
     if (i < 0 || static_cast<size_t>(i) >= layout.cells.size()) continue;
-    const int64_t r = layout.cellRow(line->rowAt(column));
+    const int64_t r = layout.cellRow(lineRow(history, *line, column));
     std::string& cells = layout.cells[static_cast<size_t>(i)];
     if (r >= 0 && r < static_cast<int64_t>(cells.size()) && cells[static_cast<size_t>(r)] == '.')
       cells[static_cast<size_t>(r)] = '+';

@@ -22,8 +22,8 @@ constexpr std::array<KindInfo, kPatternKindCount> kKinds = {{
     {"Descending Triple Bottom", Side::Sell},
     {"Bullish Catapult", Side::Buy},
     {"Bearish Catapult", Side::Sell},
-    {"Bullish Signal Reversed", Side::Buy},
-    {"Bearish Signal Reversed", Side::Sell},
+    {"Bearish Signal Reversed", Side::Buy},
+    {"Bullish Signal Reversed", Side::Sell},
     {"Bull Trap", Side::Sell},
     {"Bear Trap", Side::Buy},
     {"High Pole", Side::Sell},
@@ -40,7 +40,7 @@ PatternKind paired(PatternKind rising, int32_t direction) {
   return static_cast<PatternKind>(static_cast<int>(rising) + (direction > 0 ? 0 : 1));
 }
 
-// Rows seen from one direction: a column's outer row times the direction,
+// Levels seen from one direction: a column's extreme level times the direction,
 // so "higher" means higher tops for X columns and lower bottoms for O
 // columns, and each mirror kind reads as its rising form.
 class Frame {
@@ -49,7 +49,7 @@ class Frame {
       : history_(history), column_(column), direction_(history.columns[column].direction) {}
   bool has(int back) const { return history_.at(int64_t{column_} - back) != nullptr; }
   int64_t e(int back) const {
-    return int64_t{direction_} * history_.at(int64_t{column_} - back)->extremeRow();
+    return int64_t{direction_} * history_.at(int64_t{column_} - back)->level;
   }
   int32_t direction() const { return direction_; }
 
@@ -73,9 +73,14 @@ void breakoutConditions(const Frame& f, std::array<bool, kPatternKindCount>& hol
   }
   if (f.has(6)) {
     if (f.e(2) == f.e(4) && f.e(4) == f.e(6)) set(PatternKind::QuadrupleTopBreakout);
-    if (f.e(2) > f.e(4) && f.e(4) == f.e(6)) set(PatternKind::BullishCatapult);
+    // The pullback between the two breakouts makes no breakdown of its own:
+    // its low stays at or above the low before it (which is also the
+    // pattern's low, or above it).
+    if (f.e(2) > f.e(4) && f.e(4) == f.e(6) && f.e(1) >= f.e(3)) set(PatternKind::BullishCatapult);
+    // Lower highs and lower lows, ended by a breakout: the bearish trend's
+    // signal reversed (a buy).
     if (f.e(2) < f.e(4) && f.e(4) < f.e(6) && f.e(1) < f.e(3) && f.e(3) < f.e(5))
-      set(PatternKind::BullishSignalReversed);
+      set(PatternKind::BearishSignalReversed);
     if (f.e(2) == f.e(6) && f.e(6) > f.e(4)) set(PatternKind::SpreadTripleTop);
   }
 }
@@ -90,12 +95,12 @@ void reversalConditions(const ChartHistory& history, int32_t c,
   auto set = [&](PatternKind rising) {
     holds[static_cast<int>(paired(rising, f.direction()))] = true;
   };
-  // A triple (or quadruple) breakout by exactly one row, then the reversal.
+  // A triple (or quadruple) breakout by exactly one level, then the reversal.
   if (f.has(4) && f.e(0) == f.e(2) + 1 && f.e(2) == f.e(4)) set(PatternKind::BullTrap);
-  // Three rows or more beyond c-2, then more than half given back.
-  if (f.has(2) && f.e(0) >= f.e(2) + 3 && int64_t{2} * made.boxes > about.boxes)
+  // Three levels or more beyond c-2, then more than half given back.
+  if (f.has(2) && f.e(0) >= f.e(2) + 3 && 2 * made.levels() > about.levels())
     set(PatternKind::HighPole);
-  if (about.direction < 0 && about.boxes >= 20)
+  if (about.direction < 0 && about.levels() >= 20)
     holds[static_cast<int>(PatternKind::LongTailDown)] = true;
 }
 
@@ -111,8 +116,10 @@ Signal signalAt(const ChartHistory& history, int32_t c, PatternKind kind, const 
     signal.time = std::string(point->text);
     signal.price = point->price;
   }
-  signal.row = static_cast<int32_t>(std::clamp<int64_t>(
-      column.firstRow + int64_t{column.direction} * (step.boxes - 1), INT32_MIN, INT32_MAX));
+  signal.level = step.level;
+  // The drawn box that holds the level, within the column's drawn boxes.
+  signal.row = static_cast<int32_t>(std::clamp<int64_t>(rowOfLevel(history, column, step.level),
+                                                        column.bottomRow, column.topRow));
   return signal;
 }
 
@@ -154,14 +161,11 @@ std::vector<Signal> findSignals(const ChartHistory& history) {
       const auto kind = static_cast<PatternKind>(k);
       const BoxStep* step = nullptr;
       if (isBreakout(kind)) {
-        // The first point at which c's outer row passed that of c-2.
-        const int64_t level = Frame(history, c).e(2);
-        const int64_t needed = level - int64_t{column.direction} * column.firstRow + 2;
-        step =
-            firstStepWith(column, static_cast<int32_t>(std::clamp<int64_t>(needed, 0, INT32_MAX)));
+        // The first point at which c's extreme passed that of c-2.
+        step = firstStepBeyond(column, history.columns[static_cast<size_t>(c - 2)].level);
       } else if (kind == PatternKind::HighPole || kind == PatternKind::LowPole) {
         const ColumnTrace& pole = history.columns[static_cast<size_t>(c - 1)];
-        step = firstStepWith(column, pole.boxes / 2 + 1);
+        step = firstStepWith(column, pole.levels() / 2 + 1);
       } else if (!column.steps.empty()) {
         step = &column.steps.front();  // the reversal itself
       }

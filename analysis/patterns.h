@@ -1,7 +1,8 @@
 #pragma once
 // The chart patterns: which of the 21 kinds each column completes, and at
-// which point. T(c) is the top row of X column c, B(c) the bottom row of O
-// column c; docs/analysis.md has the definitions with a drawing of each.
+// which point. T(c) is the top level of X column c, B(c) the bottom level of
+// O column c (chart_history.h); docs/analysis.md has the definitions, their
+// sources and a drawing of each.
 #include <array>
 #include <cstdint>
 #include <optional>
@@ -26,8 +27,8 @@ enum class PatternKind {
   DescendingTripleBottom,
   BullishCatapult,
   BearishCatapult,
+  BearishSignalReversed,  // the rising form: a falling chart turns (a buy)
   BullishSignalReversed,
-  BearishSignalReversed,
   BullTrap,
   BearTrap,
   HighPole,
@@ -53,10 +54,12 @@ struct Signal {
   int32_t column = -1;
   int32_t columnNumber = -1;
   // The completing point: its position in the chart's points, its minute
-  // text and price, and the row of the column's outer box right after it.
+  // text and price; the level of the column's extreme right after it, and
+  // the drawn row that holds that level.
   int32_t point = -1;
   std::string time;
   double price = 0;
+  int64_t level = 0;
   int32_t row = 0;
 };
 
@@ -68,7 +71,7 @@ std::vector<Signal> findSignals(const ChartHistory& history);
 std::vector<Signal> shownSignals(const ChartHistory& history, const std::vector<Signal>& all);
 
 // Which kinds' conditions hold for the column at `index` as it stands, by
-// rows only (no completing point). Tests and the fuzz target check every
+// levels only (no completing point). Tests and the fuzz target check every
 // reported signal against this.
 std::array<bool, kPatternKindCount> conditionsAt(const ChartHistory& history, int32_t index);
 

@@ -23,15 +23,41 @@ std::string columnText(const ChartHistory& history, const ColumnTrace& column) {
   return text;
 }
 
+std::string price(const Report& report, double value) {
+  return fixedText(value, report.history.digits);
+}
+
 std::string objectiveText(const Report& report, const std::optional<Objective>& found,
                           const char* name) {
   std::string text = name;
   if (!found) return text + " NONE";
-  const int digits = report.history.digits;
-  const ColumnTrace& counted = report.history.columns[static_cast<size_t>(found->countColumn)];
-  return text + " " + fixedText(found->price, digits) + " (column " +
-         std::to_string(counted.number) + ": " + std::to_string(found->boxes) + " boxes x " +
-         std::to_string(found->factor) + " from " + fixedText(found->startPrice, digits) + ")";
+  const ChartHistory& history = report.history;
+  const ColumnTrace& counted = history.columns[static_cast<size_t>(found->countColumn)];
+  const std::string from = price(report, found->fromPrice);
+  const std::string target = price(report, found->price);
+  const std::string column = "column " + std::to_string(counted.number);
+  const std::string boxes = std::to_string(found->boxes);
+  const std::string factor = std::to_string(found->factor);
+  const std::string count =
+      found->signalColumn == found->countColumn
+          ? column + ": " + boxes + " boxes x " + factor + " from " + from
+          : "columns " + std::to_string(counted.number) + " to " +
+                std::to_string(history.columns[static_cast<size_t>(found->signalColumn)].number) +
+                ": " + boxes + " columns x " + factor + " from " + from;
+  switch (found->state) {
+    case Objective::State::pending:
+      return text + " PENDING " + target + " so far (" + column + " still running: " + boxes +
+             " boxes x " + factor + " from " + from + ")";
+    case Objective::State::cancelled:
+      return text + " CANCELLED " + target + " (" + count + "; back " +
+             (found->side == Side::Buy ? "below " : "above ") + from + ")";
+    default:
+      return text + " " + target + " (" + count + ")";
+  }
+}
+
+std::string triggerText(const Report& report, const std::optional<double>& value) {
+  return value ? price(report, *value) : std::string("NONE");
 }
 
 Parts parts(const Report& report) {
@@ -50,16 +76,28 @@ Parts parts(const Report& report) {
     head.push_back(kIndent + "TREND LINE  : " + lineName(line->kind) + " from " +
                    columnText(history, start) + ", drawn at column " +
                    std::to_string(drawnAt.number));
-    const auto newest = static_cast<int32_t>(history.columns.size()) - 1;
-    const PriceRange range = boxRange(history.columns.back(), line->rowAt(newest));
-    head.push_back(kFollow + "on the newest column at " + fixedText(range.low, digits) + " - " +
-                   fixedText(range.high, digits));
+    const auto newest = static_cast<int64_t>(history.columns.size()) - 1;
+    head.push_back(kFollow + "on the newest column at " +
+                   price(report, history.price(line->levelAt(newest))));
+  } else if (!report.lines.empty()) {
+    const TrendLine& broken = report.lines.back();
+    head.push_back(kIndent + "TREND LINE  : NONE since column " +
+                   std::to_string(history.columns[static_cast<size_t>(broken.brokenAt)].number) +
+                   " broke the " + lineName(broken.kind));
   } else {
     head.push_back(kIndent + "TREND LINE  : NONE");
   }
 
   head.push_back(kIndent + "OBJECTIVES  : " + objectiveText(report, report.bullish, "BULLISH"));
   head.push_back(kFollow + objectiveText(report, report.bearish, "BEARISH"));
+  head.push_back(kIndent +
+                 "HORIZONTAL  : " + objectiveText(report, report.bullishHorizontal, "BULLISH"));
+  head.push_back(kFollow + objectiveText(report, report.bearishHorizontal, "BEARISH"));
+  const Triggers& next = report.triggers;
+  head.push_back(kIndent + "NEXT        : BOX " + triggerText(report, next.nextBox) +
+                 ", REVERSAL " + triggerText(report, next.reversal));
+  head.push_back(kFollow + "BUY SIGNAL " + triggerText(report, next.buySignal) + ", SELL SIGNAL " +
+                 triggerText(report, next.sellSignal));
   const std::string percent = history.columns.empty() ? fixedText(history.boxFraction * 100, digits)
                                                       : std::string(history.newestPercentText);
   head.push_back(kIndent +
@@ -119,8 +157,11 @@ Report analyze(const PfChart& chart, const ChartLayout& layout) {
   report.signals = findSignals(report.history);
   report.status = signalStatus(report.signals);
   report.lines = trendLines(report.history);
-  report.bullish = objective(report.history, report.signals, Side::Buy);
-  report.bearish = objective(report.history, report.signals, Side::Sell);
+  report.bullish = verticalCount(report.history, report.signals, Side::Buy);
+  report.bearish = verticalCount(report.history, report.signals, Side::Sell);
+  report.bullishHorizontal = horizontalCount(report.history, report.signals, Side::Buy);
+  report.bearishHorizontal = horizontalCount(report.history, report.signals, Side::Sell);
+  report.triggers = triggers(report.history);
   return report;
 }
 

@@ -21,7 +21,9 @@ struct Report {
   std::vector<Signal> signals;  // all of them, oldest first
   std::optional<Signal> status;
   std::vector<TrendLine> lines;
-  std::optional<Objective> bullish, bearish;
+  std::optional<Objective> bullish, bearish;                      // vertical counts
+  std::optional<Objective> bullishHorizontal, bearishHorizontal;  // horizontal counts
+  Triggers triggers;
 };
 
 // The caller holds chartLock; the report's history refers to the chart's

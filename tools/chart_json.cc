@@ -105,22 +105,49 @@ void signal(Writer& out, const analysis::Signal& s) {
   out.EndObject();
 }
 
-void objective(Writer& out, const char* name, const std::optional<analysis::Objective>& o) {
+const char* stateName(analysis::Objective::State state) {
+  switch (state) {
+    case analysis::Objective::State::pending:
+      return "pending";
+    case analysis::Objective::State::cancelled:
+      return "cancelled";
+    default:
+      return "active";
+  }
+}
+
+void objective(Writer& out, const char* name, const analysis::Report& report,
+               const std::optional<analysis::Objective>& o) {
   out.Key(name);
   if (!o) {
     out.Null();
     return;
   }
+  const auto& columns = report.history.columns;
   out.StartObject();
+  out.Key("state");
+  text(out, stateName(o->state));
   out.Key("price");
   out.Double(o->price);
   out.Key("boxes");
-  out.Int(o->boxes);
+  out.Int64(o->boxes);
   out.Key("factor");
   out.Int(o->factor);
   out.Key("from");
-  out.Double(o->startPrice);
+  out.Double(o->fromPrice);
+  out.Key("fromColumn");
+  out.Int(columns[static_cast<size_t>(o->countColumn)].number);
+  out.Key("signalColumn");
+  out.Int(columns[static_cast<size_t>(o->signalColumn)].number);
   out.EndObject();
+}
+
+void price(Writer& out, const char* name, const std::optional<double>& value) {
+  out.Key(name);
+  if (value)
+    out.Double(*value);
+  else
+    out.Null();
 }
 
 }  // namespace
@@ -156,14 +183,31 @@ std::string chartJson(const PfChart& chart, const analysis::Report& report) {
     text(out, analysis::lineName(line->kind));
     out.Key("fromColumn");
     out.Int(report.history.columns[static_cast<size_t>(line->startColumn)].number);
+    out.Key("drawnAtColumn");
+    out.Int(report.history.columns[static_cast<size_t>(line->drawnAt)].number);
+    out.Key("priceNow");
+    out.Double(report.history.price(
+        line->levelAt(static_cast<int64_t>(report.history.columns.size()) - 1)));
     out.EndObject();
   } else {
     out.Null();
   }
   out.Key("objectives");
   out.StartObject();
-  objective(out, "bullish", report.bullish);
-  objective(out, "bearish", report.bearish);
+  objective(out, "bullish", report, report.bullish);
+  objective(out, "bearish", report, report.bearish);
+  out.EndObject();
+  out.Key("horizontalCounts");
+  out.StartObject();
+  objective(out, "bullish", report, report.bullishHorizontal);
+  objective(out, "bearish", report, report.bearishHorizontal);
+  out.EndObject();
+  out.Key("triggers");
+  out.StartObject();
+  price(out, "nextBox", report.triggers.nextBox);
+  price(out, "reversal", report.triggers.reversal);
+  price(out, "buySignal", report.triggers.buySignal);
+  price(out, "sellSignal", report.triggers.sellSignal);
   out.EndObject();
   out.EndObject();
   out.EndObject();

@@ -176,7 +176,7 @@ class Picture {
       if (from > to) continue;
       const bool support = line.kind == analysis::LineKind::BullishSupport;
       auto centre = [&](int32_t column) {
-        const int64_t r = layout_.cellRow(line.rowAt(column));
+        const int64_t r = layout_.cellRow(analysis::lineRow(report_.history, line, column));
         return std::make_pair(columnX(column - firstShown_) + kCell / 2.0, rowY(r) + kCell / 2.0);
       };
       const auto [x1, y1] = centre(from);

@@ -202,8 +202,11 @@ TEST(ChartPrinter, AnalysisTextNamesStatusLineObjectivesAndKeys) {
   const std::string text = out.str();
   EXPECT_EQ(0u, text.find("         POINT AND FIGURE ANALYSIS\n"));
   EXPECT_NE(std::string::npos, text.find("         STATUS      : "));
-  EXPECT_NE(std::string::npos, text.find("         TREND LINE  : B"));
+  EXPECT_NE(std::string::npos, text.find("         TREND LINE  : "));
   EXPECT_NE(std::string::npos, text.find("         OBJECTIVES  : BULLISH "));
+  EXPECT_NE(std::string::npos, text.find("         HORIZONTAL  : BULLISH "));
+  EXPECT_NE(std::string::npos, text.find("         NEXT        : BOX "));
+  EXPECT_NE(std::string::npos, text.find(", SELL SIGNAL "));
   EXPECT_NE(std::string::npos, text.find("         BOX SIZE    : 1.00000 %\n"));
   EXPECT_NE(std::string::npos, text.find("         REVERSAL    : 3\n"));
   EXPECT_NE(std::string::npos, text.find("'p'          Key  : Analysis\n"));
@@ -262,7 +265,24 @@ TEST(ChartJson, ReadsBackAsTheChartAndItsAnalysis) {
       }
     }
     EXPECT_EQ(report.signals.size(), json["signals"].GetArray().Size());
-    EXPECT_EQ(report.status.has_value(), json["analysis"]["status"].IsObject());
+    const auto& analysisJson = json["analysis"];
+    EXPECT_EQ(report.status.has_value(), analysisJson["status"].IsObject());
+    // The counts and the trigger prices as the report has them.
+    const auto& vertical = analysisJson["objectives"]["bullish"];
+    ASSERT_EQ(report.bullish.has_value(), vertical.IsObject());
+    if (report.bullish) {
+      EXPECT_EQ(report.bullish->price, vertical["price"].GetDouble());
+    }
+    const auto& horizontal = analysisJson["horizontalCounts"]["bullish"];
+    ASSERT_EQ(report.bullishHorizontal.has_value(), horizontal.IsObject());
+    if (report.bullishHorizontal) {
+      EXPECT_EQ(report.bullishHorizontal->boxes, horizontal["boxes"].GetInt64());
+    }
+    const auto& triggers = analysisJson["triggers"];
+    ASSERT_EQ(report.triggers.buySignal.has_value(), triggers["buySignal"].IsDouble());
+    if (report.triggers.buySignal) {
+      EXPECT_EQ(*report.triggers.buySignal, triggers["buySignal"].GetDouble());
+    }
   }
 }
 
