@@ -1,7 +1,8 @@
-// libFuzzer target: random price paths through the chart, then the
-// analysis at a few view offsets. Nothing may crash, and every signal must
-// name a column that exists and whose condition holds; its completing point
-// must lie in that column and within the chart shown.
+// libFuzzer target: random price paths through the chart (on its own boxes
+// or on one grid), then the analysis at a few view offsets. Nothing may
+// crash, and every signal must name a column that exists and whose
+// condition holds; its completing point must lie in that column and within
+// the chart shown, and a breakout's column must lie beyond the one it broke.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -11,6 +12,7 @@
 
 #include "analysis/overlay.h"
 #include "analysis/report.h"
+#include "common/grid_scale.h"
 #include "engine/pf_chart.h"
 
 namespace {
@@ -45,14 +47,22 @@ void checkAnalysis(PfChart& chart, int32_t offset) {
     bool stepFound = false;
     for (const analysis::BoxStep& step : column->steps) stepFound |= step.point == signal.point;
     check(stepFound);
+    if (signal.kind == analysis::PatternKind::DoubleTopBreakout)
+      check(column->level > history.at(signal.column - 2)->level);
+    if (signal.kind == analysis::PatternKind::DoubleBottomBreakdown)
+      check(column->level < history.at(signal.column - 2)->level);
   }
   const auto newest = static_cast<int32_t>(history.columns.size()) - 1;
   for (const analysis::TrendLine& line : report.lines) {
     check(line.startColumn >= 0 && line.startColumn <= line.drawnAt && line.drawnAt <= newest);
     check(line.brokenAt < 0 || line.brokenAt > line.drawnAt);
   }
-  for (const auto& found : {report.bullish, report.bearish}) {
-    if (found) check(history.at(found->countColumn) != nullptr);
+  for (const auto& found :
+       {report.bullish, report.bearish, report.bullishHorizontal, report.bearishHorizontal}) {
+    if (found) {
+      check(history.at(found->countColumn) != nullptr);
+      check(history.at(found->signalColumn) != nullptr);
+    }
   }
   const auto lines = analysis::reportLines(report, 5);
   check(!lines.empty());
@@ -71,6 +81,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   ChartSettings settings;
   settings.reversal = 3 + input.next() % 3;
   settings.showColumns = 1 + input.next() % 40;
+  const uint8_t grid = input.next() % 4;
+  if (grid > 0) {
+    std::string reason;
+    settings.grid = parseGridScale(grid == 1 ? "1%" : grid == 2 ? "0.5" : "trad", reason);
+  }
   chart.applySettings(settings, input.next() % 6);
 
   // Mostly moves of a box or so; now and then a jump, a zero or a negative
