@@ -339,6 +339,9 @@ TEST(Objectives, HorizontalCountAcrossTheBase) {
       // X0 0..5, O1 4..-1, then tops of 3 and lows of 0 until X6 1..4
       // breaks out: levels 1..2 run back to X0; O1 holds the low.
       {"a deeper low", {6, -6, 4, -3, 3, -3, 4, -3}, Side::Buy, 0, 7, -1},
+      // O2 falls from -2 to -13 into a base of tops at -10 and lows at -13;
+      // X1 (-3..-1) lies above its row: the wall.
+      {"behind a wall", {-3, 3, -12, 3, -3, 3, -3, 4, -3}, Side::Buy, 2, 6, -13},
       // A double top is no base.
       {"double top", {5, -3, 5, -3}, Side::Buy, -1, 0, 0},
   };
