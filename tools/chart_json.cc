@@ -150,25 +150,7 @@ void price(Writer& out, const char* name, const std::optional<double>& value) {
     out.Null();
 }
 
-}  // namespace
-
-std::string chartJson(const PfChart& chart, const analysis::Report& report) {
-  rapidjson::StringBuffer buffer;
-  Writer out(buffer);
-  out.StartObject();
-  out.Key("version");
-  out.Int(kJsonVersion);
-  box(out, chart);
-  out.Key("reversal");
-  out.Int(chart.reversal());
-  out.Key("construction");
-  text(out, !chart.gridScale() ? "original" : chart.highLowMethod() ? "high-low" : "close");
-  columns(out, report, chart);
-  out.Key("signals");
-  out.StartArray();
-  for (const analysis::Signal& s : report.signals) signal(out, s);
-  out.EndArray();
-  out.Key("analysis");
+void analysisObject(Writer& out, const analysis::Report& report) {
   out.StartObject();
   out.Key("status");
   if (report.status) {
@@ -210,7 +192,75 @@ std::string chartJson(const PfChart& chart, const analysis::Report& report) {
   price(out, "sellSignal", report.triggers.sellSignal);
   out.EndObject();
   out.EndObject();
+}
+
+}  // namespace
+
+std::string chartJson(const PfChart& chart, const analysis::Report& report) {
+  rapidjson::StringBuffer buffer;
+  Writer out(buffer);
+  out.StartObject();
+  out.Key("version");
+  out.Int(kJsonVersion);
+  box(out, chart);
+  out.Key("reversal");
+  out.Int(chart.reversal());
+  out.Key("construction");
+  text(out, !chart.gridScale() ? "original" : chart.highLowMethod() ? "high-low" : "close");
+  columns(out, report, chart);
+  out.Key("signals");
+  out.StartArray();
+  for (const analysis::Signal& s : report.signals) signal(out, s);
+  out.EndArray();
+  out.Key("analysis");
+  analysisObject(out, report);
   out.EndObject();
+  return std::string(buffer.GetString(), buffer.GetSize()) + "\n";
+}
+
+std::string analysisJson(const analysis::Report& report) {
+  rapidjson::StringBuffer buffer;
+  Writer out(buffer);
+  analysisObject(out, report);
+  return std::string(buffer.GetString(), buffer.GetSize());
+}
+
+std::string scanJson(const std::vector<ScanRow>& rows) {
+  rapidjson::StringBuffer buffer;
+  Writer out(buffer);
+  out.StartArray();
+  for (const ScanRow& row : rows) {
+    out.StartObject();
+    out.Key("file");
+    text(out, row.file);
+    out.Key("symbol");
+    text(out, row.symbol);
+    out.Key("timeframe");
+    if (row.timeframe.empty())
+      out.Null();
+    else
+      text(out, row.timeframe);
+    if (!row.error.empty()) {
+      out.Key("error");
+      text(out, row.error);
+      out.EndObject();
+      continue;
+    }
+    out.Key("last");
+    out.Double(row.last);
+    out.Key("newestSignal");
+    if (row.newest) {
+      signal(out, *row.newest);
+      out.Key("newestSignalInNewestBar");
+      out.Bool(row.newestInNewestBar);
+    } else {
+      out.Null();
+    }
+    out.Key("analysis");
+    out.RawValue(row.analysisJson.data(), row.analysisJson.size(), rapidjson::kObjectType);
+    out.EndObject();
+  }
+  out.EndArray();
   return std::string(buffer.GetString(), buffer.GetSize()) + "\n";
 }
 

@@ -11,6 +11,7 @@
 #include "tools/chart_json.h"
 #include "tools/chart_options.h"
 #include "tools/chart_print.h"
+#include "tools/chart_scan.h"
 #include "tools/chart_svg.h"
 #include "tools/feed_source.h"
 
@@ -32,6 +33,7 @@ int main(int argc, char** argv) {
     case chart::Parsed::Run:
       break;
   }
+  if (options.scan) return chart::runScan(options, std::cout);
   feed::BarsResult loaded = feed::loadBars(options.path);
   if (!loaded.ok()) {
     std::cerr << "tickwell-chart: " << loaded.error << "\n";

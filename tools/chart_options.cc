@@ -11,6 +11,7 @@ namespace tavelund::chart {
 
 const char kUsage[] =
     "usage: tickwell-chart [options] BARS.csv\n"
+    "       tickwell-chart --scan [options] BARS.csv...\n"
     "Prints the point-and-figure chart of the bars as the viewer draws it.\n"
     "  -p P          box of P percent of each column's start, 0 < P <= 50 (default 1)\n"
     "  -g SCALE      one price grid for the whole chart: a percent (1%), a box in price\n"
@@ -26,6 +27,10 @@ const char kUsage[] =
     "  --svg FILE    also draw the chart as an SVG picture into FILE\n"
     "  --json        instead of the text, one JSON document: the settings, the columns,\n"
     "                the signals and the analysis (version 1)\n"
+    "  --scan        one row per file instead: symbol, last price, status, newest signal,\n"
+    "                trend line, objectives, next buy and sell signal prices (--json: an\n"
+    "                array); exit 1 when any file fails (each is listed with its reason)\n"
+    "  --only new    with --scan: only the files whose newest signal came in the newest bar\n"
     "  --help, --version\n"
     "Bars: any file tickwell-feed reads (the viewer's CSV save, daily bars, MT5 export).\n";
 
@@ -50,9 +55,25 @@ Parsed parseOptions(int argc, const char* const* argv, Options& options, std::st
       {nullptr, 'b', true},   {nullptr, 'e', false}, {nullptr, 's', true}, {nullptr, 'f', true},
       {nullptr, 'p', true},   {nullptr, 'g', true},  {"offset", 0, true},  {"signals", 0, false},
       {"analysis", 0, false}, {"svg", 0, true},      {"json", 0, false},   {"help", 'h', false},
-      {"version", 0, false},
+      {"version", 0, false},  {"scan", 0, false},    {"only", 0, true},
   };
-  enum { kB, kE, kS, kF, kP, kG, kOffset, kSignals, kAnalysis, kSvg, kJson, kHelp, kVersion };
+  enum {
+    kB,
+    kE,
+    kS,
+    kF,
+    kP,
+    kG,
+    kOffset,
+    kSignals,
+    kAnalysis,
+    kSvg,
+    kJson,
+    kHelp,
+    kVersion,
+    kScan,
+    kOnly
+  };
   Parsed ending = Parsed::Run;
   auto whole = [](const char* name, const char* text, int32_t& out) -> std::string {
     if (!text) return std::string(name) + " needs a number";
@@ -109,6 +130,13 @@ Parsed parseOptions(int argc, const char* const* argv, Options& options, std::st
       case kJson:
         options.json = true;
         return {};
+      case kScan:
+        options.scan = true;
+        return {};
+      case kOnly:
+        if (!value || std::string_view(value) != "new") return "--only takes \"new\"";
+        options.onlyNew = true;
+        return {};
       case kHelp:
         ending = Parsed::Help;
         return "help";
@@ -124,7 +152,21 @@ Parsed parseOptions(int argc, const char* const* argv, Options& options, std::st
     return ending;
   }
   if (!error.empty()) return Parsed::Error;
-  if (operands.size() > 1) {
+  if (options.onlyNew && !options.scan) {
+    error = "--only new goes with --scan";
+    return Parsed::Error;
+  }
+  if (options.scan) {
+    if (options.signals || options.analysis || !options.svgPath.empty()) {
+      error = "--scan prints its own table: no --signals, --analysis or --svg with it";
+      return Parsed::Error;
+    }
+    if (operands.empty()) {
+      error = "no file of bars given";
+      return Parsed::Error;
+    }
+    options.paths = operands;
+  } else if (operands.size() > 1) {
     error = "only one file of bars, please";
     return Parsed::Error;
   }

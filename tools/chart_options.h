@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "common/grid_scale.h"
 
@@ -23,6 +24,9 @@ struct Options {
   bool json = false;              // --json: the JSON document instead of the text
   std::string svgPath;            // --svg FILE
   std::string path;               // the bars
+  bool scan = false;              // --scan: a row for each of `paths`
+  std::vector<std::string> paths;
+  bool onlyNew = false;  // --only new
 };
 
 enum class Parsed { Run, Help, Version, Error };

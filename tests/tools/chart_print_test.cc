@@ -17,6 +17,7 @@
 #include "tools/chart_json.h"
 #include "tools/chart_options.h"
 #include "tools/chart_print.h"
+#include "tools/chart_scan.h"
 #include "tools/chart_svg.h"
 #include "tools/feed_source.h"
 
@@ -420,6 +421,100 @@ TEST(ChartSvg, ALinkPlantedAtThePartialNameIsNotFollowed) {
     EXPECT_EQ("precious", fileText(folder / "chart.svg.part")) << "the planted link is left alone";
   }
   std::filesystem::remove_all(folder);
+}
+
+// A scan of a folder: good files (one whose newest bar completes a double
+// top), a broken one and an empty one. The good ones still print, each
+// failure is listed, the exit code says one failed, --only new keeps the
+// breakout, and the JSON array has one object per file.
+TEST(ChartScan, GoodBrokenAndEmptyFiles) {
+  const auto folder = std::filesystem::temp_directory_path() / "chart_scan_test";
+  std::filesystem::remove_all(folder);
+  std::filesystem::create_directories(folder);
+  auto write = [&](const std::string& name, const std::string& text) {
+    std::ofstream(folder / name, std::ios::binary) << text;
+    return (folder / name).string();
+  };
+  auto closes = [](std::initializer_list<double> prices) {
+    std::string text = "date,open,high,low,close\n";
+    int day = 1;
+    for (const double p : prices) {
+      const std::string price = std::to_string(p);
+      text += "2024-01-" + std::string(day < 10 ? "0" : "") + std::to_string(day) + "," + price +
+              "," + price + "," + price + "," + price + "\n";
+      ++day;
+    }
+    return text;
+  };
+  Options options;
+  // X0 to 110, O1 to 104, X2 past 110 with the newest bar.
+  options.paths = {write("BREAK_H1.csv", closes({100, 110, 104, 108, 112})),
+                   write("FLAT$(x).csv", closes({100, 110.5, 100, 110.5, 100})),
+                   write("BROKEN.csv", "date,open,high,low,close\n2024-01-01,1,2\n"),
+                   write("EMPTY_D1.csv", "")};
+  options.scan = true;
+  std::ostringstream table;
+  EXPECT_EQ(1, runScan(options, table));
+  std::vector<std::string> lines;
+  std::istringstream in(table.str());
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  ASSERT_EQ(5u, lines.size()) << table.str();
+  // Each column as wide as its widest cell, two spaces apart.
+  EXPECT_EQ(0u, lines[0].find("SYMBOL    TF  LAST  "));
+  EXPECT_EQ(0u, lines[1].find("BREAK     H1  112.00000  BUY SIGNAL since 2024/01/05 00:00"));
+  EXPECT_NE(std::string::npos, lines[1].find("BUY Double Top Breakout 2024/01/05 00:00"));
+  EXPECT_NE(std::string::npos, lines[1].find("  NEW  "));
+  EXPECT_EQ(0u, lines[2].find("FLAT$(x)  -   100.00000  NO SIGNAL"));
+  EXPECT_NE(std::string::npos, lines[2].find("NO SIGNAL"));
+  EXPECT_EQ(0u, lines[3].find("FAILED  " + options.paths[2] + ":2: "));
+  EXPECT_EQ(0u, lines[4].find("FAILED  " + options.paths[3] + ":1: "));
+
+  options.onlyNew = true;
+  options.json = true;
+  std::ostringstream json;
+  EXPECT_EQ(1, runScan(options, json));
+  rapidjson::Document document;
+  ASSERT_FALSE(document.Parse(json.str().c_str()).HasParseError()) << json.str();
+  ASSERT_EQ(3u, document.GetArray().Size());  // the breakout and both failures
+  EXPECT_STREQ("BREAK", document[0]["symbol"].GetString());
+  EXPECT_TRUE(document[0]["newestSignalInNewestBar"].GetBool());
+  EXPECT_TRUE(document[0]["analysis"]["triggers"].IsObject());
+  EXPECT_TRUE(document[1]["error"].IsString());
+
+  options.paths.resize(2);
+  std::ostringstream good;
+  EXPECT_EQ(0, runScan(options, good));
+#ifndef _WIN32
+  // A name's control bytes reach no terminal.
+  const ScanRow row = scanFile(write("A\x1b[2JB_D1.csv", closes({100, 110})), options);
+  EXPECT_EQ("A?[2JB", row.symbol);
+#endif
+  std::filesystem::remove_all(folder);
+}
+
+TEST(ChartScan, OptionsGoTogether) {
+  const struct {
+    std::vector<const char*> args;
+    bool ok;
+  } cases[] = {
+      {{"tickwell-chart", "--scan", "a.csv", "b.csv"}, true},
+      {{"tickwell-chart", "--scan", "--only", "new", "a.csv"}, true},
+      {{"tickwell-chart", "--scan", "--only", "old", "a.csv"}, false},
+      {{"tickwell-chart", "--only", "new", "a.csv"}, false},
+      {{"tickwell-chart", "--scan", "--analysis", "a.csv"}, false},
+      {{"tickwell-chart", "--scan"}, false},
+      {{"tickwell-chart", "a.csv", "b.csv"}, false},
+  };
+  for (const auto& c : cases) {
+    Options options;
+    std::string error;
+    const Parsed parsed =
+        parseOptions(static_cast<int>(c.args.size()), c.args.data(), options, error);
+    EXPECT_EQ(c.ok, parsed == Parsed::Run) << c.args[1] << " " << error;
+    if (c.ok) {
+      EXPECT_EQ(c.args.size() - (c.args.size() > 4 ? 4 : 2), options.paths.size());
+    }
+  }
 }
 
 }  // namespace
