@@ -29,6 +29,22 @@ inline std::string constructionName(Construction construction) {
   return construction == Construction::grid ? "Grid" : "Original";
 }
 
+// A chart of `points` (digits 2): boxes of 1 % of each column's own, or one
+// 1 % grid.
+inline PfChart chartOf(const std::vector<PricePoint>& points, Construction construction,
+                       int32_t reversal = 3) {
+  PfChart built;
+  ChartSettings settings;
+  settings.reversal = reversal;
+  if (construction == Construction::grid) {
+    std::string reason;
+    settings.grid = parseGridScale("1%", reason);
+  }
+  built.applySettings(settings, 2);
+  built.update(points, settings);
+  return built;
+}
+
 class PathBuilder {
  public:
   // Rows are levels counted from kBaseLevel, the level nearest 100.
@@ -82,18 +98,8 @@ class PathBuilder {
 
   const std::vector<PricePoint>& points() const { return points_; }
 
-  // A chart of the path (digits 2).
   PfChart chart(Construction construction = Construction::original) const {
-    PfChart built;
-    ChartSettings settings;
-    settings.reversal = reversal_;
-    if (construction == Construction::grid) {
-      std::string reason;
-      settings.grid = parseGridScale("1%", reason);
-    }
-    built.applySettings(settings, 2);
-    built.update(points_, settings);
-    return built;
+    return chartOf(points_, construction, reversal_);
   }
 
   static const PriceGrid& grid() {

@@ -330,15 +330,7 @@ PfChart chartOfCloses(const std::vector<double>& closes, Construction constructi
   std::vector<PricePoint> points;
   for (const double close : closes)
     points.push_back(testing_util::point(static_cast<int32_t>(points.size()), close));
-  PfChart chart;
-  ChartSettings settings;
-  if (construction == Construction::grid) {
-    std::string reason;
-    settings.grid = parseGridScale("1%", reason);
-  }
-  chart.applySettings(settings, 2);
-  chart.update(points, settings);
-  return chart;
+  return testing_util::chartOf(points, construction);
 }
 
 TEST(PriceLevels, WhatAPractitionerReads) {
