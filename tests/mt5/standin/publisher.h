@@ -10,9 +10,11 @@ void OnDeinit(const int reason);
 extern int HistoryBars;
 extern int TimerMilliseconds;
 extern bool PublishOnNewBar;
+extern bool ExportBarsCsv;
 
 int PriceBytes(double price);
 int BarsThatFit(const MqlArray<MqlRates>& rates, int count);
+string BarsFileName();
 
 // The import block as the program declares it, called as the program calls it.
 namespace mql5_import {
