@@ -8,9 +8,9 @@
 //| of the symbol and period to watch with "Allow DLL imports"       |
 //| ticked, then start the viewer.                                   |
 //|                                                                  |
-//| With ExportBarsCsv it also keeps MQL5\Files\<symbol>_<period>.csv |
-//| for tickwell-chart and tickwell-feed. Attached so to more charts  |
-//| than the one that holds the channels, it writes only that file.  |
+//| With ExportBarsCsv it also keeps the file                        |
+//| MQL5\Files\<symbol>_<period>.csv for tickwell-chart; on further  |
+//| charts, while one holds the channels, it writes only that file.  |
 //+------------------------------------------------------------------+
 #property copyright   "Tavelund P&F"
 #property version     "0.1"
