@@ -14,7 +14,6 @@ extern bool ExportBarsCsv;
 
 int PriceBytes(double price);
 int BarsThatFit(const MqlArray<MqlRates>& rates, int count);
-string BarsFileName();
 
 // The import block as the program declares it, called as the program calls it.
 namespace mql5_import {
