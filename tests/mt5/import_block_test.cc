@@ -39,11 +39,12 @@ TEST(ImportBlock, MatchesTheHeaderAndHoldsExactlyTheExportsTheProgramCalls) {
   EXPECT_THAT(uncalledImports(program(), block), IsEmpty());
   std::vector<std::string> names;
   for (const auto& function : block.functions) names.push_back(function.name);
-  // No text reader: the program only writes, and reads the one flag.
+  // No text reader: the program only writes, reads the one flag, and looks
+  // whether the channels exist.
   EXPECT_THAT(names, ElementsAre("preInitSendticksMT5", "initSendticksMT5", "deinitSendticksMT5",
-                                 "getSendCheckMT5", "setsendcheckMT5", "setsendtimeNowMT5",
-                                 "settimespanMT5", "setsymbolcMT5", "lineSendTimeLineMT5",
-                                 "completeSendticksMT5"));
+                                 "checkSendticksMT5", "getSendCheckMT5", "setsendcheckMT5",
+                                 "setsendtimeNowMT5", "settimespanMT5", "setsymbolcMT5",
+                                 "lineSendTimeLineMT5", "completeSendticksMT5"));
 }
 
 TEST(ImportBlock, TheHeaderIsReadWhole) {

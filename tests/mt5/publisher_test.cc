@@ -2,8 +2,14 @@
 // process with the real link library. The test drives the terminal: it
 // opens bars, fires the timer and plays the viewer through the exports.
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -12,6 +18,9 @@
 #include "link/tickwell.h"
 #include "tests/mt5/standin/publisher.h"
 #include "tests/support/channels.h"
+#include "tests/support/child_process.h"
+#include "tests/support/file_text.h"
+#include "tools/feed_source.h"
 
 namespace {
 
@@ -80,6 +89,9 @@ class Publisher : public ::testing::Test {
     HistoryBars = 20000;
     TimerMilliseconds = 20;
     PublishOnNewBar = false;
+    ExportBarsCsv = false;
+    std::filesystem::remove_all(files_);
+    mql5standin::setFilesFolders(files_.string(), common_.string());
   }
   void TearDown() override { deinitSendticksMT5(); }
 
@@ -107,7 +119,21 @@ class Publisher : public ::testing::Test {
     }));
   }
 
+  // The names in the terminal's MQL5\\Files folder (subfolders end in "/").
+  std::set<std::string> filesFolder() const {
+    std::set<std::string> names;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(files_, error)) {
+      names.insert(entry.path().filename().string() + (entry.is_directory() ? "/" : ""));
+    }
+    return names;
+  }
+
   std::size_t seen_ = 0;
+  const std::filesystem::path files_ =
+      tavelund::testing::ownProgramFolder() + "mt5_terminal/MQL5/Files";
+  const std::filesystem::path common_ =
+      tavelund::testing::ownProgramFolder() + "mt5_terminal/Common/Files";
 };
 
 TEST_F(Publisher, StartPublishesOneCompleteBatchAndOnlyThenRaisesTheFlag) {
@@ -301,5 +327,200 @@ TEST(PublisherStandIn, ATextWithoutItsTerminatingZeroNeverReachesTheLibrary) {
   EXPECT_DEATH(mql5_import::setsymbolcMT5(text), "no terminating zero");
 }
 #endif
+
+// With ExportBarsCsv the program keeps MQL5\\Files\\<symbol>_<period>.csv.
+class ExportedBars : public Publisher {
+ protected:
+  void SetUp() override {
+    Publisher::SetUp();
+    ExportBarsCsv = true;
+  }
+  std::filesystem::path barsFile() const { return files_ / "XAUUSD_H4.csv"; }
+  // The file as tickwell-chart and tickwell-feed read it.
+  std::vector<tavelund::TimelineBar> barsInFile() const {
+    const tavelund::feed::BarsResult read = tavelund::feed::loadBars(barsFile().string());
+    EXPECT_TRUE(read.ok()) << read.error;
+    return read.bars;
+  }
+};
+
+// The bars of the chart from `first` to `last` as the reader gives them back.
+std::vector<tavelund::TimelineBar> chartBars(int first, int last) {
+  std::vector<tavelund::TimelineBar> bars;
+  for (int i = first; i <= last; ++i) {
+    const MqlRates bar = dailyBar(i);
+    MqlDateTime t;
+    TimeToStruct(bar.time, t);
+    bars.push_back(
+        {t.year, t.mon, t.day, t.hour, t.min, 0, 0, bar.open, bar.high, bar.low, bar.close});
+  }
+  return bars;
+}
+
+bool sameBars(const std::vector<tavelund::TimelineBar>& a,
+              const std::vector<tavelund::TimelineBar>& b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](auto& x, auto& y) {
+           return tavelund::timelineLine(x) == tavelund::timelineLine(y);
+         });
+}
+
+TEST_F(ExportedBars, EachPublishWritesThePublishedBarsAndTheInputOffWritesNothing) {
+  ExportBarsCsv = false;
+  attachTo(chartOf(50, 40));
+  ASSERT_EQ(OnInit(), INIT_SUCCEEDED);
+  mql5standin::openNextBar();
+  askForFreshBars();
+  OnTimer();
+  OnDeinit(REASON_REMOVE);
+  EXPECT_EQ(filesFolder(), std::set<std::string>{});
+
+  ExportBarsCsv = true;
+  mql5standin::Chart chart = chartOf(50, 40);
+  chart.digits = 3;
+  attachTo(chart);
+  HistoryBars = 30;
+  ASSERT_EQ(OnInit(), INIT_SUCCEEDED);
+  EXPECT_EQ(filesFolder(), std::set<std::string>{"XAUUSD_H4.csv"});
+  EXPECT_EQ(mql5standin::openFileCount(), 0);
+  // The form: a header, the terminal's date and minute, the symbol's digits,
+  // CR LF as a text file of the terminal ends its lines.
+  const std::string head =
+      "date,open,high,low,close\r\n2024.01.11 09:30,110.000,112.125,108.500,110.750\r\n";
+  EXPECT_EQ(tavelund::testing::fileText(barsFile()).substr(0, head.size()), head);
+  EXPECT_TRUE(sameBars(barsInFile(), chartBars(10, 39)));
+  EXPECT_EQ(
+      logCount("each publish and each new bar also write the bars to MQL5\\Files\\XAUUSD_H4.csv"),
+      1u);
+
+  // A request: the file follows the batch, forming bar included.
+  mql5standin::openNextBar();
+  askForFreshBars();
+  OnTimer();
+  EXPECT_TRUE(sameBars(barsInFile(), chartBars(11, 40)));
+  // A new bar that nobody asks for (PublishOnNewBar off): the file follows
+  // all the same, and the viewer's batch stays as it was.
+  mql5standin::openNextBar();
+  takeCalls();
+  OnTimer();
+  EXPECT_EQ(takeCalls(), Calls{"getSendCheckMT5"});
+  EXPECT_TRUE(sameBars(barsInFile(), chartBars(12, 41)));
+  EXPECT_EQ(linesOf(ReadLinesMT5()).back(), expectedLine(40));
+  EXPECT_EQ(filesFolder(), std::set<std::string>{"XAUUSD_H4.csv"});
+}
+
+TEST_F(ExportedBars, AReaderNeverFindsTheFileHalfWritten) {
+  attachTo(chartOf(2300, 2000));
+  HistoryBars = 1500;
+  ASSERT_EQ(OnInit(), INIT_SUCCEEDED);
+  std::atomic<bool> done{false};
+  int wholeReads = 0;
+  std::string broken;
+  std::thread reader([&] {
+    while (!done && broken.empty()) {
+      std::ifstream in(barsFile(), std::ios::binary);
+      if (!in) continue;  // Windows: a file being replaced cannot be opened
+      std::ostringstream text;
+      text << in.rdbuf();
+      in.close();
+      const auto read = tavelund::feed::parseBars(text.str(), "bars");
+      if (!read.ok() || read.bars.size() != 1500u) {
+        broken = read.ok() ? std::to_string(read.bars.size()) + " bars" : read.error;
+      }
+      ++wholeReads;
+    }
+  });
+  for (int i = 0; i < 150; ++i) {
+    mql5standin::openNextBar();
+    askForFreshBars();
+    OnTimer();
+  }
+  done = true;
+  reader.join();
+  EXPECT_EQ(broken, "");
+  EXPECT_GT(wholeReads, 0);
+  // On Windows a replace fails while the reader holds the file open; it is
+  // tried again a second of timer passes later.
+  for (int pass = 0; pass < 100 && barsInFile().back().day != chartBars(2149, 2149)[0].day; ++pass)
+    OnTimer();
+  EXPECT_TRUE(sameBars(barsInFile(), chartBars(650, 2149)));
+  EXPECT_EQ(filesFolder(), std::set<std::string>{"XAUUSD_H4.csv"});
+}
+
+TEST_F(ExportedBars, AFailedWriteIsLoggedOnceAndNeverStopsPublishing) {
+  // A folder where the file belongs: every replace fails.
+  std::filesystem::create_directories(barsFile());
+  attachTo(chartOf(50, 40));
+  HistoryBars = 30;
+  ASSERT_EQ(OnInit(), INIT_SUCCEEDED);
+  for (int i = 0; i < 3; ++i) {
+    mql5standin::openNextBar();
+    askForFreshBars();
+    OnTimer();
+    EXPECT_EQ(getSendCheckMT5(), 1);
+    EXPECT_EQ(linesOf(ReadLinesMT5()).back(), expectedLine(40 + i));
+  }
+  EXPECT_EQ(logCount("could not write MQL5\\Files\\XAUUSD_H4.csv (error 5018); trying again"), 1u);
+  EXPECT_EQ(filesFolder(), std::set<std::string>{"XAUUSD_H4.csv/"}) << "a temporary is left";
+  EXPECT_EQ(mql5standin::openFileCount(), 0);
+
+  std::filesystem::remove(barsFile());
+  for (int pass = 0; pass < 1000 / TimerMilliseconds; ++pass) OnTimer();
+  EXPECT_TRUE(sameBars(barsInFile(), chartBars(13, 42)));
+  EXPECT_EQ(logCount("writing MQL5\\Files\\XAUUSD_H4.csv again"), 1u);
+}
+
+TEST_F(ExportedBars, FileNamesHoldOnlyWhatAFileNameCan) {
+  const struct {
+    std::string symbol;
+    ENUM_TIMEFRAMES period;
+    std::string file;
+  } cases[] = {
+      {"EURUSD", PERIOD_M15, "EURUSD_M15.csv"},
+      {"US500.cash", PERIOD_MN1, "US500.cash_MN1.csv"},
+      {"#AAPL", PERIOD_W1, "#AAPL_W1.csv"},
+      {"BTC/USD", PERIOD_H1, "BTC_USD_H1.csv"},    // not a folder BTC
+      {"..\\..\\X", PERIOD_D1, ".._.._X_D1.csv"},  // nothing outside MQL5\\Files
+      {"A<B>C:D\"E|F?G*H I\x01J\xC3\xA9", PERIOD_M1, "A_B_C_D_E_F_G_H_I_J___M1.csv"},
+  };
+  for (const auto& c : cases) {
+    std::filesystem::remove_all(files_);
+    mql5standin::Chart chart = chartOf(5, 5, c.symbol);
+    chart.period = c.period;
+    attachTo(chart);
+    ASSERT_EQ(OnInit(), INIT_SUCCEEDED) << c.symbol;
+    EXPECT_EQ(filesFolder(), std::set<std::string>{c.file}) << c.symbol;
+    EXPECT_EQ(logCount("could not"), 0u) << c.symbol;
+    OnDeinit(REASON_REMOVE);
+  }
+}
+
+TEST_F(ExportedBars, WhileAnotherChartHoldsTheChannelsOnlyTheFileIsWritten) {
+  // The chart that holds the channels, in the same terminal (one library).
+  ASSERT_TRUE(initSendticksMT5());
+  std::string symbol = "EURUSD";
+  setsymbolcMT5(symbol.c_str());
+  attachTo(chartOf(50, 40));
+  ASSERT_EQ(OnInit(), INIT_SUCCEEDED);
+  EXPECT_EQ(takeCalls(), Calls{"checkSendticksMT5(LOW_SENDCHECKShared)"});
+  EXPECT_EQ(logCount("the tickwell channels are in use: a viewer or this expert on another chart "
+                     "holds them. This chart publishes nothing to the viewer and only writes its "
+                     "bars to MQL5\\Files\\XAUUSD_H4.csv"),
+            1u);
+  EXPECT_TRUE(sameBars(barsInFile(), chartBars(0, 39)));
+
+  int ask = 0;
+  setsendcheckMT5(&ask);  // a request of the viewer is not this chart's to answer
+  mql5standin::openNextBar();
+  OnTimer();
+  OnTimer();
+  EXPECT_EQ(takeCalls(), Calls{});
+  EXPECT_TRUE(sameBars(barsInFile(), chartBars(0, 40)));
+  EXPECT_EQ(getSendCheckMT5(), 0);
+  EXPECT_STREQ(getsymbolcMT5(), "EURUSD");
+  EXPECT_STREQ(ReadLinesMT5(), "");
+  OnDeinit(REASON_REMOVE);
+  EXPECT_EQ(takeCalls(), Calls{});
+  EXPECT_TRUE(anyChannel());
+}
 
 }  // namespace

@@ -2,8 +2,10 @@
 // with this test in the viewer's place and tickwell-peek reading back what
 // was published. Under Wine this is tickwell.dll between two Windows
 // processes.
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -16,6 +18,7 @@
 #include "tests/support/child_process.h"
 #include "tests/support/file_text.h"
 #include "tests/support/wait.h"
+#include "tools/feed_source.h"
 
 namespace tavelund::testing {
 namespace {
@@ -170,6 +173,77 @@ TEST_F(StandInTerminal, PublishesUnaskedOnEveryNewBarWhenSetTo) {
   EXPECT_EQ(getSendCheckMT5(), 1);
   command("quit");
   EXPECT_EQ(terminal.waitExit(kTimeout), 0);
+}
+
+// Bars in a file the program wrote: -1 when it is there but not whole, 0
+// when it cannot be opened (not yet there; on Windows, while it is replaced).
+int barsInFile(const std::filesystem::path& path) {
+  const feed::BarsResult read = feed::loadBars(path.string());
+  if (read.ok()) return static_cast<int>(read.bars.size());
+  return read.error.find("cannot open the file") != std::string::npos ? 0 : -1;
+}
+
+TEST_F(StandInTerminal, ChartsThatShareTheChannelsKeepAFolderOfFilesForTheChartPrinter) {
+  const std::filesystem::path files = output("terminal/MQL5/Files");
+  std::filesystem::remove_all(files);
+  const std::string secondControl = output("control-second.txt");
+  std::ofstream(secondControl, std::ios::binary | std::ios::trunc);
+  auto chartWithFile = [&](std::vector<std::string> extra, const std::string& control) {
+    extra.insert(extra.end(), {"--files", files.string(), "--set", "ExportBarsCsv=true", "--opened",
+                               "40", "--control", control, csv_});
+    return extra;
+  };
+  const std::string firstLog = output("standin-first.txt");
+  const std::string secondLog = output("standin-export.txt");
+  ChildProcess first(
+      tool("mt5-standin"),
+      chartWithFile({"--symbol", "XAUUSD", "--period", "16388", "--set", "PublishOnNewBar=true"},
+                    control_),
+      firstLog);
+  attachAsViewer();
+  ChildProcess second(tool("mt5-standin"),
+                      chartWithFile({"--symbol", "BTC/USD", "--period", "15"}, secondControl),
+                      secondLog);
+  ASSERT_TRUE(logShows(secondLog, "only writes its bars to MQL5\\Files\\BTC_USD_M15.csv"))
+      << fileText(secondLog);
+  const auto gold = files / "XAUUSD_H4.csv";
+  const auto bitcoin = files / "BTC_USD_M15.csv";
+  ASSERT_TRUE(waitFor([&] { return barsInFile(bitcoin) == 40; }, kTimeout));
+  EXPECT_EQ(barsInFile(gold), 40);
+  EXPECT_STREQ(getsymbolcMT5(), "XAUUSD") << "the second chart published";
+
+  // A new bar on both charts: every look at a file finds it whole, old or new.
+  command("bar");
+  std::ofstream(secondControl, std::ios::binary | std::ios::app) << "bar\n";
+  int torn = 0;
+  ASSERT_TRUE(waitFor(
+      [&] {
+        const int goldBars = barsInFile(gold), bitcoinBars = barsInFile(bitcoin);
+        for (int bars : {goldBars, bitcoinBars}) torn += bars != 0 && bars != 40 && bars != 41;
+        return goldBars == 41 && bitcoinBars == 41;
+      },
+      kTimeout))
+      << fileText(firstLog) << fileText(secondLog);
+  EXPECT_EQ(torn, 0);
+  EXPECT_EQ(linesOf(ReadLinesMT5()).size(), 41u) << "the viewer's batch on the new bar";
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(files))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"BTC_USD_M15.csv", "XAUUSD_H4.csv"}));
+
+  for (const auto& file : {gold, bitcoin}) {
+    const std::string printed = output("chart.txt");
+    ChildProcess chart(tool("tickwell-chart"), {file.string()}, printed);
+    EXPECT_EQ(chart.waitExit(kTimeout), 0) << fileText(printed);
+    EXPECT_NE(fileText(printed).find("LAST LINE : "), std::string::npos) << fileText(printed);
+  }
+
+  command("quit");
+  std::ofstream(secondControl, std::ios::binary | std::ios::app) << "quit\n";
+  EXPECT_EQ(second.waitExit(kTimeout), 0);
+  EXPECT_EQ(first.waitExit(kTimeout), 0);
+  EXPECT_NE(fileText(secondLog).find("TickwellPublisher: stopped (reason 1)\n"), std::string::npos);
 }
 
 }  // namespace

@@ -2,11 +2,13 @@
 # The Linux release packages as a user gets them: the .deb's control fields
 # and files, the tarball's files, and every program started from the
 # unpacked .deb in a scratch folder (never installed into the system).
-#   check_linux_packages.sh PACKAGE_DIR VERSION SOURCE_DIR
+#   check_linux_packages.sh PACKAGE_DIR VERSION SOURCE_DIR [TOOLS]
+# TOOLS: the packaged tools, names parted by spaces.
 set -u
 PACKAGES=$1
 VERSION=$2
 SOURCE=$3
+TOOLS=${4:-tickwell-chart tickwell-feed tickwell-peek}
 DEB=$PACKAGES/tavelund_${VERSION}_amd64.deb
 TGZ=$PACKAGES/tavelund-${VERSION}-Linux.tar.gz
 
@@ -48,11 +50,9 @@ echo "ok: control fields (Depends: $depends)"
 
 # 2. Files: exactly these, in the .deb under /usr and in the tarball under
 #    its top folder.
-expected="bin/ConsoleTavelundPF
+expected=$({
+  echo "bin/ConsoleTavelundPF
 bin/Vantrell
-bin/tickwell-chart
-bin/tickwell-feed
-bin/tickwell-peek
 include/tickwell.h
 lib/libtickwell.so
 lib/pkgconfig/tickwell.pc
@@ -64,10 +64,9 @@ share/doc/tavelund/RapidJSON.txt
 share/doc/tavelund/copyright
 share/icons/hicolor/256x256/apps/tavelund-vantrell.png
 share/man/man1/ConsoleTavelundPF.1.gz
-share/man/man1/Vantrell.1.gz
-share/man/man1/tickwell-chart.1.gz
-share/man/man1/tickwell-feed.1.gz
-share/man/man1/tickwell-peek.1.gz"
+share/man/man1/Vantrell.1.gz"
+  for tool in $TOOLS; do printf 'bin/%s\nshare/man/man1/%s.1.gz\n' "$tool" "$tool"; done
+} | LC_ALL=C sort)
 deb_files=$(dpkg-deb -c "$DEB" | awk '$1 !~ /^d/ {print $6}' | sed 's|^\./usr/||' | LC_ALL=C sort)
 [ "$deb_files" = "$expected" ] || fail "files of the .deb:
 $deb_files"
@@ -84,7 +83,7 @@ ROOT=$WORK/deb
 dpkg-deb -x "$DEB" "$ROOT" || fail "dpkg-deb -x"
 mkdir -p "$WORK/home"
 export HOME=$WORK/home
-for binary in bin/tickwell-feed bin/tickwell-peek bin/tickwell-chart \
+for binary in $(printf 'bin/%s ' $TOOLS) \
   lib/tavelund/ConsoleTavelundPF lib/tavelund/Vantrell lib/libtickwell.so; do
   missing=$(ldd "$ROOT/usr/$binary" | grep 'not found')
   [ -z "$missing" ] || fail "$binary: $missing"
@@ -93,7 +92,7 @@ for binary in bin/tickwell-feed bin/tickwell-peek bin/tickwell-chart \
 done
 echo "ok: every binary finds its libraries"
 
-for tool in tickwell-feed tickwell-peek tickwell-chart; do
+for tool in $TOOLS; do
   [ "$("$ROOT/usr/bin/$tool" --version)" = "$tool $VERSION" ] || fail "$tool --version"
   "$ROOT/usr/bin/$tool" --help > "$WORK/help.txt" 2>&1 || fail "$tool --help"
   grep -q "usage: $tool" "$WORK/help.txt" || fail "$tool --help: $(cat "$WORK/help.txt")"
@@ -103,7 +102,7 @@ for page in "$ROOT"/usr/share/man/man1/*.gz; do
   gzip -dc "$page" | cmp -s - "$SOURCE/packaging/linux/man/$(basename "$page" .gz)" ||
     fail "$page is not packaging/linux/man/$(basename "$page" .gz)"
 done
-echo "ok: tickwell-feed, tickwell-peek and tickwell-chart start: --version $VERSION, --help"
+echo "ok: $TOOLS start: --version $VERSION, --help"
 
 # The chart printer from the package, on a file of bars: the chart's lines
 # and the signals' CSV header.

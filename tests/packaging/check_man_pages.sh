@@ -4,10 +4,12 @@
 # every range and time-frame label --help gives; the viewer's page names
 # every option letter the viewer reads and every key it binds. Every page
 # renders without a groff warning.
-#   check_man_pages.sh SOURCE_DIR BIN_DIR
+#   check_man_pages.sh SOURCE_DIR BIN_DIR [TOOLS]
+# TOOLS: the packaged tools, names parted by spaces.
 set -u
 SOURCE=$1
 BIN=$2
+TOOLS=${3:-tickwell-chart tickwell-feed tickwell-peek}
 MAN=$SOURCE/packaging/linux/man
 
 command -v groff > /dev/null || { echo "SKIPPED: groff is not installed"; exit 77; }
@@ -36,7 +38,7 @@ flat() { tr -s ' \n' '  ' < "$text"; }
 
 for page in "$MAN"/*.1; do render "$page"; done
 
-for tool in tickwell-feed tickwell-peek tickwell-chart; do
+for tool in $TOOLS; do
   "$BIN/$tool" --help > "$WORK/help.txt" 2>&1 || fail "$tool --help ended with $?"
   text=$WORK/$tool.1.txt
   [ -f "$MAN/$tool.1" ] || { fail "no man page $tool.1"; continue; }

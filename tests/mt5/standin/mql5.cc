@@ -3,13 +3,30 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <iomanip>
+#include <map>
+#include <memory>
+#include <string_view>
 
 namespace mql5standin {
 namespace {
 
+namespace fs = std::filesystem;
+
+struct OpenFile {
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> stream{nullptr, std::fclose};
+  int flags = 0;
+};
+
+constexpr int kMaxOpenFiles = 64;
+
 struct Terminal {
   Chart chart;
+  std::string filesFolder = "MQL5/Files";
+  std::string commonFilesFolder = "Common/Files";
+  std::map<int, OpenFile> files;
+  int nextHandle = 1;
   bool dllImports = true;
   int timerMs = 0;
   int lastError = 0;
@@ -77,11 +94,13 @@ void writeExpertsLog(const std::string& line) {
 
 void reset(Chart chart) {
   Terminal& t = terminal();
-  const bool echo = t.echo;
-  t = Terminal{};
+  Terminal fresh;
+  fresh.echo = t.echo;
+  fresh.filesFolder = t.filesFolder;
+  fresh.commonFilesFolder = t.commonFilesFolder;
+  t = std::move(fresh);  // closes the files the last program left open
   t.chart = std::move(chart);
   if (t.chart.opened > t.chart.bars.size()) t.chart.opened = t.chart.bars.size();
-  t.echo = echo;
 }
 
 const Chart& chart() { return terminal().chart; }
@@ -95,6 +114,13 @@ bool openNextBar() {
 
 void allowDllImports(bool allowed) { terminal().dllImports = allowed; }
 int timerMilliseconds() { return terminal().timerMs; }
+
+void setFilesFolders(const std::string& local, const std::string& common) {
+  terminal().filesFolder = local;
+  terminal().commonFilesFolder = common;
+}
+const std::string& filesFolder() { return terminal().filesFolder; }
+int openFileCount() { return static_cast<int>(terminal().files.size()); }
 const std::vector<std::string>& expertsLog() { return terminal().log; }
 void echoExpertsLog(bool on) { terminal().echo = on; }
 void recordImports(bool on) { terminal().recording = on; }
@@ -112,10 +138,65 @@ datetime toDatetime(int year, int month, int day, int hour, int minute, int seco
 
 }  // namespace mql5standin
 
+namespace {
+using mql5standin::terminal;
+
+// The path of a sandboxed file name, or false with the terminal's error.
+bool sandboxPath(const string& name, bool common, mql5standin::fs::path& path) {
+  const auto refuse = [] {
+    terminal().lastError = ERR_WRONG_FILENAME;
+    return false;
+  };
+  path = common ? terminal().commonFilesFolder : terminal().filesFolder;
+  std::string part;
+  for (std::size_t i = 0; i <= name.size(); ++i) {
+    const char c = i < name.size() ? name[i] : '/';
+    if (static_cast<unsigned char>(c) < 32 ||
+        std::string_view("<>:\"|?*").find(c) != std::string_view::npos) {
+      return refuse();
+    }
+    if (c != '/' && c != '\\') {
+      part += c;
+      continue;
+    }
+    if (part.empty() || part == "." || part == "..") return refuse();
+    path /= part;
+    part.clear();
+  }
+  return true;
+}
+
+mql5standin::OpenFile* openFile(int handle) {
+  auto& files = terminal().files;
+  const auto found = files.find(handle);
+  if (found == files.end()) {
+    terminal().lastError = ERR_INVALID_FILEHANDLE;
+    return nullptr;
+  }
+  return &found->second;
+}
+
+}  // namespace
+
 using mql5standin::terminal;
 
 string Symbol() { return terminal().chart.symbol; }
 ENUM_TIMEFRAMES Period() { return terminal().chart.period; }
+int Digits() { return terminal().chart.digits; }
+
+string EnumToString(ENUM_TIMEFRAMES period) {
+  static const std::map<int, const char*> names = {
+      {PERIOD_CURRENT, "PERIOD_CURRENT"}, {PERIOD_M1, "PERIOD_M1"},   {PERIOD_M2, "PERIOD_M2"},
+      {PERIOD_M3, "PERIOD_M3"},           {PERIOD_M4, "PERIOD_M4"},   {PERIOD_M5, "PERIOD_M5"},
+      {PERIOD_M6, "PERIOD_M6"},           {PERIOD_M10, "PERIOD_M10"}, {PERIOD_M12, "PERIOD_M12"},
+      {PERIOD_M15, "PERIOD_M15"},         {PERIOD_M20, "PERIOD_M20"}, {PERIOD_M30, "PERIOD_M30"},
+      {PERIOD_H1, "PERIOD_H1"},           {PERIOD_H2, "PERIOD_H2"},   {PERIOD_H3, "PERIOD_H3"},
+      {PERIOD_H4, "PERIOD_H4"},           {PERIOD_H6, "PERIOD_H6"},   {PERIOD_H8, "PERIOD_H8"},
+      {PERIOD_H12, "PERIOD_H12"},         {PERIOD_D1, "PERIOD_D1"},   {PERIOD_W1, "PERIOD_W1"},
+      {PERIOD_MN1, "PERIOD_MN1"}};
+  const auto found = names.find(period);
+  return found == names.end() ? std::to_string(static_cast<int>(period)) : found->second;
+}
 
 int MQLInfoInteger(ENUM_MQL_INFO_INTEGER property) {
   return property == MQL_DLLS_ALLOWED && terminal().dllImports ? 1 : 0;
@@ -176,6 +257,166 @@ string TimeToString(datetime time) {
 }
 
 string IntegerToString(long long value) { return std::to_string(value); }
+
+string DoubleToString(double value, int digits) {
+  char text[512];
+  if (digits >= 0 && digits <= 16) {
+    std::snprintf(text, sizeof text, "%.*f", digits, value);
+  } else if (digits >= -16 && digits <= -1) {
+    std::snprintf(text, sizeof text, "%.*e", -digits, value);
+  } else {
+    std::snprintf(text, sizeof text, "%.8f", value);
+  }
+  return text;
+}
+
+int StringLen(const string& text) { return static_cast<int>(text.size()); }
+
+string StringSubstr(const string& text, int start, int length) {
+  if (start < 0 || start >= StringLen(text)) return {};
+  return length < 0
+             ? text.substr(static_cast<std::size_t>(start))
+             : text.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(length));
+}
+
+ushort StringGetCharacter(const string& text, int position) {
+  if (position < 0 || position >= StringLen(text)) return 0;
+  return static_cast<unsigned char>(text[static_cast<std::size_t>(position)]);
+}
+
+bool StringSetCharacter(string& text, int position, ushort character) {
+  if (position < 0 || position > StringLen(text)) return false;
+  const char narrow = static_cast<char>(character);
+  if (position == StringLen(text)) {
+    text += narrow;
+  } else {
+    text[static_cast<std::size_t>(position)] = narrow;
+  }
+  return true;
+}
+
+int FileOpen(const string& name, int flags, short /*delimiter*/, uint /*codepage*/) {
+  mql5standin::Terminal& t = terminal();
+  const bool reading = (flags & FILE_READ) != 0;
+  const bool writing = (flags & FILE_WRITE) != 0;
+  if (!reading && !writing) {
+    t.lastError = ERR_INVALID_PARAMETER;
+    return INVALID_HANDLE;
+  }
+  if (static_cast<int>(t.files.size()) >= mql5standin::kMaxOpenFiles) {
+    t.lastError = ERR_TOO_MANY_FILES;
+    return INVALID_HANDLE;
+  }
+  mql5standin::fs::path path;
+  if (!sandboxPath(name, (flags & FILE_COMMON) != 0, path)) return INVALID_HANDLE;
+  std::error_code error;
+  if (mql5standin::fs::is_directory(path, error)) {
+    t.lastError = ERR_FILE_IS_DIRECTORY;
+    return INVALID_HANDLE;
+  }
+  const bool exists = mql5standin::fs::exists(path, error);
+  if (writing) mql5standin::fs::create_directories(path.parent_path(), error);
+  const char* mode = !writing ? "rb" : !reading ? "wb" : exists ? "r+b" : "w+b";
+  mql5standin::OpenFile file;
+  file.stream.reset(std::fopen(path.string().c_str(), mode));
+  if (!file.stream) {
+    t.lastError = ERR_CANNOT_OPEN_FILE;
+    return INVALID_HANDLE;
+  }
+  file.flags = flags;
+  const int handle = t.nextHandle++;
+  t.files.emplace(handle, std::move(file));
+  return handle;
+}
+
+uint FileWriteString(int handle, const string& text, int length) {
+  mql5standin::OpenFile* file = openFile(handle);
+  if (file == nullptr) return 0;
+  if ((file->flags & FILE_WRITE) == 0) {
+    terminal().lastError = ERR_FILE_NOTTOWRITE;
+    return 0;
+  }
+  std::string characters;
+  if ((file->flags & FILE_BIN) == 0) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+      if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r')) characters += '\r';
+      characters += text[i];
+    }
+  } else {
+    characters = text;
+    if (length >= 0) characters.resize(static_cast<std::size_t>(length), '\0');
+  }
+  std::string bytes;
+  if ((file->flags & FILE_ANSI) != 0) {
+    bytes = characters;
+  } else {
+    for (char c : characters) {
+      bytes += c;
+      bytes += '\0';
+    }
+  }
+  if (std::fwrite(bytes.data(), 1, bytes.size(), file->stream.get()) != bytes.size()) {
+    terminal().lastError = ERR_FILE_WRITEERROR;
+    return 0;
+  }
+  return static_cast<uint>(bytes.size());
+}
+
+void FileClose(int handle) {
+  if (openFile(handle) != nullptr) terminal().files.erase(handle);
+}
+
+bool FileMove(const string& source, int common_flag, const string& destination, int mode_flags) {
+  mql5standin::Terminal& t = terminal();
+  mql5standin::fs::path from, to;
+  if (!sandboxPath(source, (common_flag & FILE_COMMON) != 0, from) ||
+      !sandboxPath(destination, (mode_flags & FILE_COMMON) != 0, to)) {
+    return false;
+  }
+  std::error_code error;
+  if (!mql5standin::fs::exists(from, error)) {
+    t.lastError = ERR_FILE_NOT_EXIST;
+    return false;
+  }
+  if (mql5standin::fs::is_directory(from, error) || mql5standin::fs::is_directory(to, error)) {
+    t.lastError = ERR_FILE_IS_DIRECTORY;
+    return false;
+  }
+  const bool replacing = mql5standin::fs::exists(to, error);
+  if (replacing && (mode_flags & FILE_REWRITE) == 0) {
+    t.lastError = ERR_FILE_CANNOT_REWRITE;
+    return false;
+  }
+  mql5standin::fs::create_directories(to.parent_path(), error);
+  // One rename: a reader of the destination sees the old file or the new
+  // one, never a part (rename(2); MoveFileExW with MOVEFILE_REPLACE_EXISTING).
+  mql5standin::fs::rename(from, to, error);
+  if (error) {
+    t.lastError = replacing ? ERR_FILE_CANNOT_REWRITE : ERR_CANNOT_OPEN_FILE;
+    return false;
+  }
+  return true;
+}
+
+bool FileDelete(const string& name, int common_flag) {
+  mql5standin::Terminal& t = terminal();
+  mql5standin::fs::path path;
+  if (!sandboxPath(name, (common_flag & FILE_COMMON) != 0, path)) return false;
+  std::error_code error;
+  if (!mql5standin::fs::exists(path, error)) {
+    t.lastError = ERR_FILE_NOT_EXIST;
+    return false;
+  }
+  if (mql5standin::fs::is_directory(path, error)) {
+    t.lastError = ERR_FILE_IS_DIRECTORY;
+    return false;
+  }
+  if (!mql5standin::fs::remove(path, error)) {
+    t.lastError = ERR_CANNOT_DELETE_FILE;
+    return false;
+  }
+  return true;
+}
 
 bool EventSetMillisecondTimer(int milliseconds) {
   if (milliseconds <= 0) {

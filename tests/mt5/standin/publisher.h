@@ -10,6 +10,7 @@ void OnDeinit(const int reason);
 extern int HistoryBars;
 extern int TimerMilliseconds;
 extern bool PublishOnNewBar;
+extern bool ExportBarsCsv;
 
 int PriceBytes(double price);
 int BarsThatFit(const MqlArray<MqlRates>& rates, int count);

@@ -28,7 +28,10 @@ const char kUsage[] =
     "  --period CODE      the chart's period number (default 16408, D1)\n"
     "  --opened N         bars open at the start (default all); the last one is forming\n"
     "  --no-dlls          attach without \"Allow DLL imports\"\n"
-    "  --set NAME=VALUE   an input: HistoryBars, TimerMilliseconds, PublishOnNewBar\n"
+    "  --digits N         decimals of the symbol's prices (default 5)\n"
+    "  --set NAME=VALUE   an input: HistoryBars, TimerMilliseconds, PublishOnNewBar,\n"
+    "                     ExportBarsCsv\n"
+    "  --files DIR        the terminal's MQL5\\Files folder (default MQL5/Files here)\n"
     "  --control FILE     commands appended while it runs: bar, quit\n";
 
 struct Options {
@@ -37,6 +40,7 @@ struct Options {
   bool dllImports = true;
   std::map<std::string, std::string> inputs;
   std::string control;
+  std::string files;
   std::string path;
 };
 
@@ -60,6 +64,9 @@ std::string parseOptions(int argc, char** argv, Options& options) {
     } else if (arg == "--period" && hasValue && number(argv[i + 1], n)) {
       options.chart.period = static_cast<ENUM_TIMEFRAMES>(n);
       ++i;
+    } else if (arg == "--digits" && hasValue && number(argv[i + 1], n) && n >= 0 && n <= 16) {
+      options.chart.digits = static_cast<int>(n);
+      ++i;
     } else if (arg == "--opened" && hasValue && number(argv[i + 1], n) && n >= 0) {
       options.opened = n;
       ++i;
@@ -72,6 +79,8 @@ std::string parseOptions(int argc, char** argv, Options& options) {
       options.inputs[setting.substr(0, equals)] = setting.substr(equals + 1);
     } else if (arg == "--control" && hasValue) {
       options.control = argv[++i];
+    } else if (arg == "--files" && hasValue) {
+      options.files = argv[++i];
     } else if (!arg.empty() && arg[0] != '-' && options.path.empty()) {
       options.path = arg;
     } else {
@@ -86,6 +95,8 @@ std::string applyInputs(const std::map<std::string, std::string>& inputs) {
     long long n = 0;
     if (name == "PublishOnNewBar" && (value == "true" || value == "false")) {
       PublishOnNewBar = value == "true";
+    } else if (name == "ExportBarsCsv" && (value == "true" || value == "false")) {
+      ExportBarsCsv = value == "true";
     } else if (name == "HistoryBars" && number(value, n)) {
       HistoryBars = static_cast<int>(n);
     } else if (name == "TimerMilliseconds" && number(value, n)) {
@@ -150,6 +161,8 @@ int main(int argc, char** argv) {
   }
   options.chart.opened =
       options.opened < 0 ? options.chart.bars.size() : static_cast<std::size_t>(options.opened);
+  if (!options.files.empty())
+    mql5standin::setFilesFolders(options.files, options.files + "/../Common/Files");
   mql5standin::reset(options.chart);
   mql5standin::allowDllImports(options.dllImports);
   mql5standin::echoExpertsLog(true);

@@ -1,7 +1,7 @@
 // The import block of an MQL5 program, bound to the real link library the
 // way the terminal binds a 64-bit C DLL: a uchar array goes as a pointer to
-// its first element, an int reference as a pointer, everything else by
-// value. Each call is noted for the tests.
+// its first element, an int reference as a pointer, a string as a pointer
+// to its UTF-16 text, everything else by value. Each call is noted for the tests.
 //
 // A declaration of the block that no definition here matches fails the
 // link; the block is checked against link/tickwell.h by mt5_import_block_test.
@@ -40,6 +40,13 @@ bool initSendticksMT5() {
 bool deinitSendticksMT5() {
   mql5standin::noteImport("deinitSendticksMT5");
   return ::deinitSendticksMT5();
+}
+
+bool checkSendticksMT5(string mappingName) {
+  mql5standin::noteImport("checkSendticksMT5(" + mappingName + ")");
+  // The terminal hands a string over as UTF-16; the names are ASCII.
+  const std::wstring wide(mappingName.begin(), mappingName.end());
+  return ::checkSendticksMT5(wide.c_str());
 }
 
 int getSendCheckMT5() {
