@@ -17,6 +17,14 @@
 
 using namespace tavelund;
 
+#ifdef _WIN32
+// The Windows command line leaves "*.csv" to the program: the C runtime
+// expands it into the matching names, as a POSIX shell would.
+extern "C" {
+int _dowildcard = -1;
+}
+#endif
+
 int main(int argc, char** argv) {
   chart::Options options;
   std::string problem;
