@@ -4,7 +4,12 @@
 
 namespace tavelund {
 
-void writeAnalysisScreen(std::ostream& out, const std::vector<std::string>& text, size_t columns) {
+std::string alertBellKeyLine(bool bellOn) {
+  return std::string("         'b'          Key  : Alert Bell ") + (bellOn ? "(ON)" : "(OFF)");
+}
+
+void writeAnalysisScreen(std::ostream& out, const std::vector<std::string>& text, size_t columns,
+                         bool bellOn) {
   auto line = [&](const std::string& content = {}) { out << content << std::endl; };
   line(screenRule());
   line();
@@ -15,6 +20,7 @@ void writeAnalysisScreen(std::ostream& out, const std::vector<std::string>& text
   line(screenRule());
   line();
   for (const std::string& content : text) line(screenTextWithin(content, columns));
+  line(screenTextWithin(alertBellKeyLine(bellOn), columns));
   line();
   line(screenRule());
 }

@@ -13,10 +13,15 @@
 
 namespace tavelund {
 
-// Lines the frame adds around the analysis text.
-inline constexpr size_t kAnalysisFrameLines = 16;
+// Lines the frame adds around the analysis text, the viewer's own key
+// line after it included.
+inline constexpr size_t kAnalysisFrameLines = 17;
 
-void writeAnalysisScreen(std::ostream& out, const std::vector<std::string>& text,
-                         size_t columns = kAnyColumns);
+// The key line of the live view's alert bell, as the text's key lines are
+// written: "         'b'          Key  : Alert Bell (ON)" or "(OFF)".
+std::string alertBellKeyLine(bool bellOn);
+
+void writeAnalysisScreen(std::ostream& out, const std::vector<std::string>& text, size_t columns,
+                         bool bellOn);
 
 }  // namespace tavelund

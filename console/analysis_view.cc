@@ -25,7 +25,8 @@ void showAnalysis(Viewer& viewer) {
     const size_t room = height > kAnalysisFrameLines + 1 ? height - kAnalysisFrameLines - 1 : 0;
     text = analysis::reportLinesWithin(report, room);
   }
-  writeAnalysisScreen(*viewer.io.out, text, screenLineRoom(consoleWidth.load()));
+  writeAnalysisScreen(*viewer.io.out, text, screenLineRoom(consoleWidth.load()),
+                      viewer.live.bellOn);
 }
 
 }  // namespace
@@ -33,6 +34,7 @@ void showAnalysis(Viewer& viewer) {
 bool runAnalysisCommand(Viewer& viewer, char pending) {
   if (pending == command::kAnalysis) {
     viewer.live.chartShown = false;  // a screen of its own, as help and log
+    viewer.analysisShown = true;
     showAnalysis(viewer);
     return true;
   }

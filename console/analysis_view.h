@@ -1,8 +1,8 @@
 #pragma once
 // The viewer's analysis keys: P shows the analysis of the chart at the
-// current view offset, T draws the current trend line over the chart or
-// stops drawing it. Off until pressed: without them every screen is as it
-// was.
+// current view offset (and the state of B's alert bell), T draws the
+// current trend line over the chart or stops drawing it. Off until pressed: without them every
+// screen is as it was.
 #include "console/viewer.h"
 
 namespace tavelund {

@@ -22,6 +22,7 @@ inline constexpr char kPagePast = '-';         // PAGE DOWN
 inline constexpr char kLiveToggle = 'a';       // A: the live view on or off
 inline constexpr char kAnalysis = 'P';         // P: the analysis screen
 inline constexpr char kTrendLine = 'T';        // T: the trend line over the chart on or off
+inline constexpr char kBellToggle = 'b';       // B: the live view's alert bell muted or not
 
 // Controller.
 inline constexpr char kControllerRefresh = 'X';      // button 1

@@ -7,10 +7,11 @@
 namespace tavelund {
 namespace {
 
-constexpr std::array<KeyCommand, 15> kKeyboardCommands = {{
+constexpr std::array<KeyCommand, 16> kKeyboardCommands = {{
     {vk::kA, command::kLiveToggle, true},
     {vk::kP, command::kAnalysis},
     {vk::kT, command::kTrendLine, true},
+    {vk::kB, command::kBellToggle, true},
     {vk::kS, command::kSave},
     {vk::kH, command::kHelp},
     {vk::kU, command::kRefresh},

@@ -19,6 +19,7 @@ inline constexpr int kUp = 0x26;
 inline constexpr int kRight = 0x27;
 inline constexpr int kDown = 0x28;
 inline constexpr int kA = 0x41;
+inline constexpr int kB = 0x42;
 inline constexpr int kH = 0x48;
 inline constexpr int kL = 0x4C;
 inline constexpr int kP = 0x50;

@@ -93,6 +93,7 @@ int run(int argc, char** argv) {
   viewer.io.endProcess = [](int code) { endProcess(code); };
   viewer.io.leaveScreen = restoreConsole;
   viewer.io.setTitle = setConsoleTitle;
+  viewer.io.ringBell = ringBell;
   viewer.io.waitForScreenEvent = waitForScreenEvent;
   viewer.io.wakeScreenWatch = wakeScreenWatch;
   viewer.io.programFolder = programDirectory();

@@ -232,6 +232,13 @@ void setConsoleTitle(const char* title) {
   std::fflush(stdout);
 }
 
+void ringBell() {
+  // Through stdio, in order with the chart's text.
+  std::fflush(stdout);
+  std::fputc('\a', stdout);
+  std::fflush(stdout);
+}
+
 bool readWindowSize(int32_t& width, int32_t& height) {
   winsize size{};
   if (::ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) != 0) return false;

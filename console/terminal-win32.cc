@@ -97,6 +97,15 @@ void restoreConsole() {
 
 void setConsoleTitle(const char* title) { SetConsoleTitleA(title); }
 
+void ringBell() {
+  // The console's own bell: a console in its processed output mode (the
+  // mode it starts in) plays the system's beep for the BEL character, and a
+  // terminal behind the console gets the byte.
+  std::fflush(stdout);
+  DWORD written = 0;
+  WriteConsoleA(outputHandle, "\a", 1, &written, nullptr);
+}
+
 bool readWindowSize(int32_t& width, int32_t& height) {
   HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
   // A console output handle is signalled at once on Windows, so an endless

@@ -33,6 +33,10 @@ void restoreConsole();
 // writes nothing to the terminal at all.
 void setConsoleTitle(const char* title);
 
+// The bell, once: BEL through the terminal; on Windows through the console,
+// which gives it the system's beep.
+void ringBell();
+
 // The current window size; false when it cannot be read.
 bool readWindowSize(int32_t& width, int32_t& height);
 

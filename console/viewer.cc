@@ -1,6 +1,7 @@
 #include "console/viewer.h"
 
 #include <thread>
+#include <utility>
 
 #include "common/deadline.h"
 #include "common/run_log.h"
@@ -38,6 +39,8 @@ void refresh(Viewer& viewer) {
   refreshChart(ChartRoad{viewer.intake, viewer.chart, viewer.settings}, viewer.link,
                ConsolePort{viewer.io.out, viewer.io.resetScreen});
   redrawChart(viewer, viewerTitle(viewer));
+  // While live, the batch that U asked for is one of the live session's.
+  alertNewSignals(viewer);
 }
 
 }  // namespace
@@ -77,6 +80,8 @@ void redrawChart(Viewer& viewer, const ChartTitle& title) {
 
 void executeCommand(Viewer& viewer) {
   const char pending = viewer.commandCell.load();
+  // Every command but P draws another screen over the analysis.
+  const bool analysisWasShown = std::exchange(viewer.analysisShown, false);
   if (runAnalysisCommand(viewer, pending)) return;
   switch (pending) {
     case command::kRefresh:
@@ -101,6 +106,15 @@ void executeCommand(Viewer& viewer) {
       return;
     case command::kLiveToggle:
       toggleLiveView(viewer);
+      return;
+    case command::kBellToggle:
+      // The state shows on the analysis screen: shown, it is drawn again.
+      toggleAlertBell(viewer);
+      if (analysisWasShown) {
+        runAnalysisCommand(viewer, command::kAnalysis);
+      } else {
+        redrawChart(viewer, viewerTitle(viewer));
+      }
       return;
     default:
       break;

@@ -43,6 +43,7 @@ struct ViewerIo {
   // terminal would take it along).
   std::function<void()> leaveScreen;
   std::function<void(const char* title)> setTitle;  // the window's title
+  std::function<void()> ringBell;                   // the terminal's bell
   // The size watch's pause; when empty, a plain sleep of the watch period.
   std::function<void(std::chrono::milliseconds period)> waitForScreenEvent;
   std::function<void()> wakeScreenWatch;  // called when Q ends the run
@@ -79,6 +80,8 @@ struct Viewer {
 
   // The T key's trend line over the chart; the view thread's only.
   bool trendLineShown = false;
+  // The screen shows the P key's analysis; the view thread's only.
+  bool analysisShown = false;
 };
 
 // The view thread: until stopView, run the pending command, then sleep

@@ -108,9 +108,10 @@ TEST_F(AnalysisKeys, PShowsTheAnalysisOfTheChartAtTheOffset) {
   ASSERT_GT(screen.size(), kAnalysisFrameLines);
   EXPECT_EQ(screenRule(), screen.front());
   EXPECT_EQ(screenRule(), screen.back());
-  EXPECT_EQ("         POINT AND FIGURE ANALYSIS", screen[kAnalysisFrameLines - 2]);
-  EXPECT_EQ("         'p'          Key  : Analysis", screen[screen.size() - 4]);
-  EXPECT_EQ("         't'          Key  : Trend Line On Chart", screen[screen.size() - 3]);
+  EXPECT_EQ("         POINT AND FIGURE ANALYSIS", screen[14]);  // after the banner and its rules
+  EXPECT_EQ("         'p'          Key  : Analysis", screen[screen.size() - 5]);
+  EXPECT_EQ("         't'          Key  : Trend Line On Chart", screen[screen.size() - 4]);
+  EXPECT_EQ("         'b'          Key  : Alert Bell (ON)", screen[screen.size() - 3]);
 
   // The same text as the analysis of the chart at the offset says.
   std::vector<std::string> text;
@@ -120,7 +121,7 @@ TEST_F(AnalysisKeys, PShowsTheAnalysisOfTheChartAtTheOffset) {
   }
   // Each line on one row of the console (80 cells here).
   std::ostringstream framed;
-  writeAnalysisScreen(framed, text, screenLineRoom(consoleWidth.load()));
+  writeAnalysisScreen(framed, text, screenLineRoom(consoleWidth.load()), true);
   EXPECT_EQ(framed.str(), run(command::kAnalysis));
   // The chart is as it was.
   EXPECT_EQ(chart, run('r'));
@@ -134,8 +135,8 @@ TEST_F(AnalysisKeys, PShowsTheAnalysisOfTheChartAtTheOffset) {
 TEST_F(AnalysisKeys, ASmallWindowShowsTheNewestSignalsThatFit) {
   consoleHeight.store(1000);
   const auto tall = linesOf(run(command::kAnalysis));
-  // 30 lines of frame and text around the signals, and the last line end:
-  // five signals and the count of the rest fit 37 lines.
+  // 31 lines of frame and text around the signals, and the last line end:
+  // four signals and the count of the rest fit 37 lines.
   consoleHeight.store(37);
   const auto small = linesOf(run(command::kAnalysis));
   EXPECT_EQ(36u, small.size());

@@ -189,8 +189,8 @@ TEST(Keys, LastKeyOfTheListWins) {
   EXPECT_EQ(keyboardCommand(down), '-');
   // The original twelve in their order, after the keys added since.
   const auto table = keyboardCommands();
-  ASSERT_EQ(table.size(), 15u);
-  const auto original = table.subspan(3);
+  ASSERT_EQ(table.size(), 16u);
+  const auto original = table.subspan(4);
   EXPECT_EQ(original.front().key, 0x53);
   EXPECT_EQ(original[4].command, '0');
   EXPECT_EQ(original[9].key, 0x23);
@@ -204,8 +204,12 @@ TEST(Keys, LastKeyOfTheListWins) {
   EXPECT_EQ(table[2].key, 0x54);
   EXPECT_EQ(table[2].command, 'T');
   EXPECT_TRUE(table[2].oncePerPress);
+  // B, the alert bell, is a switch too.
+  EXPECT_EQ(table[3].key, 0x42);
+  EXPECT_EQ(table[3].command, 'b');
+  EXPECT_TRUE(table[3].oncePerPress);
   // An added key loses to any of them.
-  for (const int added : {vk::kA, vk::kP, vk::kT}) {
+  for (const int added : {vk::kA, vk::kP, vk::kT, vk::kB}) {
     KeySet both;
     both.set(static_cast<size_t>(added));
     both.set(vk::kH);

@@ -157,6 +157,55 @@ tmux -L "$SOCKET" send-keys q
 wait_for 20 '[ -f "$WORK/rc" ]' || fail "Q did not end the live viewer"
 [ "$(cat "$WORK/rc")" = 0 ] || fail "exit code $(cat "$WORK/rc") after the live run, expected 0"
 
+# The live view's alerts: the feed publishes, unasked, the bars that complete
+# a Double Top Breakout (reversal 3, 1 % box: an X column to 110, an O column
+# to 102, an X column back to 108 that waits there, then the breakout bar),
+# each bar forming over four publishes. The run log and the window title
+# name the signal once. (Wine's console drops the bell byte; the native test
+# counts it.)
+stop_process "$FEED_PID"
+awk 'BEGIN {
+  print "date,open,high,low,close"
+  n = split("100 102 104 106 108 110 108 106 104 102 104 106 108 108 108 108 108 108 108 108 108 110", p, " ")
+  for (i = 0; i < n; i++) row(i, p[i + 1], p[i + 1], p[i + 1], p[i + 1])
+  row(n, 110, 112.5, 109.5, 112)
+  for (i = n + 1; i < n + 4; i++) row(i, 112, 112, 112, 112)
+}
+function row(i, o, h, l, c) {
+  printf "%04d-%02d-%02d,%s,%s,%s,%s\n", 2000 + int(i / 336), 1 + int(i / 28) % 12, 1 + i % 28, o, h, l, c
+}' > "$WORK/breakout.csv"
+BREAKOUT_DAY="$(bar_date 22) 00:00"
+WIN_BREAKOUT="Z:$(printf '%s' "$WORK/breakout.csv" | tr / '\\')"
+"$WINE_RUN" "$BIN/tickwell-feed.exe" --first 13 --add 1 --live 4 --interval 250 "$WIN_BREAKOUT" > "$WORK/feed.log" 2>&1 &
+FEED_PID=$!
+wait_for 60 'grep -q published "$WORK/feed.log"' || fail "the breakout feed did not publish"
+start_viewer
+wait_for 60 "screen_has 'LAST LINE : '" || fail "no chart for the alert run"
+screen_has "$BREAKOUT_DAY" && fail "the viewer started after the breakout was published"
+title() { tmux -L "$SOCKET" display-message -p '#{pane_title}' 2>/dev/null; }
+ALERTED="TavelundP&F FREE (LIVE) - BUY Double Top Breakout "
+wait_stable
+tmux -L "$SOCKET" send-keys a
+wait_for 30 'case "$(title)" in "$ALERTED"*) true;; *) false;; esac' || fail "no alert in the title: $(title)"
+TITLE=$(title)
+wait_for 30 '[ $(grep -c "published 26 bars" "$WORK/feed.log") -ge 8 ]' || fail "the feed did not publish every bar"
+wait_stable
+[ "$(title)" = "$TITLE" ] || fail "the title changed after the alert: $TITLE -> $(title)"
+tmux -L "$SOCKET" send-keys l
+wait_for 20 'screen_has "LIVE VIEW   : ON"' || fail "L did not show the run log"
+ENTRIES=$(tmux -L "$SOCKET" capture-pane -p -J | grep -c "SIGNAL      : ")
+[ "$ENTRIES" = 1 ] || fail "$ENTRIES signal entries in the run log, expected 1"
+screen_has "SIGNAL      : $BREAKOUT_DAY BUY Double Top Breakout ${TITLE#"$ALERTED"}" || fail "no entry for the alert of the title: $TITLE"
+echo "ok: the live view alerted the breakout once: $TITLE"
+wait_stable
+tmux -L "$SOCKET" send-keys q
+wait_for 20 '[ -f "$WORK/rc" ]' || fail "Q did not end the alerting viewer"
+[ "$(cat "$WORK/rc")" = 0 ] || fail "exit code $(cat "$WORK/rc") after the alert run, expected 0"
+stop_process "$FEED_PID"
+"$WINE_RUN" "$BIN/tickwell-feed.exe" --first 250 --add 1 --interval 400 --requests 1 "$WIN_CSV" > "$WORK/feed.log" 2>&1 &
+FEED_PID=$!
+wait_for 60 'grep -q published "$WORK/feed.log"' || fail "the feed for the held-channel run did not publish"
+
 # A peer takes the send time's mutex and keeps it: END's redraw waits for
 # it for good, and Q still ends the run with 0.
 start_viewer
