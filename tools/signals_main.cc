@@ -2,7 +2,9 @@
 // and writes a line for every signal that a published batch completes; with
 // --exec it runs a program for each; with --status it prints the status
 // line once. For scripts, cron jobs and shell prompts.
+#include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <iostream>
 #include <optional>
 #include <string>
@@ -14,6 +16,7 @@
 #include "link/channel_names.h"
 #include "link/object_namespace.h"
 #include "link/tickwell.h"
+#include "tools/line_output.h"
 #include "tools/program_run.h"
 #include "tools/signal_lines.h"
 #include "tools/signal_tracker.h"
@@ -29,9 +32,10 @@ constexpr const char* kProgram = "tickwell-signals";
 // How often the send time is looked at: a third of the viewer's view pass.
 constexpr std::chrono::milliseconds kLookInterval{100};
 // Channels that give nothing at all (a producer that has not published yet,
-// or channels of another user, which the link refuses) are looked at less
-// often.
+// or objects of another user, which the link refuses with a message at
+// every attach) are looked at less and less often, down to this.
 constexpr std::chrono::milliseconds kNothingPublishedPause{500};
+constexpr std::chrono::milliseconds kLongestPause{8000};
 // One slice of the wait for an answer to --ask, between two looks at the
 // stop request.
 constexpr std::chrono::milliseconds kAnswerSlice{100};
@@ -100,9 +104,11 @@ std::string chartName(const Look& seen) {
   return printable(seen.symbol) + " " + timeFrameText(seen.timeFrame);
 }
 
+std::FILE* lineOutput = stdout;
+
 bool writeLine(const std::string& line) {
-  std::cout << line << std::flush;
-  return static_cast<bool>(std::cout);
+  std::fwrite(line.data(), 1, line.size(), lineOutput);
+  return std::fflush(lineOutput) == 0 && !std::ferror(lineOutput);
 }
 
 // Ends with 0 when stopped or when --count is reached.
@@ -112,6 +118,7 @@ int followSignals(const Options& options) {
   std::optional<std::string> takenSendTime;
   long long written = 0;
   bool producerSeen = false, saidWaiting = false;
+  auto quietPause = kNothingPublishedPause;
   const auto start = MonotonicClock::now();
   const auto askEvery = std::chrono::seconds(options.askSeconds);
   auto nextAsk = start + askEvery;
@@ -128,6 +135,7 @@ int followSignals(const Options& options) {
         say("waiting for a producer (start the MT5 side or tickwell-feed)");
       producerSeen = false;
       saidWaiting = true;
+      quietPause = kNothingPublishedPause;
     } else {
       producerSeen = true;
       const bool ask = options.askSeconds > 0 && tracker.started() && now >= nextAsk;
@@ -138,8 +146,12 @@ int followSignals(const Options& options) {
           say("no answer to --ask within " + std::to_string(kAnswerWait.count() / 1000) + " s");
       }
       if (seen.lines == nullptr) {
-        if (!tracker.started() && seen.sendTime.empty()) nextLook = now + kNothingPublishedPause;
+        if (!tracker.started() && seen.sendTime.empty()) {
+          nextLook = now + quietPause;
+          quietPause = std::min(quietPause * 2, kLongestPause);
+        }
       } else {
+        quietPause = kNothingPublishedPause;
         takenSendTime = seen.sendTime;
         News news = tracker.take(Batch{seen.symbol, seen.timeFrame, seen.lines});
         if (!news.problem.empty()) {
@@ -229,6 +241,7 @@ int main(int argc, char** argv) {
       break;
   }
   if (refuseUnusableNamespace(kProgram, std::cerr)) return 2;
+  lineOutput = standardOutputForLines();
   installStopHandler(kProgram);
   return options.status ? printStatus(options) : followSignals(options);
 }

@@ -166,6 +166,10 @@ TEST_F(SignalStream, StatusIsThePrintersStatusLine) {
   ASSERT_FALSE(line.empty());
   EXPECT_EQ(fileTextWithoutCr(output("signals-status.txt")),
             line.substr(line.find(": ") + 2) + "\n");
+#if !defined(_WIN32)
+  ::kill(static_cast<pid_t>(feed.id()), SIGTERM);
+  EXPECT_EQ(feed.waitExit(kTimeout), 0);
+#endif
 }
 
 }  // namespace
