@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -142,11 +143,35 @@ TEST_F(SignalStream, ANewSignalIsWrittenOnceAndItsProgramGetsTheSymbolUnchanged)
                          "TICKWELL_TIME=" + fields[0]}));
   EXPECT_FALSE(std::filesystem::exists("x")) << "a shell ran the symbol";
 
+  // The producer stops and starts again: the stream, looking on, does not
+  // keep the channels from it, and the same bars bring nothing new.
+  feed.kill();
+  ASSERT_TRUE(waitFor([] { return !anyChannel(); }, kTimeout));
+  // A start in the very moment of one of the stream's looks is refused, as
+  // beside a viewer; the next start then finds the channels free.
+  const auto published = [] {
+    return fileTextWithoutCr(output("signals-feed-again.txt")).find("published 36") !=
+           std::string::npos;
+  };
+  std::filesystem::remove(output("signals-feed-again.txt"));
+  std::unique_ptr<ChildProcess> again;
+  for (int start = 0; start < 3 && !published(); ++start) {
+    again =
+        std::make_unique<ChildProcess>(tool("tickwell-feed"),
+                                       std::vector<std::string>{"--symbol", kSymbol, "--timeframe",
+                                                                "H1", "--interval", "100", bars},
+                                       output("signals-feed-again.txt"));
+    waitFor([&] { return published() || again->waitExit(0ms).has_value(); }, kTimeout);
+  }
+  ASSERT_TRUE(again && published()) << "the restarted feed was refused the channels";
+  EXPECT_FALSE(again->waitExit(1s).has_value());
+  EXPECT_EQ(streamLines().size(), 2u);
+  EXPECT_EQ(recorderRuns(fileText(record)).size(), 1u);
 #if !defined(_WIN32)
   ::kill(static_cast<pid_t>(signals.id()), SIGTERM);
   EXPECT_EQ(signals.waitExit(kTimeout), 0);
-  ::kill(static_cast<pid_t>(feed.id()), SIGTERM);
-  EXPECT_EQ(feed.waitExit(kTimeout), 0);
+  ::kill(static_cast<pid_t>(again->id()), SIGTERM);
+  EXPECT_EQ(again->waitExit(kTimeout), 0);
 #endif
 }
 
