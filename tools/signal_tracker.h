@@ -19,8 +19,9 @@ struct Batch {
 };
 
 struct News {
-  // The batch started a chart (the first one, or another symbol or time
-  // frame than the chart's): `signals` are all of its signals, its history.
+  // The batch started a chart (the first one, another symbol or time frame
+  // than the chart's, or bars that do not go on from the chart's newest):
+  // `signals` are all of its signals, its history.
   bool startingChart = false;
   std::vector<analysis::Signal> signals;  // else: the ones the batch added, oldest first
   std::string problem;  // a grid these bars cannot give (an ATR of 0, far too many levels)
@@ -42,6 +43,8 @@ class SignalTracker {
 
  private:
   struct Chart;
+  void startChart(const Batch& batch);
+  void follow(const Batch& batch);
   chart::Options options_;
   std::unique_ptr<Chart> chart_;
   std::vector<analysis::Signal> known_;

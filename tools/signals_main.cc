@@ -179,7 +179,7 @@ int followSignals(const Options& options) {
           const std::string failure = runFailure(runProgram(run, stopRequested), run.timeLimit);
           if (!failure.empty())
             say("--exec " + printable(options.exec.front()) + " for the " +
-                std::string(analysis::kindName(signal.kind)) + " of " + signal.time + ": " +
+                std::string(analysis::kindName(signal.kind)) + " of " + printable(signal.time) + ": " +
                 failure);
         }
         if (options.count > 0 && written >= options.count) return 0;

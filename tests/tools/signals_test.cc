@@ -243,7 +243,13 @@ TEST(SignalTracker, EachBatchBringsWhatThePrinterFindsNew) {
       }
     }
     EXPECT_GT(seen.size(), 8u);
-    // Another symbol or time frame: a new starting chart.
+    // Bars that do not go on from the newest (a producer started again on
+    // older ones), another symbol or time frame: a new starting chart.
+    const std::string older = timelineOf({bars.begin(), bars.begin() + 150});
+    const News restarted = tracker.take(Batch{"WAVE", 16408, older.c_str()});
+    EXPECT_TRUE(restarted.startingChart);
+    EXPECT_EQ(restarted.signals.size(),
+              printerSignals({bars.begin(), bars.begin() + 150}, options).size());
     const std::string text = timelineOf(bars);
     EXPECT_TRUE(tracker.take(Batch{"OTHER", 16408, text.c_str()}).startingChart);
     EXPECT_TRUE(tracker.take(Batch{"OTHER", 16385, text.c_str()}).startingChart);
