@@ -4,10 +4,12 @@
 // the viewer's default) and the printer's own.
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "common/grid_scale.h"
+#include "tools/command_line.h"
 
 namespace tavelund::chart {
 
@@ -34,6 +36,16 @@ enum class Parsed { Run, Help, Version, Error };
 // On Error, `error` says what is wrong.
 Parsed parseOptions(int argc, const char* const* argv, Options& options, std::string& error);
 
-extern const char kUsage[];
+extern const std::string kUsage;
+
+// The options that say how the chart is built (-b, -e, -s, -f, -p, -g),
+// for every tool that builds one: their part of a command-line table, the
+// reading of one of them (by its position in that part; an empty text takes
+// it), their lines of the help, and the step after the scan that puts the
+// reversal into the range of the construction chosen.
+std::span<const CommandOption> buildOptionTable();
+std::string readBuildOption(size_t option, const char* value, Options& options);
+extern const char kBuildOptionsUsage[];
+void settleBuildOptions(Options& options);
 
 }  // namespace tavelund::chart
