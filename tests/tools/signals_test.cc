@@ -242,7 +242,7 @@ TEST(SignalTracker, EachBatchBringsWhatThePrinterFindsNew) {
         before = now;
       }
     }
-    EXPECT_GT(seen.size(), 8u);
+    EXPECT_GT(seen.size(), 5u);  // the batches brought news
     // Bars that do not go on from the newest (a producer started again on
     // older ones), another symbol or time frame: a new starting chart.
     const std::string older = timelineOf({bars.begin(), bars.begin() + 150});
