@@ -20,9 +20,12 @@
 #include "console/screens.h"
 #include "console/terminal.h"
 #include "tests/console/daily_timeline.h"
+#include "tests/support/file_text.h"
 
 namespace tavelund {
 namespace {
+
+using testing::linesOf;
 
 std::string gLines;
 std::string gSendTime = "2024/01/02 03:04:05.006";
@@ -37,13 +40,6 @@ std::string waveLines(int count) {
   return testing::dailyTimeline(count, [](int i) {
     return 1000 * (1 + 0.0004 * i + 0.07 * std::sin(i / 6.0) + 0.02 * std::sin(i / 1.7));
   });
-}
-
-std::vector<std::string> linesOf(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
 }
 
 class AnalysisKeys : public ::testing::Test {

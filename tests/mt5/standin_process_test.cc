@@ -31,13 +31,6 @@ bool anyChannel() { return anyChannelExists(checkSendticksMT5); }
 // The Windows runtime writes CR LF line ends.
 std::string fileText(const std::string& path) { return fileTextWithoutCr(path); }
 
-std::vector<std::string> linesOf(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
-
 std::string tool(const char* name) { return ownProgramFolder() + programFile(name); }
 std::string output(const std::string& name) { return ownProgramFolder() + "mt5_" + name; }
 

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "tests/support/file_text.h"
+#include "tests/support/wave_bars.h"
 #include "tests/support/planted_links.h"
 #include "tools/chart_json.h"
 #include "tools/chart_options.h"
@@ -25,36 +26,12 @@ namespace tavelund::chart {
 namespace {
 
 using tavelund::testing::fileText;
+using tavelund::testing::linesOf;
+using tavelund::testing::waveBars;
 
 Parsed parse(std::vector<const char*> args, Options& options, std::string& error) {
   args.insert(args.begin(), "tickwell-chart");
   return parseOptions(static_cast<int>(args.size()), args.data(), options, error);
-}
-
-std::vector<std::string> linesOf(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
-
-// Daily bars on two waves, 400 of them: enough columns for signals of
-// both sides and a few trend lines.
-std::vector<TimelineBar> waveBars(int count = 400) {
-  std::vector<TimelineBar> bars;
-  for (int i = 0; i < count; ++i) {
-    TimelineBar bar;
-    bar.year = 2001 + i / 336;
-    bar.month = 1 + (i / 28) % 12;
-    bar.day = 1 + i % 28;
-    const double mid = 1000 * (1 + 0.08 * std::sin(i / 9.0) + 0.03 * std::sin(i / 2.7));
-    bar.open = mid;
-    bar.high = mid * 1.01;
-    bar.low = mid * 0.99;
-    bar.close = mid * 1.002;
-    bars.push_back(bar);
-  }
-  return bars;
 }
 
 TEST(ChartOptions, TheViewersRangesAndDefaults) {
@@ -455,9 +432,7 @@ TEST(ChartScan, GoodBrokenAndEmptyFiles) {
   options.scan = true;
   std::ostringstream table;
   EXPECT_EQ(1, runScan(options, table));
-  std::vector<std::string> lines;
-  std::istringstream in(table.str());
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  const std::vector<std::string> lines = linesOf(table.str());
   ASSERT_EQ(5u, lines.size()) << table.str();
   // Each column as wide as its widest cell, two spaces apart.
   EXPECT_EQ(0u, lines[0].find("SYMBOL    TF  LAST  "));

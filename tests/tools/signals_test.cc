@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 #include <rapidjson/document.h>
 
-#include <cmath>
 #include <filesystem>
 #include <mutex>
 #include <set>
@@ -17,6 +16,7 @@
 #include "link/line_format.h"
 #include "tests/support/child_process.h"
 #include "tests/support/file_text.h"
+#include "tests/support/wave_bars.h"
 #include "tests/support/signal_csv.h"
 #include "tools/chart_print.h"
 #include "tools/feed_source.h"
@@ -31,6 +31,7 @@ namespace {
 using namespace std::chrono_literals;
 using tavelund::testing::csvFields;
 using tavelund::testing::recorderRuns;
+using tavelund::testing::waveBars;
 
 chart::Parsed parse(std::vector<const char*> args, Options& options, std::string& error) {
   args.insert(args.begin(), "tickwell-signals");
@@ -170,24 +171,6 @@ TEST(SignalLines, HostileSymbolsNeitherBreakNorChange) {
   EXPECT_EQ(csvHeader(), "time,symbol,timeframe,column,side,kind,price\n");
   EXPECT_EQ(timeFrameText(16408), "D1");
   EXPECT_EQ(timeFrameText(7), "7");
-}
-
-// Two waves of daily bars: signals of both sides along the way.
-std::vector<TimelineBar> waveBars(int count) {
-  std::vector<TimelineBar> bars;
-  for (int i = 0; i < count; ++i) {
-    TimelineBar bar;
-    bar.year = 2001 + i / 336;
-    bar.month = 1 + (i / 28) % 12;
-    bar.day = 1 + i % 28;
-    const double mid = 1000 * (1 + 0.08 * std::sin(i / 9.0) + 0.03 * std::sin(i / 2.7));
-    bar.open = mid;
-    bar.high = mid * 1.01;
-    bar.low = mid * 0.99;
-    bar.close = mid * 1.002;
-    bars.push_back(bar);
-  }
-  return bars;
 }
 
 std::string timelineOf(const std::vector<TimelineBar>& bars) {
