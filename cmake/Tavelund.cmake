@@ -154,9 +154,12 @@ macro(tavelund_setup_wine)
   set(TAVELUND_WINE_RUN ${CMAKE_BINARY_DIR}/wine-run)
   set(CMAKE_CROSSCOMPILING_EMULATOR ${TAVELUND_WINE_RUN})
   enable_testing()
-  add_test(NAME wine_prefix_init COMMAND ${TAVELUND_WINE_RUN} wineboot --init)
+  add_test(NAME wine_prefix_init COMMAND ${TAVELUND_WINE_RUN} --start-session)
   set_tests_properties(wine_prefix_init PROPERTIES FIXTURES_SETUP wine_prefix
     SKIP_RETURN_CODE 77 TIMEOUT 300)
+  add_test(NAME wine_prefix_end COMMAND ${TAVELUND_WINE_RUN} --end-session)
+  set_tests_properties(wine_prefix_end PROPERTIES FIXTURES_CLEANUP wine_prefix
+    SKIP_RETURN_CODE 77 TIMEOUT 60)
 endmacro()
 
 # tavelund_rapidjson(target): RapidJSON's headers for `target`. It is
