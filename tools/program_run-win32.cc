@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string_view>
 
+#include "common/command_line_word.h"
 #include "common/deadline.h"
 #include "tools/program_run.h"
 
@@ -18,26 +19,6 @@ std::wstring wide(std::string_view text) {
   std::wstring out(static_cast<size_t>(std::max(length, 0)), L'\0');
   if (length > 0) MultiByteToWideChar(CP_ACP, 0, text.data(), size, out.data(), length);
   return out;
-}
-
-// One argument quoted as the C runtime's parser reads it back: in double
-// quotes, a quote inside and the backslashes before it escaped.
-std::wstring quoted(const std::wstring& text) {
-  std::wstring out = L"\"";
-  size_t slashes = 0;
-  for (const wchar_t c : text) {
-    if (c == L'\\') {
-      ++slashes;
-    } else if (c == L'"') {
-      out.append(slashes * 2 + 1, L'\\');
-      slashes = 0;
-    } else {
-      slashes = 0;
-    }
-    out += c;
-  }
-  out.append(slashes, L'\\');
-  return out + L"\"";
 }
 
 std::wstring_view nameOf(std::wstring_view entry) {
@@ -113,7 +94,7 @@ RunResult runProgram(const ProgramRun& run, const std::function<bool()>& stopReq
   std::wstring commandLine;
   for (const std::string& word : run.command) {
     if (!commandLine.empty()) commandLine += L' ';
-    commandLine += quoted(wide(word));
+    commandLine += commandLineWord(wide(word));
   }
   std::wstring environment = environmentBlock(run);
   PROCESS_INFORMATION info{};

@@ -1,36 +1,16 @@
 #include <windows.h>
 
 #include "common/codepage.h"
+#include "common/command_line_word.h"
 #include "tests/support/child_process.h"
 
 namespace tavelund::testing {
-namespace {
-
-// Quoting as the C runtime's argument parser expects it.
-std::wstring quoted(const std::wstring& text) {
-  std::wstring out = L"\"";
-  size_t slashes = 0;
-  for (wchar_t c : text) {
-    if (c == L'\\') {
-      ++slashes;
-    } else if (c == L'"') {
-      out.append(slashes * 2 + 1, L'\\');
-      slashes = 0;
-    } else {
-      slashes = 0;
-    }
-    out += c;
-  }
-  out.append(slashes, L'\\');
-  return out + L"\"";
-}
-
-}  // namespace
 
 ChildProcess::ChildProcess(const std::string& program, const std::vector<std::string>& arguments,
                            const std::string& outputPath) {
-  std::wstring commandLine = quoted(narrowToWide(program));
-  for (const auto& argument : arguments) commandLine += L" " + quoted(narrowToWide(argument));
+  std::wstring commandLine = commandLineWord(narrowToWide(program));
+  for (const auto& argument : arguments)
+    commandLine += L" " + commandLineWord(narrowToWide(argument));
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   HANDLE output = INVALID_HANDLE_VALUE;
