@@ -152,7 +152,7 @@ macro(tavelund_setup_wine)
     FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
                      WORLD_READ WORLD_EXECUTE @ONLY)
   set(TAVELUND_WINE_RUN ${CMAKE_BINARY_DIR}/wine-run)
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${TAVELUND_WINE_RUN})
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${TAVELUND_WINE_RUN} --relay)
   enable_testing()
   add_test(NAME wine_prefix_init COMMAND ${TAVELUND_WINE_RUN} --start-session)
   set_tests_properties(wine_prefix_init PROPERTIES FIXTURES_SETUP wine_prefix
